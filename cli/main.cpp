@@ -1,0 +1,175 @@
+#include "cli/analyze.h"
+#include "sample/OpenRun.h"
+#include "sample/Simulator.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const usage_text =
+    "Usage:\n"
+    "  velmora-cli analyze RESULT_FILE [options]\n"
+    "      Opens a result file and writes what the window writes for an open, \"Save Trajectory\" and\n"
+    "      \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt, pairwise_probs.txt,\n"
+    "      tree.txt, node_clusters.txt and node_heights.txt.\n"
+    "      --burn-in B       observations left out of every estimate (default 10)\n"
+    "      --kmin A          smallest k of the tree's range (default 1)\n"
+    "      --kmax C          largest k of the tree's range (default 100)\n"
+    "      --out-dir DIR     folder of the outputs (default .)\n"
+    "      --no-tree         stop after the open and the saved trajectory\n"
+    "      --posterior NAME, --trajectory NAME, --pairwise NAME, --tree NAME, --clusters NAME,\n"
+    "      --heights NAME    other names for the outputs (inside DIR)\n"
+    "      Numbers are read as reals and truncated toward zero, as the window reads its fields.\n"
+    "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
+    "      Writes a simulated result file (to standard output without --out).\n"
+    "  velmora-cli --help | --version\n"
+    "\n"
+    "Exit status: 0 when every output was written; 1 when the data stopped the work (a file that cannot\n"
+    "be read, a bad header, a record that stopped loading, an output that could not be written); 2 for a\n"
+    "usage error. Warnings and errors go to standard error, one per line.\n";
+
+int usage_error(const std::string& why) {
+    std::cerr << "velmora-cli: " << why << "\n"
+              << "Try 'velmora-cli --help'.\n";
+    return exit_usage;
+}
+
+bool parse_real(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(value);
+}
+
+/// Options that take a value: returns the value or sets `missing`.
+struct Args {
+    std::vector<std::string> items;
+    std::size_t pos = 0;
+    bool next(std::string& out) {
+        if (pos >= items.size()) return false;
+        out = items[pos++];
+        return true;
+    }
+};
+
+int run_analyze_command(Args& args) {
+    AnalyzeOptions options;
+    std::string arg;
+    bool have_file = false;
+    while (args.next(arg)) {
+        const auto value = [&](std::string& out) { return args.next(out); };
+        std::string v;
+        if (arg == "--no-tree") {
+            options.tree = false;
+        } else if (arg == "--burn-in" || arg == "--kmin" || arg == "--kmax") {
+            double number = 0;
+            if (!value(v)) return usage_error("option " + arg + " needs a number");
+            if (!parse_real(v, number)) return usage_error("option " + arg + " needs a number, not '" + v + "'");
+            const std::int32_t t = truncate_field(number);
+            if (arg == "--burn-in") options.params.burn_in = t < 0 ? 0 : t;
+            if (arg == "--kmin") options.params.k_from = t;
+            if (arg == "--kmax") options.params.k_to = t;
+        } else if (arg == "--out-dir" || arg == "--posterior" || arg == "--trajectory" || arg == "--pairwise" ||
+                   arg == "--tree" || arg == "--clusters" || arg == "--heights") {
+            if (!value(v) || v.empty()) return usage_error("option " + arg + " needs a name");
+            if (arg == "--out-dir") options.out_dir = v;
+            if (arg == "--posterior") options.posterior_name = v;
+            if (arg == "--trajectory") options.trajectory_name = v;
+            if (arg == "--pairwise") options.params.pairwise_path = v;
+            if (arg == "--tree") options.params.tree_path = v;
+            if (arg == "--clusters") options.params.clusters_path = v;
+            if (arg == "--heights") options.params.heights_path = v;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            return usage_error("unknown option '" + arg + "' for analyze");
+        } else if (!have_file) {
+            options.params.result_path = arg;
+            have_file = true;
+        } else {
+            return usage_error("analyze takes one result file; '" + arg + "' is one too many");
+        }
+    }
+    if (!have_file) return usage_error("analyze needs a result file");
+    return run_analyze(options, std::cerr);
+}
+
+int run_simulate_command(Args& args) {
+    SimulationSettings s;
+    bool have_n = false;
+    bool have_obs = false;
+    std::string out_path;
+    std::string arg;
+    while (args.next(arg)) {
+        std::string v;
+        if (arg == "--out") {
+            if (!args.next(v) || v.empty()) return usage_error("option --out needs a file name");
+            out_path = v;
+            continue;
+        }
+        if (arg != "--n-indivs" && arg != "--n-obs" && arg != "--kmax" && arg != "--groups" && arg != "--seed")
+            return usage_error("unknown option '" + arg + "' for simulate");
+        double number = 0;
+        if (!args.next(v) || !parse_real(v, number)) return usage_error("option " + arg + " needs a number");
+        const std::int32_t t = truncate_field(number);
+        if (arg == "--n-indivs") {
+            if (t < 1 || t > 16384) return usage_error("--n-indivs must be between 1 and 16384");
+            s.n_indivs = t;
+            have_n = true;
+        } else if (arg == "--n-obs") {
+            if (t < 0) return usage_error("--n-obs must not be negative");
+            s.n_obs = t;
+            have_obs = true;
+        } else if (arg == "--kmax") {
+            if (t < 1 || t > 254) return usage_error("--kmax must be between 1 and 254");
+            s.Kmax = t;
+        } else if (arg == "--groups") {
+            if (t < 1) return usage_error("--groups must be at least 1");
+            s.groups = t;
+        } else {
+            if (number < 0) return usage_error("--seed must not be negative");
+            s.seed = static_cast<std::uint64_t>(number);
+        }
+    }
+    if (!have_n || !have_obs) return usage_error("simulate needs --n-indivs and --n-obs");
+    if (out_path.empty()) {
+        simulate_run(std::cout, s);
+        std::cout.flush();
+        return std::cout.good() ? exit_ok : exit_data;
+    }
+    std::ofstream out(out_path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        std::cerr << "velmora-cli: error: cannot write the file " << out_path << ".\n";
+        return exit_data;
+    }
+    simulate_run(out, s);
+    out.close();
+    if (!out) {
+        std::cerr << "velmora-cli: error: writing " << out_path << " failed (is the disk full?).\n";
+        return exit_data;
+    }
+    return exit_ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Args args;
+    for (int i = 1; i < argc; ++i) args.items.emplace_back(argv[i]);
+    std::string command;
+    if (!args.next(command)) return usage_error("a command is needed");
+    if (command == "--help" || command == "-h") {
+        std::cout << usage_text;
+        return exit_ok;
+    }
+    if (command == "--version") {
+        std::cout << "velmora-cli " << VELMORA_VERSION << "\n";
+        return exit_ok;
+    }
+    if (command == "analyze") return run_analyze_command(args);
+    if (command == "simulate") return run_simulate_command(args);
+    return usage_error("unknown command '" + command + "'");
+}

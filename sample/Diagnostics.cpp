@@ -1,0 +1,20 @@
+#include "sample/Diagnostics.h"
+
+#include <ostream>
+#include <utility>
+
+Diagnostics::Diagnostics(std::ostream* legacy_out) : legacy_out_(legacy_out) {}
+
+void Diagnostics::report(std::string legacy, std::string text) {
+    if (legacy_out_ && !legacy.empty()) {
+        *legacy_out_ << legacy;
+        legacy_out_->flush();
+    }
+    notices_.push_back(Notice{std::move(legacy), std::move(text)});
+}
+
+std::vector<Notice> Diagnostics::take() {
+    std::vector<Notice> out;
+    out.swap(notices_);
+    return out;
+}

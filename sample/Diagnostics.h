@@ -1,0 +1,31 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+/// One diagnostic of a command. `legacy` is the historical text written verbatim, without a line end,
+/// to the standard output stream (empty when there is none); `text` is a full sentence for the user
+/// that names the file and, for content, the line.
+struct Notice {
+    std::string legacy;
+    std::string text;
+};
+
+/// Collects the diagnostics of a command. The window shows them and also writes the legacy texts to
+/// standard output; the batch tool prints the sentences as warnings on standard error.
+class Diagnostics {
+  public:
+    /// `legacy_out`: where legacy texts go at once (nullptr: nowhere).
+    explicit Diagnostics(std::ostream* legacy_out = nullptr);
+
+    void report(std::string legacy, std::string text);
+    const std::vector<Notice>& notices() const { return notices_; }
+    bool empty() const { return notices_.empty(); }
+    /// Hands out the collected notices and forgets them.
+    std::vector<Notice> take();
+
+  private:
+    std::ostream* legacy_out_;
+    std::vector<Notice> notices_;
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "sample/Diagnostics.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+/// Why loading ended before the declared number of records.
+enum class LoadStop {
+    none,         ///< every declared record was read, or the file ended cleanly between records
+    not_found,    ///< the result file could not be read; nothing loaded
+    bad_header,   ///< the header is malformed; nothing loaded
+    k_too_large,  ///< a record with k of 255 or more
+    k_too_small,  ///< a record with k below 1
+    cut_short,    ///< the file ends inside a record (a chain still running)
+    malformed,    ///< a token that is not a number, or a number out of range, where a number belongs
+};
+
+/// What fill_mc_sample did, beyond the store's contents.
+struct LoadReport {
+    LoadStop stop = LoadStop::none;
+    int line = 0;  ///< line of the problem, when there is one
+};
+
+/// Every sampled clustering of a run, in file order. Observation i (from 0) is one row of
+/// n_indivs + 1 bytes: byte 0 holds k (1..254), byte x (1..n_indivs) the cluster of individual x
+/// (1..k, the position of the cluster in its record), or 0 when the record listed x in no cluster.
+/// All rows live in one contiguous block.
+class MC_Sample {
+  public:
+    MC_Sample() = default;
+
+    /// Loads the records of the result file `path` and writes the trajectory side file `side_path`
+    /// (one line per record read: log likelihood in "%g" form, a tab, k, CR LF). Reads at most the
+    /// header's n_obs records. Stops early, keeping the records before, at a record with k >= 255 or
+    /// k < 1 (its side-file line is written), at a record cut short by the end of the file, or at a
+    /// token that is not a number; each is reported to `diag`. An index outside 1..n_indivs raises
+    /// Exceptions("fill_mc_sample indiv out of range !") after the side file is written and the records
+    /// before are counted. Called once, on an empty store.
+    LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag);
+
+    /// Recounts the histogram of k over observations burn_in.. (a burn-in below 0 counts all). A k above
+    /// Kmax is not counted.
+    void count_k(std::int32_t burn_in);
+
+    /// Count of k from the last count_k, as a real; 0.0 for k outside 0..Kmax.
+    double get_k_count(std::int32_t k) const;
+
+    std::int32_t get_n_samples() const { return n_samples_; }
+    std::int32_t n_indivs() const { return n_indivs_; }
+    std::int32_t Kmax() const { return Kmax_; }
+    /// Bytes per observation: n_indivs + 1.
+    std::size_t stride() const { return static_cast<std::size_t>(n_indivs_) + 1; }
+
+    /// Row of observation i (n_indivs + 1 bytes). Raises "get_sample out of range !" for i >= n_samples.
+    std::span<const std::uint8_t> get_sample(std::uint32_t i) const;
+    /// k of observation i. Raises "get_k_for_sample out of range !" for i >= n_samples.
+    int get_k_for_sample(std::uint32_t i) const;
+    /// Cluster of individual indiv (0..n_indivs) in observation i. Raises
+    /// "get_indiv_part_in_sample out of range !" when i or indiv is out of range.
+    int get_indiv_part_in_sample(std::uint32_t i, std::int32_t indiv) const;
+
+    /// The whole block: n_samples rows of stride() bytes.
+    const std::uint8_t* data() const { return samples_.data(); }
+
+  private:
+    std::vector<std::uint8_t> samples_;
+    std::int32_t n_indivs_ = 0;
+    std::int32_t Kmax_ = 0;
+    std::int32_t n_samples_ = 0;
+    std::vector<std::int64_t> k_counts_;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "sample/Mc_sample.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+/// The six numbers of a result file's header.
+struct RunHeader {
+    std::int32_t n_indivs = 0;
+    std::int32_t Kmax = 0;
+    std::int32_t n_obs = 0;
+    std::int32_t period = 0;
+    double U = 1.0;
+    double Theta = 1.0;
+};
+
+/// The values an open command takes from the window (or from the batch tool's options), already
+/// converted: numbers truncated toward zero, texts as typed.
+struct RunParameters {
+    std::string result_path;
+    std::string pairwise_path = "pairwise_probs.txt";
+    std::string tree_path = "tree.txt";
+    std::string heights_path = "node_heights.txt";
+    std::string clusters_path = "node_clusters.txt";
+    std::int32_t k_from = 1;
+    std::int32_t k_to = 100;
+    std::int32_t burn_in = 10;
+};
+
+/// State of the open run, owned by the window for the life of the process.
+struct RunState {
+    std::string result_path;
+    bool opened = false;
+    std::string pairwise_path;
+    std::string tree_path;
+    std::string heights_path;
+    std::string clusters_path;
+    std::int32_t k_from = 0;
+    std::int32_t k_to = 0;
+    std::int32_t burn_in = 0;
+    std::int32_t last_burn_in = 0;
+    std::int32_t n_indivs = 0;
+    std::int32_t Kmax = 0;
+    std::int32_t n_obs = 0;
+    std::int32_t period = 0;
+    double U = 1.0;
+    double Theta = 1.0;
+    std::unique_ptr<MC_Sample> store;
+    std::string side_path;
+    bool trace_stale = true;
+
+    RunHeader header() const { return RunHeader{n_indivs, Kmax, n_obs, period, U, Theta}; }
+};
+
+/// Name of the trajectory side file that every open writes in the working directory.
+inline constexpr const char* side_file_name = "_trajectories.txt";

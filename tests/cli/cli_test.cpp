@@ -1,0 +1,94 @@
+#include "support/TestUtil.h"
+
+#include <cstdlib>
+#include <sys/wait.h>
+
+namespace {
+
+struct Result {
+    int status;
+    std::string err;
+    std::string out;
+};
+
+/// Runs velmora-cli with `args` (already quoted for the shell) in `dir`.
+Result run_cli(const testutil::TempDir& dir, const std::string& args) {
+    const std::string out = dir.file("stdout.log");
+    const std::string err = dir.file("stderr.log");
+    const std::string cmd =
+        "cd '" + dir.path().string() + "' && '" + VELMORA_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+    const int raw = std::system(cmd.c_str());
+    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testutil::read_text(err), testutil::read_text(out)};
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return r;
+}
+
+const char* const small_run =
+    "Simulated\n3 4 3 10 1 1\n"
+    "0 -12345.678 2\n2 1 2\n1 3\n"
+    "10 -100.25 1\n3 1 2 3\n"
+    "20 -99 2\n1 1\n2 2 3\n";
+
+}  // namespace
+
+TEST(Cli, HelpVersionAndUsageErrors) {
+    testutil::TempDir dir;
+    const Result help = run_cli(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("velmora-cli analyze RESULT_FILE"), std::string::npos);
+    EXPECT_EQ(run_cli(dir, "--version").status, 0);
+    EXPECT_EQ(run_cli(dir, "").status, 2);
+    EXPECT_EQ(run_cli(dir, "frobnicate").status, 2);
+    EXPECT_EQ(run_cli(dir, "analyze").status, 2);
+    const Result bad_number = run_cli(dir, "analyze x.txt --burn-in ten");
+    EXPECT_EQ(bad_number.status, 2);
+    EXPECT_NE(bad_number.err.find("--burn-in needs a number, not 'ten'"), std::string::npos);
+    EXPECT_EQ(run_cli(dir, "analyze a.txt b.txt").status, 2);
+    EXPECT_EQ(run_cli(dir, "simulate --n-indivs 10").status, 2);
+}
+
+TEST(Cli, AnalyzeWritesTheSideFileIntoTheOutputFolder) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    std::filesystem::create_directories(dir.path() / "out");
+    const Result r = run_cli(dir, "analyze run.txt --out-dir out --no-tree");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testutil::read_text(dir.file("out/_trajectories.txt")), "-12345.7\t2\r\n-100.25\t1\r\n-99\t2\r\n");
+}
+
+TEST(Cli, UnreadableOrBadFilesExitWithStatus1AndOneClearSentence) {
+    testutil::TempDir dir;
+    const Result missing = run_cli(dir, "analyze missing.txt --no-tree");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("velmora-cli: error: Cannot read the result file missing.txt"), std::string::npos)
+        << missing.err;
+    testutil::write_text(dir.file("bad.txt"), "x\n3 four 1 1 1 1\n");
+    const Result bad = run_cli(dir, "analyze bad.txt");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("line 2: the header's Kmax is not a number (found \"four\")"), std::string::npos);
+    testutil::write_text(dir.file("index.txt"), "x\n3 4 1 1 1 1\n0 -1 2\n1 4\n2 1 2\n");
+    const Result index = run_cli(dir, "analyze index.txt");
+    EXPECT_EQ(index.status, 1);
+    EXPECT_NE(index.err.find("Exception: fill_mc_sample indiv out of range !"), std::string::npos);
+    EXPECT_NE(index.err.find("index.txt line 4: individual 4 is outside 1..3"), std::string::npos) << index.err;
+}
+
+TEST(Cli, LoadingStoppedEarlyIsAWarningLineOnStandardError) {
+    testutil::TempDir dir;
+    std::string text = small_run;
+    text.replace(text.find("3 4 3 10"), 8, "3 4 4 10");
+    testutil::write_text(dir.file("run.txt"), text + "30 -98 300\n");
+    const Result r = run_cli(dir, "analyze run.txt --no-tree");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("velmora-cli: warning: run.txt line 11: a record has k = 300"), std::string::npos) << r.err;
+}
+
+TEST(Cli, SimulateIsDeterministic) {
+    testutil::TempDir dir;
+    ASSERT_EQ(run_cli(dir, "simulate --n-indivs 20 --n-obs 50 --seed 3 --out a.txt").status, 0);
+    ASSERT_EQ(run_cli(dir, "simulate --n-indivs 20 --n-obs 50 --seed 3 --out b.txt").status, 0);
+    const std::string a = testutil::read_text(dir.file("a.txt"));
+    EXPECT_FALSE(a.empty());
+    EXPECT_EQ(a, testutil::read_text(dir.file("b.txt")));
+}

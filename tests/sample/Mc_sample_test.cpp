@@ -1,0 +1,217 @@
+#include "sample/Mc_sample.h"
+
+#include "sample/Exceptions.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+/// Loads `text` as a result file; keeps the side file's text and the notices.
+struct Loaded {
+    MC_Sample store;
+    LoadReport report;
+    std::string side;
+    std::vector<Notice> notices;
+};
+
+void load(Loaded& l, const std::string& text) {
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    testutil::write_text(path, text);
+    Diagnostics diag;
+    l.report = l.store.fill_mc_sample(path, dir.file("_trajectories.txt"), diag);
+    l.side = testutil::read_text(dir.file("_trajectories.txt"));
+    l.notices = diag.take();
+}
+
+std::vector<int> row(const MC_Sample& s, std::uint32_t i) {
+    const auto r = s.get_sample(i);
+    return {r.begin(), r.end()};
+}
+
+std::string header(int n, int kmax, int n_obs) {
+    return "head\n" + std::to_string(n) + " " + std::to_string(kmax) + " " + std::to_string(n_obs) + " 10 1 1\n";
+}
+
+}  // namespace
+
+TEST(McSample, ClustersUnlistedIndividualsAndTrailingText) {
+    Loaded l;
+    load(l, header(5, 10, 2) +
+                "0 -10.5 3 trailing words\n2 1 4   more text\n1 3\n0\n"
+                "100 -12345.678 1\n4 1 2 3 4 ignored\n");
+    ASSERT_EQ(l.store.get_n_samples(), 2);
+    EXPECT_EQ(row(l.store, 0), (std::vector<int>{3, 1, 0, 2, 1, 0}));
+    EXPECT_EQ(row(l.store, 1), (std::vector<int>{1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(l.side, "-10.5\t3\r\n-12345.7\t1\r\n");
+    EXPECT_EQ(l.report.stop, LoadStop::none);
+    EXPECT_TRUE(l.notices.empty());
+}
+
+TEST(McSample, IndividualListedTwiceKeepsItsLastClusterAndNumbersMaySpanLines) {
+    Loaded l;
+    load(l, header(4, 10, 1) + "0 -1 2\n3 1 2\n3\n2 3 1\n");
+    ASSERT_EQ(l.store.get_n_samples(), 1);
+    EXPECT_EQ(row(l.store, 0), (std::vector<int>{2, 2, 1, 2, 0}));
+}
+
+TEST(McSample, CrLfAndMissingFinalNewlineReadLikePlainFiles) {
+    Loaded a;
+    Loaded b;
+    load(a, "head\r\n3 5 2 1 1 1\r\n0 -1 2\r\n2 1 2\r\n1 3\r\n1 -2 1\r\n3 1 2 3\r\n");
+    load(b, "head\n3 5 2 1 1 1\n0 -1 2\n2 1 2\n1 3\n1 -2 1\n3 1 2 3");
+    ASSERT_EQ(a.store.get_n_samples(), 2);
+    ASSERT_EQ(b.store.get_n_samples(), 2);
+    for (std::uint32_t i = 0; i < 2; ++i) EXPECT_EQ(row(a.store, i), row(b.store, i));
+    EXPECT_EQ(a.side, b.side);
+    EXPECT_EQ(b.side, "-1\t2\r\n-2\t1\r\n");
+}
+
+TEST(McSample, ReadsAtMostTheDeclaredRecordsAndFewerWhenTheFileEnds) {
+    const std::string records = "0 -1 1\n2 1 2\n1 -2 1\n2 1 2\n2 -3 1\n2 1 2\n";
+    Loaded more;
+    load(more, header(2, 3, 2) + records);
+    EXPECT_EQ(more.store.get_n_samples(), 2);
+    EXPECT_EQ(more.side, "-1\t1\r\n-2\t1\r\n");
+    Loaded fewer;
+    load(fewer, header(2, 3, 10) + records + "\n\n");
+    EXPECT_EQ(fewer.store.get_n_samples(), 3);
+    EXPECT_EQ(fewer.side, "-1\t1\r\n-2\t1\r\n-3\t1\r\n");
+    EXPECT_EQ(fewer.report.stop, LoadStop::none);
+    Loaded none;
+    load(none, header(2, 3, 0) + records);
+    EXPECT_EQ(none.store.get_n_samples(), 0);
+    EXPECT_EQ(none.side, "");
+}
+
+TEST(McSample, KOf255OrBelow1StopsLoadingAfterItsSideLine) {
+    for (const char* bad_k : {"255", "0", "-3"}) {
+        Loaded l;
+        load(l, header(2, 3, 5) + "0 -1 1\n2 1 2\n1 -2 " + bad_k + "\n2 1 2\n2 -3 1\n2 1 2\n");
+        EXPECT_EQ(l.store.get_n_samples(), 1) << bad_k;
+        EXPECT_EQ(l.side, std::string("-1\t1\r\n-2\t") + bad_k + "\r\n");
+        ASSERT_EQ(l.notices.size(), 1u);
+        EXPECT_EQ(l.notices[0].legacy, std::string(bad_k) == "255" ? "Nombre de parts > 255 !!!!" : "");
+        EXPECT_NE(l.notices[0].text.find("line 5"), std::string::npos) << l.notices[0].text;
+        EXPECT_NE(l.notices[0].text.find("after 1 observations"), std::string::npos);
+    }
+}
+
+TEST(McSample, K254WithAll254ClusterLinesIsStored) {
+    std::string text = header(254, 254, 1) + "0 -1 254\n";
+    for (int j = 1; j <= 254; ++j) text += "1 " + std::to_string(j) + "\n";
+    Loaded l;
+    load(l, text);
+    ASSERT_EQ(l.store.get_n_samples(), 1);
+    EXPECT_EQ(l.store.get_k_for_sample(0), 254);
+    EXPECT_EQ(l.store.get_indiv_part_in_sample(0, 254), 254);
+}
+
+TEST(McSample, RecordCutShortByTheEndOfTheFileIsNotStored) {
+    Loaded after_record_line;
+    load(after_record_line, header(3, 3, 5) + "0 -1 1\n3 1 2 3\n1 -2 2\n2 1 2\n");
+    EXPECT_EQ(after_record_line.store.get_n_samples(), 1);
+    EXPECT_EQ(after_record_line.side, "-1\t1\r\n-2\t2\r\n");
+    EXPECT_EQ(after_record_line.report.stop, LoadStop::cut_short);
+
+    Loaded inside_record_line;
+    load(inside_record_line, header(3, 3, 5) + "0 -1 1\n3 1 2 3\n1 -2");
+    EXPECT_EQ(inside_record_line.store.get_n_samples(), 1);
+    EXPECT_EQ(inside_record_line.side, "-1\t1\r\n");
+    EXPECT_EQ(inside_record_line.report.stop, LoadStop::cut_short);
+    ASSERT_EQ(inside_record_line.notices.size(), 1u);
+    EXPECT_NE(inside_record_line.notices[0].text.find("ends inside a record"), std::string::npos);
+
+    Loaded k1_needs_two_numbers;
+    load(k1_needs_two_numbers, header(3, 3, 5) + "0 -1 1\n3\n");
+    EXPECT_EQ(k1_needs_two_numbers.store.get_n_samples(), 0);
+    EXPECT_EQ(k1_needs_two_numbers.report.stop, LoadStop::cut_short);
+}
+
+TEST(McSample, TokenThatIsNotANumberStopsWithItsLine) {
+    Loaded l;
+    load(l, header(3, 3, 5) + "0 -1 1\n3 1 2 3\n1 -2 2\n2 1 x\n1 3\n");
+    EXPECT_EQ(l.store.get_n_samples(), 1);
+    EXPECT_EQ(l.report.stop, LoadStop::malformed);
+    EXPECT_EQ(l.report.line, 6);
+    ASSERT_EQ(l.notices.size(), 1u);
+    EXPECT_NE(l.notices[0].text.find("line 6: expected an individual of cluster 1, found \"x\""), std::string::npos)
+        << l.notices[0].text;
+
+    Loaded negative_count;
+    load(negative_count, header(3, 3, 5) + "0 -1 2\n-1 1\n1 2\n");
+    EXPECT_EQ(negative_count.store.get_n_samples(), 0);
+    EXPECT_EQ(negative_count.report.stop, LoadStop::malformed);
+
+    Loaded huge_index;
+    load(huge_index, header(3, 3, 5) + "0 -1 2\n1 99999999999\n1 2\n");
+    EXPECT_EQ(huge_index.report.stop, LoadStop::malformed);
+}
+
+TEST(McSample, IndexOutsideTheIndividualsRaisesAfterKeepingEarlierRecords) {
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    testutil::write_text(path, header(5, 3, 3) + "0 -1 2\n2 1 5\n3 2 3 4\n1 -2 2\n3 1 2 6\n2 3 4\n");
+    MC_Sample store;
+    Diagnostics diag;
+    EXPECT_THROW_MSG(store.fill_mc_sample(path, dir.file("side.txt"), diag), Exceptions,
+                     "Exception: fill_mc_sample indiv out of range !");
+    EXPECT_EQ(store.get_n_samples(), 1);
+    EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "-1\t2\r\n-2\t2\r\n");
+    ASSERT_EQ(diag.notices().size(), 1u);
+    EXPECT_NE(diag.notices()[0].text.find("line 7: individual 6 is outside 1..5"), std::string::npos);
+}
+
+TEST(McSample, MissingResultFileLeavesStoreEmptyAndSideFileUntouched) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("side.txt"), "old\n");
+    MC_Sample store;
+    Diagnostics diag;
+    EXPECT_EQ(store.fill_mc_sample(dir.file("missing.txt"), dir.file("side.txt"), diag).stop, LoadStop::not_found);
+    EXPECT_EQ(store.get_n_samples(), 0);
+    EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "old\n");
+    EXPECT_EQ(diag.notices()[0].legacy, "FILE mc_datafile NOT found!");
+}
+
+TEST(McSample, CountKHonoursBurnInAndIgnoresKAboveKmax) {
+    Loaded l;
+    // Kmax 2 but one record has k = 3.
+    load(l, header(3, 2, 4) + "0 -1 1\n3 1 2 3\n1 -1 2\n2 1 2\n1 3\n2 -1 3\n1 1\n1 2\n1 3\n3 -1 2\n1 1\n2 2 3\n");
+    ASSERT_EQ(l.store.get_n_samples(), 4);
+    l.store.count_k(0);
+    EXPECT_EQ(l.store.get_k_count(1), 1.0);
+    EXPECT_EQ(l.store.get_k_count(2), 2.0);
+    EXPECT_EQ(l.store.get_k_count(3), 0.0);  // above Kmax
+    EXPECT_EQ(l.store.get_k_count(-1), 0.0);
+    l.store.count_k(-5);
+    EXPECT_EQ(l.store.get_k_count(1), 1.0);
+    l.store.count_k(2);
+    EXPECT_EQ(l.store.get_k_count(1), 0.0);
+    EXPECT_EQ(l.store.get_k_count(2), 1.0);
+    l.store.count_k(4);
+    EXPECT_EQ(l.store.get_k_count(2), 0.0);
+}
+
+TEST(McSample, CountsAreNotLimitedTo16Bits) {
+    std::string text = header(1, 1, 40000);
+    for (int i = 0; i < 40000; ++i) text += "0 -1 1\n1 1\n";
+    Loaded l;
+    load(l, text);
+    ASSERT_EQ(l.store.get_n_samples(), 40000);
+    l.store.count_k(0);
+    EXPECT_EQ(l.store.get_k_count(1), 40000.0);
+}
+
+TEST(McSample, AccessorsRaiseOutOfRange) {
+    Loaded l;
+    load(l, header(2, 3, 1) + "0 -1 2\n1 1\n1 2\n");
+    EXPECT_EQ(l.store.get_indiv_part_in_sample(0, 2), 2);
+    EXPECT_EQ(l.store.get_indiv_part_in_sample(0, 0), 2);
+    EXPECT_THROW_MSG(l.store.get_sample(1), Exceptions, "Exception: get_sample out of range !");
+    EXPECT_THROW_MSG(l.store.get_k_for_sample(1), Exceptions, "Exception: get_k_for_sample out of range !");
+    EXPECT_THROW_MSG(l.store.get_indiv_part_in_sample(1, 1), Exceptions,
+                     "Exception: get_indiv_part_in_sample out of range !");
+    EXPECT_THROW_MSG(l.store.get_indiv_part_in_sample(0, 3), Exceptions,
+                     "Exception: get_indiv_part_in_sample out of range !");
+    l.store.count_k(0);
+    EXPECT_EQ(l.store.get_k_count(4), 0.0);
+}
