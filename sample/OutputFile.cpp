@@ -86,7 +86,7 @@ bool write_output_file(const std::string& path, const std::string& writer_name, 
                        const std::function<void(std::ostream&)>& writer) {
     OutputFile file;
     if (!file.open(path)) {
-        diag.report("Impossible to open outfile! " + writer_name,
+        diag.report(writer_name.empty() ? std::string() : "Impossible to open outfile! " + writer_name,
                     "Cannot write the file " + path + ": " + file.error() + ".");
         return false;
     }

@@ -37,7 +37,8 @@ class OutputFile {
 };
 
 /// Writes the file `path` through `writer` with an OutputFile. When it cannot be opened, reports the
-/// legacy text "Impossible to open outfile! " followed by `writer_name`; when it cannot be completed
+/// legacy text "Impossible to open outfile! " followed by `writer_name` (no legacy text when the name is
+/// empty); when it cannot be completed
 /// (a full disk, say), reports that. Returns true when the file is in place.
 bool write_output_file(const std::string& path, const std::string& writer_name, Diagnostics& diag,
                        const std::function<void(std::ostream&)>& writer);

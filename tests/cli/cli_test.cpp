@@ -1,4 +1,4 @@
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <cstdlib>
 #include <sys/wait.h>

@@ -1,6 +1,6 @@
 #include "sample/Exceptions.h"
 
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 TEST(Exceptions, MessageIsPrefixedWithNothingBetween) {
     EXPECT_STREQ(Exceptions("get_sample out of range !").what(), "Exception: get_sample out of range !");

@@ -1,6 +1,6 @@
 #include "sample/Header.h"
 
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 

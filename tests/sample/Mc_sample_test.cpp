@@ -1,7 +1,7 @@
 #include "sample/Mc_sample.h"
 
 #include "sample/Exceptions.h"
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 namespace {
 

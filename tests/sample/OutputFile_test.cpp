@@ -1,6 +1,6 @@
 #include "sample/OutputFile.h"
 
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <filesystem>
 

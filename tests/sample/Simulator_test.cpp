@@ -1,7 +1,7 @@
 #include "sample/Simulator.h"
 
 #include "sample/Mc_sample.h"
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <sstream>
 

@@ -1,6 +1,6 @@
 #include "sample/TextFormat.h"
 
-#include "support/TestUtil.h"
+#include "tests/support/TestUtil.h"
 
 #include <limits>
 
