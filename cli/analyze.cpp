@@ -3,6 +3,8 @@
 #include "sample/Diagnostics.h"
 #include "sample/Exceptions.h"
 #include "sample/OpenRun.h"
+#include "summary/Posterior.h"
+#include "summary/Trajectory.h"
 
 #include <ostream>
 
@@ -43,6 +45,18 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     }
     if (report.stop == LoadStop::k_too_large || report.stop == LoadStop::k_too_small ||
         report.stop == LoadStop::malformed)
+        status = exit_data;
+    print_notices(diag, err);
+
+    const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
+    if (const auto posterior = compute_posterior(run.header(), *run.store, run.burn_in)) {
+        if (!write_posterior_file(posterior_path, run.result_path, run.header(), *posterior, diag)) status = exit_data;
+    } else {
+        diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(run.burn_in) +
+                            " leaves no observation of the " + std::to_string(run.store->get_n_samples()) + " stored.");
+        status = exit_data;
+    }
+    if (!save_trajectory_file(in_dir(options.out_dir, options.trajectory_name), run.side_path, diag))
         status = exit_data;
     print_notices(diag, err);
     return status;

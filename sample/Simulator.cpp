@@ -63,7 +63,7 @@ void simulate_run(std::ostream& out, const SimulationSettings& s) {
         if (u < 0.15) {
             k += k < groups + 2 ? 1 : -1;
         } else if (u < 0.30) {
-            k += k > groups - 1 ? -1 : 1;
+            k += k > groups - 2 ? -1 : 1;
         } else if (u < 0.40 && k != groups) {
             k += k < groups ? 1 : -1;
         }

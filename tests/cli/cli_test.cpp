@@ -52,9 +52,34 @@ TEST(Cli, AnalyzeWritesTheSideFileIntoTheOutputFolder) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("run.txt"), small_run);
     std::filesystem::create_directories(dir.path() / "out");
-    const Result r = run_cli(dir, "analyze run.txt --out-dir out --no-tree");
+    const Result r = run_cli(dir, "analyze run.txt --out-dir out --no-tree --burn-in 0");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(testutil::read_text(dir.file("out/_trajectories.txt")), "-12345.7\t2\r\n-100.25\t1\r\n-99\t2\r\n");
+}
+
+TEST(Cli, AnalyzeWritesPosteriorAndSavedTrajectoryWithTheGivenBurnIn) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    const Result r = run_cli(dir, "analyze run.txt --burn-in 1.9 --no-tree --posterior post.txt");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(testutil::read_text(dir.file("post.txt")),
+              "run.txt\r\nNumber of individuals : 3\r\nKmax : 4\r\nNumber of observations :3\r\nPeriod : 10\r\n"
+              "U :1\r\nTheta : 1\r\n\r\nBayes factor : 3\r\nk \t Posterior prob of k\r\n"
+              "1\t0.5\r\n2\t0.5\r\n3\t0\r\n4\t0\r\n");
+    EXPECT_EQ(testutil::read_text(dir.file("trajectories.txt")),
+              "  k  \t Log likelihood\r\n2\t-12345.700000\r\n1\t-100.250000\r\n2\t-99.000000\r\n");
+}
+
+TEST(Cli, BurnInBeyondTheRunWritesNoPosteriorAndSaysSo) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    const Result r = run_cli(dir, "analyze run.txt --burn-in 3 --no-tree");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(testutil::exists(dir.file("posterior_k.txt")));
+    EXPECT_NE(r.err.find("posterior_k.txt was not written: the burn-in 3 leaves no observation of the 3 stored"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(testutil::exists(dir.file("trajectories.txt")));
 }
 
 TEST(Cli, UnreadableOrBadFilesExitWithStatus1AndOneClearSentence) {
