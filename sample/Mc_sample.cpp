@@ -19,6 +19,7 @@ namespace {
 class SideWriter {
   public:
     SideWriter(const std::string& path, const std::string& result_path, Diagnostics& diag) : diag_(diag) {
+        if (path.empty()) return;
         if (!file_.open(path)) {
             diag_.report("", "Cannot write the trajectory file " + path + " (" + file_.error() + "); the trace of " +
                                  result_path + " cannot be shown or saved.");
@@ -65,7 +66,12 @@ LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string&
         diag.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
         return LoadReport{LoadStop::not_found, 0};
     }
-    TextCursor c(file.begin(), file.end());
+    return fill_from_text(file.begin(), file.end(), path, side_path, diag);
+}
+
+LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const std::string& path,
+                                     const std::string& side_path, Diagnostics& diag) {
+    TextCursor c(begin, end);
     RunHeader h;
     std::string why;
     if (!parse_header(c, h, why) || !check_header(h, why)) {
@@ -78,7 +84,8 @@ LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string&
     Kmax_ = h.Kmax;
     const std::size_t stride = this->stride();
     // Never trust the header's n_obs for memory: reserve no more than the file could fill.
-    samples_.reserve(std::min(static_cast<std::size_t>(h.n_obs) * stride, file.size() + stride));
+    samples_.reserve(
+        std::min(static_cast<std::size_t>(h.n_obs) * stride, static_cast<std::size_t>(end - begin) + stride));
 
     const auto n = static_cast<std::size_t>(n_indivs_);
     LoadReport report;

@@ -41,6 +41,11 @@ class MC_Sample {
     /// before are counted. Called once, on an empty store.
     LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag);
 
+    /// As fill_mc_sample, from text already in memory; `name` names it in messages. An empty
+    /// `side_path` writes no side file.
+    LoadReport fill_from_text(const char* begin, const char* end, const std::string& name, const std::string& side_path,
+                              Diagnostics& diag);
+
     /// Recounts the histogram of k over observations burn_in.. (a burn-in below 0 counts all). A k above
     /// Kmax is not counted.
     void count_k(std::int32_t burn_in);
