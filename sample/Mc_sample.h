@@ -70,6 +70,23 @@ class MC_Sample {
     /// The whole block: n_samples rows of stride() bytes.
     const std::uint8_t* data() const { return samples_.data(); }
 
+    /// Outcome of a set query: observations whose k lies in the interval, and how many of them hold every
+    /// member in one cluster.
+    struct SetCount {
+        std::int64_t hits = 0;
+        std::int64_t counted = 0;
+    };
+    /// Among observations first_obs.. (a negative first_obs counts from 0) whose k lies in [k_from, k_to],
+    /// how many there are and in how many all members share the cluster of the first member (cluster value
+    /// 0, listed in no cluster, is shared like any other). Members are individuals 1..n_indivs, in any
+    /// order, repeats allowed; a list with a member outside that range has no hits. Never raises.
+    SetCount count_set_co_assi(const std::vector<std::int32_t>& members, std::int32_t k_from, std::int32_t k_to,
+                               std::int32_t first_obs) const;
+    /// hits / counted of count_set_co_assi with k_list's first and last entry as the interval, as a double;
+    /// NaN when counted is 0 or k_list is empty. Never raises.
+    double calc_set_co_assi_prob(const std::vector<std::int32_t>& members, const std::vector<std::int32_t>& k_list,
+                                 std::int32_t first_obs) const;
+
   private:
     std::vector<std::uint8_t> samples_;
     std::int32_t n_indivs_ = 0;
