@@ -89,10 +89,11 @@ LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const s
 
     const auto n = static_cast<std::size_t>(n_indivs_);
     LoadReport report;
+    std::int32_t records = 0;  // records stored so far
     const auto stop = [&](LoadStop why_stop, int line, const std::string& text, const char* legacy = "") {
         report = LoadReport{why_stop, line};
         diag.report(legacy, path + " line " + std::to_string(line) + ": " + text + "; loading stopped after " +
-                                std::to_string(samples_.size() / stride) + " observations.");
+                                std::to_string(records) + " observations.");
     };
     // A number that could not be read: at the end of the file the record is cut short, otherwise malformed.
     const auto bad_number = [&](TextCursor::Read r, int line, const std::string& token, const std::string& what) {
@@ -105,7 +106,6 @@ LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const s
         }
     };
 
-    std::int32_t records = 0;
     try {
         while (records < h.n_obs) {
             if (!c.skip_space()) break;  // the file ends cleanly between records
