@@ -109,7 +109,7 @@ TEST(BadInput, DirectoryOrMissingFileIsRefusedAndTheOpenRunStays) {
     params.result_path = dir.file("good.txt");
     ASSERT_EQ(begin_open(run, params, diag), HeaderStatus::ok);
     load_store(run, dir.file("_trajectories.txt"), diag);
-    for (const std::string bad : {dir.path().string(), dir.file("missing.txt")}) {
+    for (const std::string& bad : {dir.path().string(), dir.file("missing.txt")}) {
         params.result_path = bad;
         EXPECT_EQ(begin_open(run, params, diag), HeaderStatus::not_found);
         EXPECT_EQ(run.result_path, dir.file("good.txt"));
