@@ -1,0 +1,96 @@
+#pragma once
+
+#include "coassign/Marginal.h"
+#include "sample/Diagnostics.h"
+#include "sample/Mc_sample.h"
+#include "tree/Forest.h"
+#include "tree/History.h"
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace treetest {
+
+/// One observation: element 0 is k, element i the cluster (0..k) of individual i; 0 leaves it unlisted.
+using Row = std::vector<int>;
+
+/// Result file text holding `rows` for n individuals. A k = 1 row must put everyone in cluster 1.
+inline std::string result_text(int n, int Kmax, const std::vector<Row>& rows) {
+    std::ostringstream out;
+    out << "test run\n" << n << "\n" << Kmax << "\n" << rows.size() << "\n100\n1\n1\n";
+    for (std::size_t t = 0; t < rows.size(); ++t) {
+        const Row& row = rows[t];
+        const int k = row[0];
+        out << t * 100 << " -1.5 " << k << "\n";
+        if (k == 1) {
+            out << n;
+            for (int i = 1; i <= n; ++i) out << ' ' << i;
+            out << "\n";
+            continue;
+        }
+        for (int c = 1; c <= k; ++c) {
+            std::vector<int> members;
+            for (int i = 1; i <= n; ++i)
+                if (row[static_cast<std::size_t>(i)] == c) members.push_back(i);
+            out << members.size();
+            for (const int m : members) out << ' ' << m;
+            out << "\n";
+        }
+    }
+    return out.str();
+}
+
+inline std::unique_ptr<MC_Sample> load_store(const std::string& text) {
+    auto store = std::make_unique<MC_Sample>();
+    Diagnostics diag;
+    store->fill_from_text(text.data(), text.data() + text.size(), "test", "", diag);
+    EXPECT_TRUE(diag.empty());
+    return store;
+}
+
+/// Everything a grown tree shows: the node made at each step and the three files.
+struct Grown {
+    std::vector<std::int32_t> child1, child2;
+    std::vector<float> levels;
+    std::vector<std::vector<std::int32_t>> members;
+    std::vector<std::vector<std::int32_t>> roots;  // internal roots after each step
+    std::string tree, clusters, heights;
+};
+
+/// Grows the tree with Forest and internal_node_history as the make-tree command does.
+inline Grown grow(const MC_Sample& store, std::int32_t n, const KList& k_list, std::int32_t burn_in,
+                  std::int32_t bound_limit = 8192) {
+    Marginal marginal(store.Kmax(), n);
+    marginal.fill_co_assi_counts(store, burn_in, n, store.Kmax());
+    Forest forest(n, k_list, burn_in);
+    forest.set_pair_bound_limit(bound_limit);
+    forest.init_proposals(marginal);
+    internal_node_history history(n);
+    Grown g;
+    for (std::int32_t s = 1; s < n; ++s) {
+        forest.merge_best_proposal(s, n + s);
+        history.record_merge(n + s, forest);
+        forest.update_proposals(n + s, store);
+        const Node& node = forest.get_active_node(n + s);
+        g.child1.push_back(node.get_child(1));
+        g.child2.push_back(node.get_child(2));
+        g.levels.push_back(node.get_prob_level());
+        g.members.emplace_back(node.get_cluster()->begin(), node.get_cluster()->end());
+        g.roots.push_back(history.roots_after_step(s));
+    }
+    forest.close_tree(n);
+    std::ostringstream tree, clusters, heights;
+    forest.print_accepted_nodes(tree);
+    forest.print_all_clusters(clusters);
+    history.print_node_co_assi_probs(heights, forest, n);
+    g.tree = tree.str();
+    g.clusters = clusters.str();
+    g.heights = heights.str();
+    return g;
+}
+
+}  // namespace treetest
