@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,9 @@ using KList = std::vector<std::int32_t>;
 /// probabilities made from them. Two individuals are co-assigned in an observation when their stored cluster
 /// values are equal, 0 (listed in no cluster) included. An observation whose k is above Kmax is not counted.
 ///
-/// The store is borrowed from fill_co_assi_counts on and must outlive every query: the pair counts are made
-/// when a k list is first asked for. Not for use from several threads at once.
+/// The store is borrowed from fill_co_assi_counts on and must outlive every query: the pair counts of a k
+/// list are made when it is first asked for and kept until another k list is asked for. The queries keep
+/// that cache, so one object is not for use from several threads at once.
 class Marginal {
   public:
     Marginal(std::int32_t Kmax, std::int32_t n_indivs);
@@ -49,12 +51,35 @@ class Marginal {
     bool print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
                                       Diagnostics& diag) const;
 
+    /// Worker threads the pair counting may use (at least 1; by default the machine's cores). The results
+    /// do not depend on it.
+    void set_worker_threads(int threads);
+
   private:
-    std::int64_t pair_count(std::int32_t a, std::int32_t b, const KList& k_list) const;
+    /// Pair counts for one k list. Each k of 1..Kmax carries a weight: how often it occurs in the list,
+    /// divided by the common divisor of these weights (which leaves every quotient unchanged).
+    struct Table {
+        KList source;                       ///< the k list as given
+        std::vector<std::int32_t> weights;  ///< by k, 0..Kmax
+        std::int64_t total = 0;             ///< weighted counted observations
+        std::vector<std::uint32_t> cells;   ///< weighted co-assigned counts, by pair_index
+        bool direct = false;                ///< too many for 32-bit cells: pairs are counted on request
+    };
+
+    std::vector<std::int32_t> weights_of(const KList& k_list) const;
+    const Table& table_for(const KList& k_list) const;
+    std::int64_t pair_numerator(const Table& t, std::int32_t a, std::int32_t b) const;
 
     const MC_Sample* store_ = nullptr;
     std::int32_t Kmax_ = 0;
     std::int32_t n_indivs_ = 0;
     std::int32_t burn_in_ = 0;
+    int threads_ = 1;
     std::vector<std::int64_t> obs_per_k_;
+    mutable std::unique_ptr<Table> table_;  ///< the counts of the k list asked for last
 };
+
+/// One off-diagonal cell of the pairwise co-assignment file: v (0 <= v <= 1) as printf "%#10.5g" writes it
+/// in the C locale, whatever the current locale. So 0 -> "    0.0000", 0.5 -> "   0.50000",
+/// 0.0001234 -> "0.00012340", 0.00001234 -> "1.2340e-05".
+std::string pairwise_cell_text(double v);

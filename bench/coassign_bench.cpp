@@ -1,0 +1,98 @@
+// Times the pair co-assignment counts with the pairwise file, and the set query, on simulated runs.
+// Usage: coassign_bench [quick]   ("quick" leaves out the run of 5,000 individuals)
+
+#include "coassign/Marginal.h"
+#include "sample/Diagnostics.h"
+#include "sample/Mc_sample.h"
+#include "sample/Simulator.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+void load(MC_Sample& store, const SimulationSettings& settings) {
+    std::string text;
+    {
+        std::ostringstream out;
+        simulate_run(out, settings);
+        text = std::move(out).str();
+    }
+    Diagnostics diag;
+    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", diag);
+}
+
+KList all_k(std::int32_t Kmax) {
+    KList ks(static_cast<std::size_t>(Kmax));
+    std::iota(ks.begin(), ks.end(), 1);
+    return ks;
+}
+
+/// Best time of `repeats` runs of: a new Marginal, filling, writing the pairwise file.
+void time_pairwise(const MC_Sample& store, int threads, int repeats, const std::string& path) {
+    const KList ks = all_k(store.Kmax());
+    double best = 1e30;
+    double fill_best = 1e30;
+    for (int r = 0; r < repeats; ++r) {
+        const auto start = Clock::now();
+        Marginal m(store.Kmax(), store.n_indivs());
+        m.set_worker_threads(threads);
+        m.fill_co_assi_counts(store, 0, store.n_indivs(), store.Kmax());
+        (void)m.pair_prob(1, 2, ks);  // makes the counts
+        fill_best = std::min(fill_best, seconds_since(start));
+        Diagnostics diag;
+        m.print_pairwise_co_assi_probs(path, store.n_indivs(), ks, diag);
+        best = std::min(best, seconds_since(start));
+    }
+    const double n = store.n_indivs();
+    std::printf("pairwise %d x %d, %d thread(s): counts %.3f s, counts + file %.3f s (file %.1f MB, counts %.1f MB)\n",
+                store.n_indivs(), store.get_n_samples(), threads, fill_best, best,
+                static_cast<double>(std::filesystem::file_size(path)) / 1e6, n * (n - 1) / 2 * 4 / 1e6);
+}
+
+void time_set_query(const MC_Sample& store) {
+    const KList ks = all_k(store.Kmax());
+    for (const int size : {2, 10, 100}) {
+        std::vector<std::int32_t> members;
+        for (int i = 0; i < size; ++i) members.push_back(1 + i * (store.n_indivs() / size));
+        const int repeats = 200;
+        double sum = 0;
+        const auto start = Clock::now();
+        for (int r = 0; r < repeats; ++r) sum += store.calc_set_co_assi_prob(members, ks, r);
+        std::printf("set query, %d members over %d observations: %.3f ms (mean prob %.4f)\n", size,
+                    store.get_n_samples(), seconds_since(start) / repeats * 1e3, sum / repeats);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool quick = argc > 1 && std::strcmp(argv[1], "quick") == 0;
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::string path = (std::filesystem::temp_directory_path() / "velmora_coassign_bench.txt").string();
+    {
+        MC_Sample store;
+        load(store, SimulationSettings{1000, 10000, 20, 5, 7});
+        time_pairwise(store, 1, 3, path);
+        if (cores > 1) time_pairwise(store, cores, 3, path);
+    }
+    if (!quick) {
+        MC_Sample store;
+        load(store, SimulationSettings{5000, 20000, 20, 5, 7});
+        time_pairwise(store, cores, 1, path);
+        time_set_query(store);
+    }
+    std::filesystem::remove(path);
+    return 0;
+}

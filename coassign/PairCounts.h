@@ -1,0 +1,23 @@
+#pragma once
+
+#include "sample/Mc_sample.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+/// Position of the pair of individuals a < b (both from 1) in a lower triangle of pair cells: the cells of
+/// b follow those of b - 1, ordered by a.
+inline std::size_t pair_index(std::int32_t a, std::int32_t b) {
+    const auto hi = static_cast<std::size_t>(b) - 1;
+    return hi * (hi - 1) / 2 + static_cast<std::size_t>(a) - 1;
+}
+
+/// For every pair of individuals 1 <= a < b <= n_indivs (n_indivs at most the store's), the number of
+/// entries of `observations` (observation numbers below get_n_samples; an entry listed twice counts twice,
+/// at most 2^32 - 1 entries) in which a and b hold equal cluster values; laid out by pair_index. Uses up to
+/// `threads` threads; the counts do not depend on it. `chunk_bytes` bounds the working copy of one chunk of
+/// observations (at least 256 observations a chunk); the counts do not depend on it either.
+std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
+                                                   const std::vector<std::int32_t>& observations, std::int32_t n_indivs,
+                                                   int threads, std::size_t chunk_bytes = std::size_t{1} << 20);

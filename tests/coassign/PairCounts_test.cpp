@@ -1,0 +1,63 @@
+#include "coassign/PairCounts.h"
+
+#include "tests/coassign/Stores.h"
+
+#include <gtest/gtest.h>
+
+using testutil::Row;
+
+namespace {
+
+std::vector<std::uint32_t> direct_counts(const std::vector<Row>& rows, const std::vector<std::int32_t>& obs, int n) {
+    std::vector<std::uint32_t> tri;
+    for (int b = 2; b <= n; ++b)
+        for (int a = 1; a < b; ++a) {
+            std::uint32_t c = 0;
+            for (const std::int32_t j : obs) {
+                const Row& r = rows[static_cast<std::size_t>(j)];
+                c += r[static_cast<std::size_t>(a)] == r[static_cast<std::size_t>(b)];
+            }
+            tri.push_back(c);
+        }
+    return tri;
+}
+
+}  // namespace
+
+TEST(PairCounts, LayoutFollowsTheSecondIndividual) {
+    EXPECT_EQ(pair_index(1, 2), 0u);
+    EXPECT_EQ(pair_index(1, 3), 1u);
+    EXPECT_EQ(pair_index(2, 3), 2u);
+    EXPECT_EQ(pair_index(1, 4), 3u);
+    EXPECT_EQ(pair_index(65535, 65536), std::size_t{65536} * 65535 / 2 - 1);  // no 32-bit overflow
+}
+
+TEST(PairCounts, ListedObservationsAcrossChunksAndThreads) {
+    // Small chunks of 128 observations: 1300 entries fill ten and part of an eleventh, and the columns come
+    // in two groups. Some observations are listed twice, some not at all.
+    const int n = 150;
+    const auto rows = testutil::random_rows(n, 1000, 4, 11);
+    MC_Sample store;
+    testutil::load_rows(store, n, 4, rows);
+    std::vector<std::int32_t> obs;
+    for (std::int32_t j = 0; j < 1000; ++j) {
+        if (j % 7 == 3) continue;
+        obs.push_back(j);
+        if (j % 2 == 0) obs.push_back(j);
+    }
+    const auto expected = direct_counts(rows, obs, n);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 1, 4096), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 3, 4096), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2), expected);
+    // Fewer individuals than the store holds: only their pairs.
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, 5, 2, 4096), direct_counts(rows, obs, 5));
+}
+
+TEST(PairCounts, SmallestCases) {
+    MC_Sample store;
+    testutil::load_rows(store, 2, 3, {{2, 1, 2}, {2, 0, 0}, {1, 1, 1}});
+    EXPECT_EQ(count_co_assigned_pairs(store, {0, 1, 2}, 2, 1), (std::vector<std::uint32_t>{2}));
+    EXPECT_EQ(count_co_assigned_pairs(store, {}, 2, 1), (std::vector<std::uint32_t>{0}));
+    EXPECT_TRUE(count_co_assigned_pairs(store, {0, 1, 2}, 1, 4).empty());
+    EXPECT_TRUE(count_co_assigned_pairs(store, {0, 1, 2}, 0, 1).empty());
+}
