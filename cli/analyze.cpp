@@ -5,8 +5,11 @@
 #include "sample/OpenRun.h"
 #include "summary/Posterior.h"
 #include "summary/Trajectory.h"
+#include "tree/MakeTree.h"
 
+#include <chrono>
 #include <ostream>
+#include <unistd.h>
 
 namespace {
 
@@ -18,6 +21,43 @@ std::string in_dir(const std::string& dir, const std::string& name) {
 void print_notices(Diagnostics& diag, std::ostream& err, const char* level = "warning") {
     for (const Notice& n : diag.take()) err << "velmora-cli: " << level << ": " << n.text << "\n";
 }
+
+/// A progress bar on standard error for the merge steps, drawn only on a terminal and only once the
+/// work has taken more than half a second.
+class MergeProgress {
+  public:
+    explicit MergeProgress(std::ostream& err) : err_(err), tty_(::isatty(STDERR_FILENO) == 1) {}
+    ~MergeProgress() {
+        if (drawn_) err_ << "\n";
+    }
+    MergeProgress(const MergeProgress&) = delete;
+    MergeProgress& operator=(const MergeProgress&) = delete;
+
+    void start(int steps) {
+        steps_ = steps;
+        start_ = std::chrono::steady_clock::now();
+    }
+    void step(int s) {
+        if (!tty_ || steps_ <= 0) return;
+        const int percent = static_cast<int>(100LL * s / steps_);
+        if (percent == last_percent_) return;
+        if (!drawn_ && std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(500)) return;
+        last_percent_ = percent;
+        drawn_ = true;
+        const int filled = percent * 40 / 100;
+        err_ << "\rBuilding the tree [" << std::string(static_cast<std::size_t>(filled), '#')
+             << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "% (" << s << "/"
+             << steps_ << " merges)" << std::flush;
+    }
+
+  private:
+    std::ostream& err_;
+    bool tty_;
+    bool drawn_ = false;
+    int steps_ = 0;
+    int last_percent_ = -1;
+    std::chrono::steady_clock::time_point start_;
+};
 
 }  // namespace
 
@@ -59,5 +99,25 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     if (!save_trajectory_file(in_dir(options.out_dir, options.trajectory_name), run.side_path, diag))
         status = exit_data;
     print_notices(diag, err);
+    if (!options.tree) return status;
+
+    MakeTreeResult tree;
+    try {
+        MergeProgress progress(err);
+        MakeTreeHooks hooks;
+        hooks.start_merges = [&](int steps) { progress.start(steps); };
+        hooks.merge_step = [&](int s) { progress.step(s); };
+        tree = make_tree(run, diag, hooks);
+    } catch (const Exceptions& e) {
+        print_notices(diag, err, "error");
+        err << "velmora-cli: error: " << e.what() << "\n";
+        return exit_data;
+    }
+    print_notices(diag, err);
+    if (tree.status != MakeTreeResult::Status::done) {
+        err << "velmora-cli: error: " << tree.message << "\n";
+        return exit_data;
+    }
+    if (!tree.not_written.empty()) status = exit_data;
     return status;
 }

@@ -70,6 +70,45 @@ TEST(Cli, AnalyzeWritesPosteriorAndSavedTrajectoryWithTheGivenBurnIn) {
               "  k  \t Log likelihood\r\n2\t-12345.700000\r\n1\t-100.250000\r\n2\t-99.000000\r\n");
 }
 
+TEST(Cli, AnalyzeWritesAllSevenFiles) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    const Result r = run_cli(dir, "analyze run.txt --burn-in 0");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(testutil::read_text(dir.file("pairwise_probs.txt")),
+              "         1\t\t\r\n   0.66667\t    1.0000\t\r\n   0.33333\t   0.66667\t    1.0000\r\n");
+    EXPECT_EQ(testutil::read_text(dir.file("tree.txt")),
+              "(((1:0.33333 ,  2:0.33333)0.66667:0.33333 ,  3:0.66667)0.33333:0.33333,O:0 );\r\n");
+    EXPECT_EQ(testutil::read_text(dir.file("node_clusters.txt")),
+              "n_indivs =\t3\r\n\r\n1\t0.666667 : \t1\t2\t\r\n2\t0.333333 : \t1\t2\t3\t\r\n");
+    EXPECT_EQ(testutil::read_text(dir.file("node_heights.txt")), "t \t Node heights\r\n1\t0.666667\r\n2\t0.333333\r\n");
+    for (const char* name : {"_trajectories.txt", "posterior_k.txt", "trajectories.txt"})
+        EXPECT_TRUE(testutil::exists(dir.file(name))) << name;
+}
+
+TEST(Cli, NothingToCountWritesNoTreeFilesAndExitsWith1) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    const Result r = run_cli(dir, "analyze run.txt --burn-in 0 --kmin 3 --kmax 4");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("velmora-cli: error: "), std::string::npos) << r.err;
+    EXPECT_TRUE(testutil::exists(dir.file("posterior_k.txt")));
+    for (const char* name : {"pairwise_probs.txt", "tree.txt", "node_clusters.txt", "node_heights.txt"})
+        EXPECT_FALSE(testutil::exists(dir.file(name))) << name;
+}
+
+TEST(Cli, UnwritableOutputIsNamedAndTheOthersAreStillWritten) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    testutil::write_text(dir.file("plain"), "");
+    const Result r = run_cli(dir, "analyze run.txt --burn-in 0 --tree plain/tree.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("plain/tree.txt"), std::string::npos) << r.err;
+    EXPECT_TRUE(testutil::exists(dir.file("node_clusters.txt")));
+    EXPECT_TRUE(testutil::exists(dir.file("node_heights.txt")));
+}
+
 TEST(Cli, BurnInBeyondTheRunWritesNoPosteriorAndSaysSo) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("run.txt"), small_run);
