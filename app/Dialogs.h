@@ -1,0 +1,44 @@
+#pragma once
+
+#include <optional>
+
+#include <QMessageBox>
+#include <QString>
+
+class QChartView;
+class QPainter;
+class QRectF;
+class QWidget;
+
+/// Title of the application: caption of every message box and error box.
+inline const QString app_title = QStringLiteral("Velmora");
+
+/// Every modal interaction of the window. The window owns one; the program uses QtDialogs, the window
+/// tests a fake that answers at once.
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+    /// File-open dialog. Empty when the user cancels.
+    virtual std::optional<QString> open_file(QWidget* parent, const QString& default_suffix,
+                                             const QString& initial_name) = 0;
+    /// File-save dialog, proposing `initial_name`. Empty when the user cancels.
+    virtual std::optional<QString> save_file(QWidget* parent, const QString& initial_name) = 0;
+    /// Modal box with an OK button, captioned with the application title.
+    virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) = 0;
+    /// Modal print preview of one chart: printer choice and set-up, orientation, margins, and a switch
+    /// between proportional and stretched printing, which starts as `stretched`. Prints only on request.
+    virtual void print_preview(QWidget* parent, QChartView* chart, bool stretched) = 0;
+};
+
+class QtDialogs : public Dialogs {
+  public:
+    std::optional<QString> open_file(QWidget* parent, const QString& default_suffix,
+                                     const QString& initial_name) override;
+    std::optional<QString> save_file(QWidget* parent, const QString& initial_name) override;
+    void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
+    void print_preview(QWidget* parent, QChartView* chart, bool stretched) override;
+};
+
+/// Draws the chart shown by `view` into `target`: scaled to fill it when `stretched`, else scaled with
+/// its proportions kept and centred.
+void render_chart(QPainter& painter, const QRectF& target, QChartView* view, bool stretched);

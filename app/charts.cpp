@@ -1,0 +1,261 @@
+#include "app/charts.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QGraphicsLayout>
+#include <QLegend>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+namespace {
+
+const QColor red(255, 0, 0);
+const QColor green(0, 128, 0);
+
+/// The smallest of 1, 2, 5, 10, 20, 50, ... that cuts `span` into at most `max_ticks` intervals.
+double nice_interval(double span, int max_ticks) {
+    double step = 1;
+    while (span / step > max_ticks) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        step *= mantissa < 1.5 ? 2.0 : mantissa < 3.0 ? 2.5 : 2.0;
+    }
+    return step;
+}
+
+QValueAxis* integer_axis(QChart* chart, Qt::Alignment where) {
+    auto* axis = new QValueAxis;
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(1);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setRange(0, 1);
+    chart->addAxis(axis, where);
+    return axis;
+}
+
+/// Integer range [lo, hi] with labels at whole multiples of a step that keeps their number small.
+void set_integer_range(QValueAxis* axis, double lo, double hi, int max_ticks) {
+    if (hi <= lo) hi = lo + 1;
+    axis->setTickInterval(nice_interval(hi - lo, max_ticks));
+    axis->setRange(lo, hi);
+}
+
+/// A vertical axis from 0 to 1; with `whole_units` its labels are 0 and 1 only, with minor ticks between.
+QValueAxis* probability_axis(QChart* chart, bool whole_units) {
+    auto* axis = new QValueAxis;
+    axis->setRange(0, 1);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(whole_units ? 1 : 0.2);
+    axis->setMinorTickCount(whole_units ? 9 : 1);
+    axis->setLabelFormat(whole_units ? QStringLiteral("%d") : QStringLiteral("%.1f"));
+    chart->addAxis(axis, Qt::AlignLeft);
+    return axis;
+}
+
+QValueAxis* attached(QAbstractSeries* series, Qt::Orientation orientation, Qt::Alignment where = {}) {
+    const auto axes = series->attachedAxes();
+    for (QAbstractAxis* axis : axes) {
+        if (axis->orientation() == orientation && (!where || axis->alignment() == where))
+            return qobject_cast<QValueAxis*>(axis);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QChartView* make_chart_view(QWidget* parent, const QString& name, const QString& title, bool legend) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    QFont title_font = chart->titleFont();
+    title_font.setPixelSize(12);
+    title_font.setBold(false);
+    chart->setTitleFont(title_font);
+    chart->setBackgroundBrush(Qt::white);
+    chart->setBackgroundRoundness(0);
+    chart->setDropShadowEnabled(false);
+    chart->setPlotAreaBackgroundVisible(false);
+    chart->setMargins(QMargins(4, 2, 4, 2));
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->legend()->setVisible(legend);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto* view = new QChartView(chart, parent);
+    view->setObjectName(name);
+    view->setFrameShape(QFrame::NoFrame);
+    return view;
+}
+
+void set_chart_title(QChartView* view, const QString& title) { view->chart()->setTitle(title); }
+
+QString chart_title(QChartView* view) { return view->chart()->title(); }
+
+TraceSeries add_trace_series(QChartView* view) {
+    QChart* chart = view->chart();
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    auto* left = new QValueAxis;
+    left->setRange(0, 1);
+    left->setLabelsColor(green);
+    left->setLabelFormat(QStringLiteral("%.6g"));
+    chart->addAxis(left, Qt::AlignLeft);
+    QValueAxis* right = integer_axis(chart, Qt::AlignRight);
+    right->setLabelsColor(red);
+
+    TraceSeries s;
+    s.k = new QLineSeries;
+    s.k->setName(QStringLiteral("K"));
+    s.k->setColor(red);
+    s.log_likelihood = new QLineSeries;
+    s.log_likelihood->setName(QStringLiteral("Log likelihood"));
+    s.log_likelihood->setColor(green);
+    chart->addSeries(s.k);
+    chart->addSeries(s.log_likelihood);
+    s.k->attachAxis(x);
+    s.k->attachAxis(right);
+    s.log_likelihood->attachAxis(x);
+    s.log_likelihood->attachAxis(left);
+    return s;
+}
+
+void fill_trace(const TraceSeries& series, const std::vector<TracePoint>& points) {
+    QList<QPointF> k;
+    QList<QPointF> ll;
+    k.reserve(static_cast<qsizetype>(points.size()));
+    ll.reserve(static_cast<qsizetype>(points.size()));
+    double k_max = 1;
+    double ll_min = 0;
+    double ll_max = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const double x = static_cast<double>(i);
+        k.append(QPointF(x, points[i].k));
+        ll.append(QPointF(x, points[i].log_likelihood));
+        k_max = std::max(k_max, static_cast<double>(points[i].k));
+        ll_min = i == 0 ? points[i].log_likelihood : std::min(ll_min, points[i].log_likelihood);
+        ll_max = i == 0 ? points[i].log_likelihood : std::max(ll_max, points[i].log_likelihood);
+    }
+    series.k->replace(k);
+    series.log_likelihood->replace(ll);
+
+    set_integer_range(attached(series.k, Qt::Horizontal), 0, static_cast<double>(points.size()) - 1, 10);
+    set_integer_range(attached(series.k, Qt::Vertical), 0, k_max + 1, 8);
+    QValueAxis* left = attached(series.log_likelihood, Qt::Vertical);
+    if (points.empty() || !std::isfinite(ll_min) || !std::isfinite(ll_max)) {
+        left->setRange(0, 1);
+    } else {
+        const double pad = ll_max > ll_min ? (ll_max - ll_min) * 0.05 : std::max(1.0, std::abs(ll_max) * 0.05);
+        left->setRange(ll_min - pad, ll_max + pad);
+        left->applyNiceNumbers();
+    }
+}
+
+void clear_trace(const TraceSeries& series) { fill_trace(series, {}); }
+
+QBarSeries* add_posterior_series(QChartView* view) {
+    QChart* chart = view->chart();
+    auto* series = new QBarSeries;
+    auto* set = new QBarSet(QString());
+    set->setColor(red);
+    set->setBorderColor(red.darker(150));
+    set->setLabelColor(Qt::black);
+    series->append(set);
+    series->setBarWidth(0.7);
+    series->setLabelsVisible(true);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPrecision(3);
+    series->setLabelsAngle(-90);
+    chart->addSeries(series);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    x->setRange(0.5, 1.5);
+    auto* y = new QValueAxis;
+    y->setRange(0, 1);
+    y->setLabelFormat(QStringLiteral("%.2f"));
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return series;
+}
+
+void fill_posterior(QBarSeries* series, const std::vector<double>& p) {
+    QBarSet* set = series->barSets().constFirst();
+    const int last = std::min<int>(static_cast<int>(p.size()) - 1, max_charted_k);
+    // Bars stand at the index of their value on a value axis; index 0 (k = 0) stays outside the range shown.
+    QList<qreal> values;
+    values.reserve(last + 1);
+    values.append(0);
+    double top = 0;
+    for (int k = 1; k <= last; ++k) {
+        values.append(p[static_cast<std::size_t>(k)]);
+        top = std::max(top, p[static_cast<std::size_t>(k)]);
+    }
+    set->remove(0, set->count());
+    if (last >= 1) set->append(values);
+
+    QValueAxis* x = attached(series, Qt::Horizontal);
+    x->setTickInterval(nice_interval(std::max(last, 1), 10));
+    x->setRange(0.5, std::max(last, 1) + 0.5);
+    QValueAxis* y = attached(series, Qt::Vertical);
+    y->setRange(0, top > 0 ? std::min(1.0, top * 1.15) : 1.0);
+    y->applyNiceNumbers();
+}
+
+std::vector<double> posterior_bars(const QBarSeries* series) {
+    const QBarSet* set = series->barSets().constFirst();
+    std::vector<double> bars;
+    for (int i = 1; i < set->count(); ++i) bars.push_back(set->at(i));
+    return bars;
+}
+
+QLineSeries* add_levels_series(QChartView* view) {
+    QChart* chart = view->chart();
+    auto* series = new QLineSeries;
+    series->setColor(red);
+    chart->addSeries(series);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    QValueAxis* y = probability_axis(chart, true);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return series;
+}
+
+QList<QPointF> stair_points(const std::vector<double>& levels) {
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(levels.size() * 2));
+    for (std::size_t s = 0; s < levels.size(); ++s) {
+        if (s > 0) points.append(QPointF(static_cast<double>(s), levels[s - 1]));
+        points.append(QPointF(static_cast<double>(s), levels[s]));
+    }
+    return points;
+}
+
+void fill_levels(QLineSeries* series, const std::vector<double>& levels) {
+    series->replace(stair_points(levels));
+    set_integer_range(attached(series, Qt::Horizontal), 0, static_cast<double>(levels.size()) - 1, 12);
+}
+
+QScatterSeries* add_coassignment_series(QChartView* view) {
+    QChart* chart = view->chart();
+    auto* series = new QScatterSeries;
+    series->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    series->setMarkerSize(2);
+    series->setColor(red);
+    series->setPen(Qt::NoPen);
+    chart->addSeries(series);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    QValueAxis* y = probability_axis(chart, false);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return series;
+}
+
+void fill_coassignment(QScatterSeries* series, const std::vector<double>& values) {
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(values.size()));
+    for (std::size_t m = 0; m < values.size(); ++m) points.append(QPointF(static_cast<double>(m), values[m]));
+    series->replace(points);
+    set_integer_range(attached(series, Qt::Horizontal), 0, static_cast<double>(values.size()) - 1, 10);
+}

@@ -1,0 +1,27 @@
+#include "app/Application.h"
+#include "app/Clustering.h"
+#include "app/Dialogs.h"
+
+#include <exception>
+#include <memory>
+
+#include <QMessageBox>
+#include <QTimer>
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    try {
+        TForm1 form(std::make_unique<QtDialogs>());
+        form.show();
+        const QStringList args = Application::arguments();
+        if (args.size() > 1) {
+            // Through the event loop, so an error while opening reaches the error box like any command's.
+            const QString path = args.at(1);
+            QTimer::singleShot(0, &form, [&form, path] { form.open_result_file(path); });
+        }
+        Application::exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, app_title, QString::fromLocal8Bit(e.what()));
+    }
+    return 0;
+}

@@ -1,0 +1,65 @@
+// Opens a result file in the window and writes PNG images of both pages.
+// Usage: velmora-screenshots RESULT_FILE OUTPUT_DIR (run with QT_QPA_PLATFORM=offscreen).
+
+#include "app/Application.h"
+#include "app/Clustering.h"
+#include "app/Dialogs.h"
+
+#include <iostream>
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+namespace {
+
+/// Answers nothing: the screenshots need no dialog.
+class NoDialogs : public Dialogs {
+  public:
+    std::optional<QString> open_file(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> save_file(QWidget*, const QString&) override { return std::nullopt; }
+    void message(QWidget*, QMessageBox::Icon, const QString& text) override { std::cerr << text.toStdString() << "\n"; }
+    void print_preview(QWidget*, QChartView*, bool) override {}
+};
+
+bool save(TForm1& form, int page, const QString& path) {
+    form.PageControl1->setCurrentIndex(page);
+    QApplication::processEvents();
+    if (!form.grab().save(path)) {
+        std::cerr << "cannot write " << path.toStdString() << "\n";
+        return false;
+    }
+    std::cout << path.toStdString() << "\n";
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    const QStringList args = Application::arguments();
+    if (args.size() != 3) {
+        std::cerr << "usage: velmora-screenshots RESULT_FILE OUTPUT_DIR\n";
+        return 2;
+    }
+    const QString input = QFileInfo(args.at(1)).absoluteFilePath();
+    const QString out = QFileInfo(args.at(2)).absoluteFilePath();
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+
+    TForm1 form(std::make_unique<NoDialogs>());
+    form.show();
+    // A copy under a short relative name, so the file-name label shows what a user would see.
+    const QString shown = QStringLiteral("examples/") + QFileInfo(input).fileName();
+    QDir().mkpath(QStringLiteral("examples"));
+    QFile::copy(input, shown);
+    form.open_result_file(shown);
+    bool ok = save(form, 0, out + QStringLiteral("/window-infer-k.png"));
+    ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
+    form.close();
+    return ok ? 0 : 1;
+}
