@@ -89,23 +89,6 @@ QChartView* place_chart(QWidget* page, const char* name, const QString& title, b
     return view;
 }
 
-/// Hands the notices of a command to the error box when an exception ends that command.
-class KeepNoticesOnError {
-  public:
-    KeepNoticesOnError(Diagnostics& diag, std::vector<Notice>& target)
-        : diag_(diag), target_(target), uncaught_(std::uncaught_exceptions()) {}
-    ~KeepNoticesOnError() {
-        if (std::uncaught_exceptions() > uncaught_) target_ = diag_.take();
-    }
-    KeepNoticesOnError(const KeepNoticesOnError&) = delete;
-    KeepNoticesOnError& operator=(const KeepNoticesOnError&) = delete;
-
-  private:
-    Diagnostics& diag_;
-    std::vector<Notice>& target_;
-    int uncaught_;
-};
-
 QString joined_texts(const std::vector<Notice>& notices) {
     QStringList lines;
     for (const Notice& n : notices) lines.append(text_of(n.text));
@@ -113,6 +96,13 @@ QString joined_texts(const std::vector<Notice>& notices) {
 }
 
 }  // namespace
+
+TForm1::KeepNoticesOnError::KeepNoticesOnError(Diagnostics& diag, std::vector<Notice>& target)
+    : diag_(diag), target_(target), uncaught_(std::uncaught_exceptions()) {}
+
+TForm1::KeepNoticesOnError::~KeepNoticesOnError() {
+    if (std::uncaught_exceptions() > uncaught_) target_ = diag_.take();
+}
 
 TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(std::move(dialogs)) {
     setObjectName(QStringLiteral("Form1"));
@@ -161,6 +151,7 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, QWidget* parent) : QMainWindow(
     connect(ExcludeBtn, &QPushButton::clicked, this, &TForm1::ExcludeBtnClick);
     connect(IncAllBtn, &QPushButton::clicked, this, &TForm1::IncAllBtnClick);
     connect(ExcAllBtn, &QPushButton::clicked, this, &TForm1::ExcAllBtnClick);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
 
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -298,6 +289,10 @@ void TForm1::Button2Click() {
 }
 
 void TForm1::open_result_file(const QString& path) {
+    if (tree_running_) {
+        notify_user(tr("A tree is being made from the open run; open another file when it is done."));
+        return;
+    }
     statusBar()->clearMessage();
     Diagnostics diag(&std::cout);
     if (begin_open(run_, read_run_parameters(path), diag) != HeaderStatus::ok) {

@@ -115,6 +115,7 @@ class TForm1 : public QMainWindow {
     void ExcludeBtnClick();
     void IncAllBtnClick();
     void ExcAllBtnClick();
+    void Button1Click();
 
     int GetFirstSelection(QListWidget* list) const;
     void MoveSelected(QListWidget* list, QListWidget* items);
@@ -126,6 +127,20 @@ class TForm1 : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    /// Hands the notices of a command to the error box when an exception ends that command.
+    class KeepNoticesOnError {
+      public:
+        KeepNoticesOnError(Diagnostics& diag, std::vector<Notice>& target);
+        ~KeepNoticesOnError();
+        KeepNoticesOnError(const KeepNoticesOnError&) = delete;
+        KeepNoticesOnError& operator=(const KeepNoticesOnError&) = delete;
+
+      private:
+        Diagnostics& diag_;
+        std::vector<Notice>& target_;
+        int uncaught_;
+    };
+
     void build_infer_k_page();
     void build_make_tree_page();
     RunParameters read_run_parameters(const QString& path) const;

@@ -8,9 +8,11 @@
 #include <iostream>
 #include <memory>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -22,7 +24,9 @@ class NoDialogs : public Dialogs {
   public:
     std::optional<QString> open_file(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> save_file(QWidget*, const QString&) override { return std::nullopt; }
-    void message(QWidget*, QMessageBox::Icon, const QString& text) override { std::cerr << text.toStdString() << "\n"; }
+    void message(QWidget*, QMessageBox::Icon icon, const QString& text) override {
+        if (icon != QMessageBox::Information) std::cerr << text.toStdString() << "\n";
+    }
     void print_preview(QWidget*, QChartView*, bool) override {}
 };
 
@@ -59,6 +63,13 @@ int main(int argc, char** argv) {
     QFile::copy(input, shown);
     form.open_result_file(shown);
     bool ok = save(form, 0, out + QStringLiteral("/window-infer-k.png"));
+
+    form.PageControl1->setCurrentIndex(1);
+    form.Button1Click();
+    form.list_indiv->setCurrentIndex(0);
+    form.list_indivChange();
+    for (int row : {0, 1, 2, 20}) form.SrcList->item(row)->setSelected(true);
+    form.IncludeBtnClick();
     ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
     form.close();
     return ok ? 0 : 1;

@@ -1,0 +1,98 @@
+#include "app/Clustering.h"
+#include "app/NumericField.h"
+#include "tree/MakeTree.h"
+
+#include <iostream>
+#include <utility>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+namespace {
+
+/// Runs a function when the scope ends, however it ends.
+template <typename F>
+class AtScopeEnd {
+  public:
+    explicit AtScopeEnd(F f) : f_(std::move(f)) {}
+    ~AtScopeEnd() { f_(); }
+    AtScopeEnd(const AtScopeEnd&) = delete;
+    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
+
+  private:
+    F f_;
+};
+
+}  // namespace
+
+void TForm1::Button1Click() {
+    if (tree_running_) {
+        notify_user(tr("A tree is being made already."));
+        return;
+    }
+    statusBar()->clearMessage();
+    MakeTreeHooks hooks;
+    hooks.clear_trace = [this] { ::clear_trace(trace_); };
+    hooks.refill_lists = [this] {
+        list_indiv->clear();
+        SrcList->clear();
+        DstList->clear();
+        QStringList numbers;
+        numbers.reserve(run_.n_indivs);
+        for (std::int32_t i = 1; i <= run_.n_indivs; ++i) numbers.append(QString::number(i));
+        SrcList->addItems(numbers);
+        list_indiv->addItems(numbers);
+        list_indiv->setCurrentIndex(-1);
+    };
+    hooks.clear_levels_chart = [this] { fill_levels(Series1, {}); };
+    hooks.start_merges = [this](int n_steps) {
+        Label10->setText(tr("Constructing tree"));
+        Label10->adjustSize();
+        ProgressBar1->setRange(0, n_steps);
+        ProgressBar1->setValue(0);
+    };
+    hooks.merge_step = [this](int s) {
+        ProgressBar1->setValue(s);
+        QCoreApplication::processEvents();
+    };
+
+    // While the merge loop lets events through, nothing may replace the store, release it or write the
+    // same files: the open and make-tree buttons are off, and closing waits for the end of the command.
+    tree_running_ = true;
+    Button1->setEnabled(false);
+    Button2->setEnabled(false);
+    const AtScopeEnd done([this] {
+        tree_running_ = false;
+        refresh_separator();
+        Button1->setEnabled(true);
+        Button2->setEnabled(true);
+        if (close_requested_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
+
+    Diagnostics diag(&std::cout);
+    MakeTreeResult result;
+    {
+        KeepNoticesOnError keep(diag, error_notices_);
+        result = make_tree(run_, diag, hooks);
+    }
+    if (close_requested_) return;
+    if (result.status != MakeTreeResult::Status::done) {
+        dialogs_->message(this, QMessageBox::Warning, QString::fromStdString(result.message));
+        return;
+    }
+    fill_levels(Series1, result.levels);
+    if (!result.not_written.empty()) {
+        QStringList files;
+        for (const std::string& f : result.not_written) files.append(QString::fromStdString(f));
+        QString text = tr("These files could not be written: %1.").arg(files.join(QStringLiteral(", ")));
+        for (const Notice& n : diag.take()) text += QLatin1Char('\n') + QString::fromStdString(n.text);
+        dialogs_->message(this, QMessageBox::Warning, text);
+    }
+    dialogs_->message(this, QMessageBox::Information, tr("Done !"));
+}
