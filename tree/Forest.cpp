@@ -3,6 +3,28 @@
 #include <algorithm>
 #include <cassert>
 
+namespace {
+
+/// Restores the order of a heap (std::make_heap layout, greatest first under `below`) whose first element
+/// has just been lowered.
+template <class T, class Below>
+void sift_down_top(std::vector<T>& heap, Below below) {
+    const std::size_t n = heap.size();
+    const T item = heap.front();
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t child = 2 * i + 1;
+        if (child >= n) break;
+        if (child + 1 < n && below(heap[child], heap[child + 1])) ++child;
+        if (!below(item, heap[child])) break;
+        heap[i] = heap[child];
+        i = child;
+    }
+    heap[i] = item;
+}
+
+}  // namespace
+
 Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
     : n_indivs_(n_indivs), k_list_(&k_list), burn_in_(burn_in) {
     assert(n_indivs >= 1 && n_indivs <= 16384);
@@ -22,12 +44,23 @@ Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
 
 void Forest::init_proposals(const Marginal& marginal) {
     const KList& k_list = *k_list_;
-    const std::int32_t n = n_indivs_;
     marginal_total_ = marginal.count_obs_in_k_list(k_list);
-    const auto p = [&](std::int32_t a, std::int32_t b) {
-        return a < b ? marginal.pair_prob(a, b, k_list) : marginal.pair_prob(b, a, k_list);
-    };
+    if (n_indivs_ <= pair_bound_limit_) build_bounds(marginal);
+    // Pair probabilities are quotients hits / total with one total, so two distinct ones lie at least
+    // 1 / total apart; with total below 2^22 rounding them to float keeps their order and their ties, and
+    // the seeding can compare the floats of the bounds matrix instead of asking the Marginal again.
+    if (!bounds_.empty() && marginal_total_ <= (std::int64_t{1} << 22)) {
+        seed([this](std::int32_t a, std::int32_t b) { return static_cast<double>(bound(a - 1, b - 1)); });
+    } else {
+        seed([&](std::int32_t a, std::int32_t b) {
+            return a < b ? marginal.pair_prob(a, b, k_list) : marginal.pair_prob(b, a, k_list);
+        });
+    }
+}
 
+template <class PairProb>
+void Forest::seed(const PairProb& p) {
+    const std::int32_t n = n_indivs_;
     std::vector<bool> used(static_cast<std::size_t>(n) + 1, false);
     for (std::int32_t i = 1; i < n; ++i) {
         if (used[static_cast<std::size_t>(i)]) continue;
@@ -60,18 +93,20 @@ void Forest::init_proposals(const Marginal& marginal) {
         stats_.proposals += static_cast<std::int64_t>(batch.size());
         push_batch(i);
     }
-    if (n <= pair_bound_limit_) build_bounds(marginal);
 }
 
 void Forest::build_bounds(const Marginal& marginal) {
-    const std::size_t n = static_cast<std::size_t>(n_indivs_);
-    bounds_.assign(n * n, 1.0f);
-    for (std::int32_t a = 1; a <= n_indivs_; ++a)
-        for (std::int32_t b = a + 1; b <= n_indivs_; ++b) {
-            const float v = static_cast<float>(marginal.pair_prob(a, b, *k_list_));
-            bound(a - 1, b - 1) = v;
-            bound(b - 1, a - 1) = v;
-        }
+    const std::int32_t n = n_indivs_;
+    bounds_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 1.0f);
+    // Row b first for a < b, the order in which the Marginal keeps its counts; then mirrored in tiles.
+    for (std::int32_t b = 2; b <= n; ++b)
+        for (std::int32_t a = 1; a < b; ++a)
+            bound(b - 1, a - 1) = static_cast<float>(marginal.pair_prob(a, b, *k_list_));
+    constexpr std::int32_t tile = 64;
+    for (std::int32_t r0 = 0; r0 < n; r0 += tile)
+        for (std::int32_t c0 = r0; c0 < n; c0 += tile)
+            for (std::int32_t r = r0; r < std::min(n, r0 + tile); ++r)
+                for (std::int32_t c = std::max(c0, r + 1); c < std::min(n, c0 + tile); ++c) bound(r, c) = bound(c, r);
 }
 
 void Forest::push_batch(std::int32_t owner) {
@@ -124,21 +159,20 @@ Forest::Entry Forest::top_proposal(std::int32_t& owner) {
         } else if (!e.exact) {
             e.level = exact_level(o, e.other);
             e.exact = true;
-            std::pop_heap(batch.begin(), batch.end(), entry_below);
-            std::push_heap(batch.begin(), batch.end(), entry_below);
+            sift_down_top(batch, entry_below);
         } else {
             owner = o;
             return e;
         }
-        // The batch's best entry changed: rank its cursor again.
-        std::pop_heap(heap_.begin(), heap_.end(), cursor_below);
+        // The batch's best entry changed, never for a better one: rank its cursor again.
         if (batch.empty()) {
+            std::pop_heap(heap_.begin(), heap_.end(), cursor_below);
             heap_.pop_back();
             std::vector<Entry>().swap(batch);
         } else {
-            heap_.back().level = batch.front().level;
-            heap_.back().seq = batch.front().seq;
-            std::push_heap(heap_.begin(), heap_.end(), cursor_below);
+            heap_.front().level = batch.front().level;
+            heap_.front().seq = batch.front().seq;
+            sift_down_top(heap_, cursor_below);
         }
     }
 }

@@ -109,6 +109,8 @@ class Forest {
     /// Owner and entry of the best live proposal, computing levels as needed.
     Entry top_proposal(std::int32_t& owner);
     void build_bounds(const Marginal& marginal);
+    template <class PairProb>
+    void seed(const PairProb& p);
     float& bound(std::int32_t slot_a, std::int32_t slot_b) {
         return bounds_[static_cast<std::size_t>(slot_a) * static_cast<std::size_t>(n_indivs_) +
                        static_cast<std::size_t>(slot_b)];

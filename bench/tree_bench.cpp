@@ -1,0 +1,141 @@
+// Times the make-tree command stage by stage on one result file and prints the peak memory.
+// Usage: tree_bench RESULT_FILE [--burn-in B] [--kmin A] [--kmax C] [--out-dir DIR] [--whole]
+// With --whole it runs make_tree in one call after the staged run, as the window and the batch tool do.
+
+#include "coassign/Marginal.h"
+#include "sample/Diagnostics.h"
+#include "sample/Mc_sample.h"
+#include "sample/RunState.h"
+#include "tree/Forest.h"
+#include "tree/History.h"
+#include "tree/MakeTree.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+double peak_mb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+class Stage {
+  public:
+    Stage() : start_(std::chrono::steady_clock::now()) {}
+    double lap(const char* name) {
+        const auto now = std::chrono::steady_clock::now();
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        std::printf("  %-28s %8.3f s   peak %7.1f MB\n", name, seconds, peak_mb());
+        std::fflush(stdout);
+        start_ = now;
+        total_ += seconds;
+        return seconds;
+    }
+    double total() const { return total_; }
+
+  private:
+    std::chrono::steady_clock::time_point start_;
+    double total_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr,
+                     "usage: tree_bench RESULT_FILE [--burn-in B] [--kmin A] [--kmax C] [--out-dir DIR] [--whole]\n");
+        return 2;
+    }
+    RunState run;
+    run.result_path = argv[1];
+    run.burn_in = 10;
+    run.k_from = 1;
+    run.k_to = 100;
+    std::string out_dir = std::filesystem::temp_directory_path().string();
+    bool whole = false;
+    for (int a = 2; a < argc; ++a) {
+        const std::string arg = argv[a];
+        if (arg == "--whole") {
+            whole = true;
+        } else if (a + 1 < argc && arg == "--burn-in") {
+            run.burn_in = std::atoi(argv[++a]);
+        } else if (a + 1 < argc && arg == "--kmin") {
+            run.k_from = std::atoi(argv[++a]);
+        } else if (a + 1 < argc && arg == "--kmax") {
+            run.k_to = std::atoi(argv[++a]);
+        } else if (a + 1 < argc && arg == "--out-dir") {
+            out_dir = argv[++a];
+        } else {
+            std::fprintf(stderr, "tree_bench: unknown option %s\n", arg.c_str());
+            return 2;
+        }
+    }
+    const auto out = [&](const char* name) { return (std::filesystem::path(out_dir) / name).string(); };
+    run.pairwise_path = out("bench_pairwise_probs.txt");
+    run.tree_path = out("bench_tree.txt");
+    run.clusters_path = out("bench_node_clusters.txt");
+    run.heights_path = out("bench_node_heights.txt");
+
+    Diagnostics diag;
+    Stage stage;
+    run.store = std::make_unique<MC_Sample>();
+    run.store->fill_mc_sample(run.result_path, "", diag);
+    run.n_indivs = run.store->n_indivs();
+    run.Kmax = run.store->Kmax();
+    const std::int32_t n = run.n_indivs;
+    std::printf("%d individuals, %d observations, burn-in %d\n", n, run.store->get_n_samples(), run.burn_in);
+    stage.lap("load");
+
+    Stage tree;
+    Marginal marginal(run.Kmax, n);
+    marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.Kmax);
+    normalise_k_range(run);
+    const KList k_list = make_k_list(run.k_from, run.k_to);
+    std::printf("  k %d..%d: %lld retained observations\n", run.k_from, run.k_to,
+                static_cast<long long>(marginal.count_obs_in_k_list(k_list)));
+    tree.lap("counts");
+    marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag);
+    tree.lap("pairwise file");
+    {
+        Forest forest(n, k_list, run.burn_in);
+        forest.init_proposals(marginal);
+        tree.lap("forest seeding");
+        internal_node_history history(n);
+        for (std::int32_t s = 1; s < n; ++s) {
+            forest.merge_best_proposal(s, n + s);
+            history.record_merge(n + s, forest);
+            forest.update_proposals(n + s, *run.store);
+        }
+        forest.close_tree(n);
+        tree.lap("merges");
+        forest.print_accepted_nodes(run.tree_path, diag);
+        forest.print_all_clusters(run.clusters_path, diag);
+        history.print_node_co_assi_probs(run.heights_path, forest, n, diag);
+        tree.lap("tree files");
+        const auto& st = forest.stats();
+        std::printf(
+            "  proposals %lld, levels computed %lld (%.2f%%), pair bounds %s\n", static_cast<long long>(st.proposals),
+            static_cast<long long>(st.evaluations),
+            st.proposals ? 100.0 * static_cast<double>(st.evaluations) / static_cast<double>(st.proposals) : 0.0,
+            st.bounded ? "on" : "off");
+    }
+    std::printf("  %-28s %8.3f s\n", "make-tree stages in all", tree.total());
+
+    if (whole) {
+        Stage again;
+        const MakeTreeResult result = make_tree(run, diag);
+        again.lap("make_tree in one call");
+        if (result.status != MakeTreeResult::Status::done) std::printf("  %s\n", result.message.c_str());
+    }
+    for (const Notice& notice : diag.notices()) std::printf("  notice: %s\n", notice.text.c_str());
+    for (const char* name :
+         {"bench_pairwise_probs.txt", "bench_tree.txt", "bench_node_clusters.txt", "bench_node_heights.txt"})
+        std::filesystem::remove(out(name));
+    return 0;
+}
