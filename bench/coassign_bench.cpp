@@ -61,6 +61,21 @@ void time_pairwise(const MC_Sample& store, int threads, int repeats, const std::
                 static_cast<double>(std::filesystem::file_size(path)) / 1e6, n * (n - 1) / 2 * 4 / 1e6);
 }
 
+/// Every pair's probability through pair_prob, as the seeding of a tree asks for them.
+void time_pair_queries(const MC_Sample& store) {
+    const KList ks = all_k(store.Kmax());
+    Marginal m(store.Kmax(), store.n_indivs());
+    m.fill_co_assi_counts(store, 0, store.n_indivs(), store.Kmax());
+    (void)m.pair_prob(1, 2, ks);
+    const auto start = Clock::now();
+    double sum = 0;
+    for (std::int32_t b = 2; b <= store.n_indivs(); ++b)
+        for (std::int32_t a = 1; a < b; ++a) sum += m.pair_prob(a, b, ks);
+    const double n = store.n_indivs();
+    std::printf("pair_prob over all %.0f pairs: %.1f ns a pair (sum %.1f)\n", n * (n - 1) / 2,
+                seconds_since(start) / (n * (n - 1) / 2) * 1e9, sum);
+}
+
 void time_set_query(const MC_Sample& store) {
     const KList ks = all_k(store.Kmax());
     for (const int size : {2, 10, 100}) {
@@ -86,6 +101,7 @@ int main(int argc, char** argv) {
         load(store, SimulationSettings{1000, 10000, 20, 5, 7});
         time_pairwise(store, 1, 3, path);
         if (cores > 1) time_pairwise(store, cores, 3, path);
+        time_pair_queries(store);
     }
     if (!quick) {
         MC_Sample store;

@@ -131,8 +131,9 @@ std::int64_t Marginal::pair_numerator(const Table& t, std::int32_t a, std::int32
 }
 
 double Marginal::pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) const {
-    if (a < 1 || b <= a || b > n_indivs_ || count_obs_in_k_list(k_list) == 0) return 0.0;
+    if (a < 1 || b <= a || b > n_indivs_) return 0.0;
     const Table& t = table_for(k_list);
+    if (t.total == 0) return 0.0;
     return static_cast<double>(pair_numerator(t, a, b)) / static_cast<double>(t.total);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -9,92 +10,164 @@ namespace {
 
 // The counts compare the cluster bytes of two individuals over a chunk of observations at a time. Each
 // chunk is first turned around so that the bytes of one individual lie side by side; a pair then costs
-// one comparison and one subtraction per 16 observations, kept in byte-sized lanes that are summed once
-// per chunk. The compiler maps these vectors onto the SIMD of the target (SSE2 on any x86-64).
-using Bytes = std::uint8_t __attribute__((vector_size(16)));
-using Words = std::uint64_t __attribute__((vector_size(16)));
-constexpr std::size_t lane_count = sizeof(Bytes);
+// one comparison and one subtraction per vector of 16 or 32 observations, kept in byte-sized lanes that
+// are summed once per chunk. The compiler maps the vector types onto the SIMD of the target: SSE2 on
+// every x86-64, AVX2 where the processor has it.
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+using Words16 = std::uint64_t __attribute__((vector_size(16)));
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VELMORA_AVX2_COUNTS 1
+using Bytes32 = std::uint8_t __attribute__((vector_size(32)));
+using Words32 = std::uint64_t __attribute__((vector_size(32)));
+#endif
 
-/// Vectors per individual and chunk: a byte lane counts at most one per vector, so at most 255.
-constexpr std::size_t max_vectors = 255;
+/// Rows of a chunk are whole 64-byte lines. At most 63 lines (4032 observations) a chunk, so that a byte
+/// lane of 16-byte vectors counts at most 252.
+struct alignas(64) Line {
+    std::uint8_t bytes[64];
+};
+constexpr std::size_t line_bytes = sizeof(Line);
+constexpr std::size_t max_lines = 63;
 
-struct alignas(16) Block {
-    Bytes v;
+/// One chunk, turned around: individual i's bytes start at bytes + i * row_bytes; `used` of them (a
+/// multiple of 32, the widest vector) are compared, the last `pad` of those being zeros (equal in every
+/// pair).
+struct Chunk {
+    const std::uint8_t* bytes;
+    std::size_t row_bytes;
+    std::size_t used;
+    std::uint32_t pad;
+    std::size_t row_from;
+    std::size_t row_to;
+    std::size_t row_group;
+    std::size_t col_group;
 };
 
-/// Sum of the 16 byte lanes (each at most 255).
-inline std::uint32_t lane_sum(Bytes acc) {
-    const Words w = reinterpret_cast<Words>(acc);
+template <class Bytes, class Words>
+[[gnu::always_inline]] inline std::uint32_t lane_sum(const Bytes& acc) {
+    const auto w = reinterpret_cast<Words>(acc);
     const std::uint64_t low_bytes = 0x00FF00FF00FF00FFull;
     const Words pairs = (w & low_bytes) + ((w >> 8) & low_bytes);  // four 16-bit sums per word
-    const Words total = (pairs * 0x0001000100010001ull) >> 48;
-    return static_cast<std::uint32_t>(total[0] + total[1]);
+    const Words sums = (pairs * 0x0001000100010001ull) >> 48;
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < sizeof(Words) / 8; ++i) total += sums[i];
+    return static_cast<std::uint32_t>(total);
 }
 
-/// Adds to cells[0..3] the number of equal bytes of x against y0..y3 over `vectors` vectors, less `pad`.
-inline void count_four(const Block* x, const Block* y0, const Block* y1, const Block* y2, const Block* y3,
-                       std::size_t vectors, std::uint32_t pad, std::uint32_t* cells) {
+/// Adds to cells[0..3] the equal bytes of row x against the four rows from y on, less the padding.
+template <class Bytes, class Words>
+[[gnu::always_inline]] inline void count_four(const Chunk& c, const std::uint8_t* x, const std::uint8_t* y,
+                                              std::uint32_t* cells) {
     Bytes a0{}, a1{}, a2{}, a3{};
-    for (std::size_t v = 0; v < vectors; ++v) {
-        const Bytes xv = x[v].v;
+    const std::size_t r = c.row_bytes;
+    for (std::size_t o = 0; o < c.used; o += sizeof(Bytes)) {
+        Bytes xv, y0, y1, y2, y3;
+        std::memcpy(&xv, x + o, sizeof xv);
+        std::memcpy(&y0, y + o, sizeof y0);
+        std::memcpy(&y1, y + r + o, sizeof y1);
+        std::memcpy(&y2, y + 2 * r + o, sizeof y2);
+        std::memcpy(&y3, y + 3 * r + o, sizeof y3);
         // A comparison gives 0xFF (that is -1) in every equal lane.
-        a0 -= reinterpret_cast<Bytes>(xv == y0[v].v);
-        a1 -= reinterpret_cast<Bytes>(xv == y1[v].v);
-        a2 -= reinterpret_cast<Bytes>(xv == y2[v].v);
-        a3 -= reinterpret_cast<Bytes>(xv == y3[v].v);
+        a0 -= reinterpret_cast<Bytes>(xv == y0);
+        a1 -= reinterpret_cast<Bytes>(xv == y1);
+        a2 -= reinterpret_cast<Bytes>(xv == y2);
+        a3 -= reinterpret_cast<Bytes>(xv == y3);
     }
-    cells[0] += lane_sum(a0) - pad;
-    cells[1] += lane_sum(a1) - pad;
-    cells[2] += lane_sum(a2) - pad;
-    cells[3] += lane_sum(a3) - pad;
+    cells[0] += lane_sum<Bytes, Words>(a0) - c.pad;
+    cells[1] += lane_sum<Bytes, Words>(a1) - c.pad;
+    cells[2] += lane_sum<Bytes, Words>(a2) - c.pad;
+    cells[3] += lane_sum<Bytes, Words>(a3) - c.pad;
 }
 
-inline void count_one(const Block* x, const Block* y, std::size_t vectors, std::uint32_t pad, std::uint32_t* cell) {
+template <class Bytes, class Words>
+[[gnu::always_inline]] inline void count_one(const Chunk& c, const std::uint8_t* x, const std::uint8_t* y,
+                                             std::uint32_t* cell) {
     Bytes a{};
-    for (std::size_t v = 0; v < vectors; ++v) a -= reinterpret_cast<Bytes>(x[v].v == y[v].v);
-    *cell += lane_sum(a) - pad;
+    for (std::size_t o = 0; o < c.used; o += sizeof(Bytes)) {
+        Bytes xv, yv;
+        std::memcpy(&xv, x + o, sizeof xv);
+        std::memcpy(&yv, y + o, sizeof yv);
+        a -= reinterpret_cast<Bytes>(xv == yv);
+    }
+    *cell += lane_sum<Bytes, Words>(a) - c.pad;
+}
+
+/// Adds the chunk's counts to the rows (second individual, from 0) row_from..row_to-1 of the triangle.
+template <class Bytes, class Words>
+[[gnu::always_inline]] inline void count_chunk_with(const Chunk& c, std::uint32_t* tri) {
+    // A block of rows stays in the second-level cache while the columns pass by in groups small enough
+    // for the first-level cache.
+    for (std::size_t row0 = c.row_from; row0 < c.row_to; row0 += c.row_group) {
+        const std::size_t row_end = std::min(row0 + c.row_group, c.row_to);
+        for (std::size_t col0 = 0; col0 + 1 < row_end; col0 += c.col_group) {
+            const std::size_t col_end = col0 + c.col_group;
+            for (std::size_t i = std::max(row0, col0 + 1); i < row_end; ++i) {
+                const std::uint8_t* x = c.bytes + i * c.row_bytes;
+                std::uint32_t* cells = tri + i * (i - 1) / 2;
+                const std::size_t j_end = std::min(i, col_end);
+                std::size_t j = col0;
+                for (; j + 4 <= j_end; j += 4) count_four<Bytes, Words>(c, x, c.bytes + j * c.row_bytes, cells + j);
+                for (; j < j_end; ++j) count_one<Bytes, Words>(c, x, c.bytes + j * c.row_bytes, cells + j);
+            }
+        }
+    }
+}
+
+void count_chunk_16(const Chunk& c, std::uint32_t* tri) { count_chunk_with<Bytes16, Words16>(c, tri); }
+
+#ifdef VELMORA_AVX2_COUNTS
+__attribute__((target("avx2"))) void count_chunk_32(const Chunk& c, std::uint32_t* tri) {
+    count_chunk_with<Bytes32, Words32>(c, tri);
+}
+#endif
+
+using ChunkCounter = void (*)(const Chunk&, std::uint32_t*);
+
+ChunkCounter chunk_counter(bool widest_vectors) {
+#ifdef VELMORA_AVX2_COUNTS
+    if (widest_vectors && __builtin_cpu_supports("avx2")) return count_chunk_32;
+#else
+    (void)widest_vectors;
+#endif
+    return count_chunk_16;
 }
 
 /// Counts the pairs of the rows (second individual, from 0) in [row_from, row_to) over all observations.
 void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observations, std::size_t row_from,
-                std::size_t row_to, std::size_t chunk_bytes, std::uint32_t* tri) {
+                std::size_t row_to, std::size_t chunk_bytes, bool widest_vectors, std::uint32_t* tri) {
     if (row_to <= row_from || row_to < 2) return;
-    // The chunk of the individuals 0..row_to-1 should stay near the core: 8..255 vectors per individual.
-    const std::size_t per_chunk = std::clamp<std::size_t>(chunk_bytes / (row_to * lane_count), 8, max_vectors);
-    const std::size_t chunk_obs = per_chunk * lane_count;
-    std::vector<Block> turned(row_to * per_chunk);
+    const ChunkCounter count_chunk = chunk_counter(widest_vectors);
+    // Long chunks mean few passes over the triangle; `chunk_bytes` bounds the working copy. An odd number
+    // of lines keeps the rows of neighbouring individuals off the same cache sets.
+    const std::size_t lines = std::clamp<std::size_t>(chunk_bytes / (row_to * line_bytes), 1, max_lines) | 1;
+    const std::size_t row_bytes = lines * line_bytes;
+    std::vector<Line> turned(row_to * lines);
     auto* bytes = reinterpret_cast<std::uint8_t*>(turned.data());
     const std::uint8_t* data = store.data();
     const std::size_t stride = store.stride();
-    // Columns are taken in groups small enough to stay in the first-level cache while rows stream past.
-    const std::size_t col_group = std::max<std::size_t>(4, 16 * 1024 / (per_chunk * lane_count)) & ~std::size_t{3};
+    Chunk c{bytes, row_bytes, 0, 0, row_from, row_to, 0, 0};
+    c.row_group = std::max<std::size_t>(4, (256 << 10) / row_bytes);
+    c.col_group = std::max<std::size_t>(4, (16 << 10) / row_bytes) & ~std::size_t{3};
 
-    for (std::size_t first = 0; first < observations.size(); first += chunk_obs) {
-        const std::size_t len = std::min(chunk_obs, observations.size() - first);
-        const std::size_t vectors = (len + lane_count - 1) / lane_count;
-        const auto pad = static_cast<std::uint32_t>(vectors * lane_count - len);  // zero bytes, equal in every pair
-        const std::size_t row_bytes = per_chunk * lane_count;
-        if (pad != 0)
-            for (std::size_t i = 0; i < row_to; ++i) std::fill_n(bytes + i * row_bytes + len, pad, std::uint8_t{0});
-        for (std::size_t t = 0; t < len; ++t) {
-            const std::uint8_t* row = data + static_cast<std::size_t>(observations[first + t]) * stride + 1;
-            for (std::size_t i = 0; i < row_to; ++i) bytes[i * row_bytes + t] = row[i];
-        }
-
-        for (std::size_t col0 = 0; col0 < row_to - 1; col0 += col_group) {
-            const std::size_t col_end = col0 + col_group;
-            for (std::size_t i = std::max(row_from, col0 + 1); i < row_to; ++i) {
-                const Block* x = turned.data() + i * per_chunk;
-                std::uint32_t* cells = tri + i * (i - 1) / 2;
-                const std::size_t j_end = std::min(i, col_end);
-                std::size_t j = col0;
-                for (; j + 4 <= j_end; j += 4) {
-                    const Block* y = turned.data() + j * per_chunk;
-                    count_four(x, y, y + per_chunk, y + 2 * per_chunk, y + 3 * per_chunk, vectors, pad, cells + j);
-                }
-                for (; j < j_end; ++j) count_one(x, turned.data() + j * per_chunk, vectors, pad, cells + j);
+    for (std::size_t first = 0; first < observations.size(); first += row_bytes) {
+        const std::size_t len = std::min(row_bytes, observations.size() - first);
+        c.used = (len + 31) / 32 * 32;
+        c.pad = static_cast<std::uint32_t>(c.used - len);
+        if (c.pad != 0)
+            for (std::size_t i = 0; i < row_to; ++i) std::fill_n(bytes + i * row_bytes + len, c.pad, std::uint8_t{0});
+        // Turned around 16 observations at a time, so that every individual gets 16 bytes in one go.
+        for (std::size_t t0 = 0; t0 < len; t0 += 16) {
+            const std::size_t m = std::min<std::size_t>(16, len - t0);
+            const std::uint8_t* rows[16];
+            for (std::size_t t = 0; t < 16; ++t)
+                rows[t] = data + static_cast<std::size_t>(observations[first + t0 + std::min(t, m - 1)]) * stride + 1;
+            for (std::size_t i = 0; i < row_to; ++i) {
+                std::uint8_t group[16];
+                for (std::size_t t = 0; t < 16; ++t) group[t] = rows[t][i];
+                std::memcpy(bytes + i * row_bytes + t0, group, m);
             }
         }
+        count_chunk(c, tri);
     }
 }
 
@@ -102,7 +175,7 @@ void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observa
 
 std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
                                                    const std::vector<std::int32_t>& observations, std::int32_t n_indivs,
-                                                   int threads, std::size_t chunk_bytes) {
+                                                   int threads, std::size_t chunk_bytes, bool widest_vectors) {
     const auto n = static_cast<std::size_t>(std::max<std::int32_t>(n_indivs, 0));
     std::vector<std::uint32_t> tri(n < 2 ? 0 : n * (n - 1) / 2, 0);
     if (tri.empty() || observations.empty()) return tri;
@@ -110,7 +183,7 @@ std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
     // Workers take bands of rows of equal area of the triangle; each writes only its own rows.
     const int workers = std::clamp(threads, 1, 64);
     if (workers == 1) {
-        count_rows(store, observations, 1, n, chunk_bytes, tri.data());
+        count_rows(store, observations, 1, n, chunk_bytes, widest_vectors, tri.data());
         return tri;
     }
     std::vector<std::size_t> bounds{1};
@@ -122,7 +195,7 @@ std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
     std::vector<std::thread> pool;
     for (int w = 0; w < workers; ++w)
         pool.emplace_back(count_rows, std::cref(store), std::cref(observations), bounds[w], bounds[w + 1], chunk_bytes,
-                          tri.data());
+                          widest_vectors, tri.data());
     for (auto& t : pool) t.join();
     return tri;
 }

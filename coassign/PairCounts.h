@@ -16,8 +16,10 @@ inline std::size_t pair_index(std::int32_t a, std::int32_t b) {
 /// For every pair of individuals 1 <= a < b <= n_indivs (n_indivs at most the store's), the number of
 /// entries of `observations` (observation numbers below get_n_samples; an entry listed twice counts twice,
 /// at most 2^32 - 1 entries) in which a and b hold equal cluster values; laid out by pair_index. Uses up to
-/// `threads` threads; the counts do not depend on it. `chunk_bytes` bounds the working copy of one chunk of
-/// observations (at least 256 observations a chunk); the counts do not depend on it either.
+/// `threads` threads. `chunk_bytes` bounds each thread's working copy of a chunk of observations (at least
+/// 64 observations a chunk). `widest_vectors` false keeps to the 16-byte vectors every target has instead
+/// of the widest the processor offers. None of these change the counts.
 std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
                                                    const std::vector<std::int32_t>& observations, std::int32_t n_indivs,
-                                                   int threads, std::size_t chunk_bytes = std::size_t{1} << 20);
+                                                   int threads, std::size_t chunk_bytes = std::size_t{8} << 20,
+                                                   bool widest_vectors = true);

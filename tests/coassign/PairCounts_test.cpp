@@ -33,22 +33,26 @@ TEST(PairCounts, LayoutFollowsTheSecondIndividual) {
 }
 
 TEST(PairCounts, ListedObservationsAcrossChunksAndThreads) {
-    // Small chunks of 128 observations: 1300 entries fill ten and part of an eleventh, and the columns come
-    // in two groups. Some observations are listed twice, some not at all.
+    // Some observations are listed twice, some not at all: 2571 entries.
     const int n = 150;
-    const auto rows = testutil::random_rows(n, 1000, 4, 11);
+    const auto rows = testutil::random_rows(n, 2000, 4, 11);
     MC_Sample store;
     testutil::load_rows(store, n, 4, rows);
     std::vector<std::int32_t> obs;
-    for (std::int32_t j = 0; j < 1000; ++j) {
+    for (std::int32_t j = 0; j < 2000; ++j) {
         if (j % 7 == 3) continue;
         obs.push_back(j);
         if (j % 2 == 0) obs.push_back(j);
     }
     const auto expected = direct_counts(rows, obs, n);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 1), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 3), expected);
+    // Chunks of 64 observations, the last one partly filled; with the widest and the narrowest vectors.
     EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 1, 4096), expected);
-    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 3, 4096), expected);
-    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 1, 4096, false), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2, 150 * 64 * 28, false), expected);
+    // Chunks of 1856 observations, with the rows in two blocks and the columns in groups of 8.
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2, 150 * 64 * 28), expected);
     // Fewer individuals than the store holds: only their pairs.
     EXPECT_EQ(count_co_assigned_pairs(store, obs, 5, 2, 4096), direct_counts(rows, obs, 5));
 }
