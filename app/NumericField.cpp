@@ -3,6 +3,7 @@
 #include "sample/TextFormat.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -42,17 +43,18 @@ NumericField::NumericField(QWidget* parent) : QAbstractSpinBox(parent) {
     setAccelerated(true);
     connect(lineEdit(), &QLineEdit::textChanged, this, &NumericField::changed);
     connect(this, &QAbstractSpinBox::editingFinished, this, &NumericField::leave);
-    lineEdit()->setText(number_text(0, decimal_separator()));
+    setValue(0);
 }
 
 double NumericField::value() const { return parse_number(lineEdit()->text(), decimal_separator()).value_or(minimum_); }
 
 void NumericField::setValue(double v) {
-    const QString text = number_text(clamped(v), decimal_separator());
+    shown_separator_ = decimal_separator();
+    const QString text = number_text(clamped(v), shown_separator_);
     if (text != lineEdit()->text()) lineEdit()->setText(text);
 }
 
-void NumericField::refresh_text() { setValue(value()); }
+void NumericField::refresh_text() { setValue(parse_number(lineEdit()->text(), shown_separator_).value_or(minimum_)); }
 
 void NumericField::stepBy(int steps) {
     setValue(value() + steps * step_);

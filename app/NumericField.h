@@ -29,7 +29,8 @@ class NumericField : public QAbstractSpinBox {
     void setMaximum(double v) { maximum_ = v; }
     double singleStep() const { return step_; }
     void setSingleStep(double step) { step_ = step; }
-    /// Shows the value again, with the decimal separator now in force.
+    /// Shows the value again with the decimal separator now in force, reading the text with the one it
+    /// was shown with.
     void refresh_text();
 
     void stepBy(int steps) override;
@@ -48,4 +49,5 @@ class NumericField : public QAbstractSpinBox {
     double minimum_ = 0;
     double maximum_ = 99;
     double step_ = 1;
+    char shown_separator_ = '.';
 };

@@ -1,0 +1,87 @@
+#include "app/charts.h"
+
+#include "app/Dialogs.h"
+
+#include <QBarSeries>
+#include <QChart>
+#include <QChartView>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+#include <QValueAxis>
+
+class ChartsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void stairRunsThroughEveryLevel() {
+        QCOMPARE(stair_points({}), QList<QPointF>{});
+        QCOMPARE(stair_points({0.4}), QList<QPointF>{QPointF(0, 0.4)});
+        const QList<QPointF> expected{QPointF(0, 0.9), QPointF(1, 0.9), QPointF(1, 0.5), QPointF(2, 0.5),
+                                      QPointF(2, 0.2)};
+        QCOMPARE(stair_points({0.9, 0.5, 0.2}), expected);
+    }
+
+    void posteriorBarsStopAtTheLargestStorableK() {
+        std::unique_ptr<QChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
+        QBarSeries* bars = add_posterior_series(view.get());
+        std::vector<double> p(301, 0.0);
+        for (int k = 1; k <= 300; ++k) p[static_cast<std::size_t>(k)] = k / 1000.0;
+        fill_posterior(bars, p);
+        const std::vector<double> shown = posterior_bars(bars);
+        QCOMPARE(shown.size(), std::size_t(254));
+        QCOMPARE(shown.front(), 0.001);
+        QCOMPARE(shown.back(), 0.254);
+        auto* x = qobject_cast<QValueAxis*>(bars->attachedAxes().constFirst());
+        QCOMPARE(x->min(), 0.5);
+        QCOMPARE(x->max(), 254.5);
+
+        fill_posterior(bars, {0.0, 0.25, 0.75});
+        QCOMPARE(posterior_bars(bars), (std::vector<double>{0.25, 0.75}));
+    }
+
+    void traceFillsEachSeriesInOneUpdate() {
+        std::unique_ptr<QChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), true));
+        const TraceSeries series = add_trace_series(view.get());
+        std::vector<TracePoint> points(100000);
+        for (std::size_t i = 0; i < points.size(); ++i)
+            points[i] = {-1000.0 - static_cast<double>(i % 97), 1 + static_cast<int>(i % 5)};
+        QSignalSpy replaced(series.k, &QXYSeries::pointsReplaced);
+        QSignalSpy added(series.k, &QXYSeries::pointAdded);
+        fill_trace(series, points);
+        QCOMPARE(replaced.count(), 1);
+        QCOMPARE(added.count(), 0);
+        QCOMPARE(series.k->count(), 100000);
+        QCOMPARE(series.log_likelihood->count(), 100000);
+        QCOMPARE(series.k->at(99999), QPointF(99999, 5));
+        QCOMPARE(series.log_likelihood->at(3), QPointF(3, -1003));
+        clear_trace(series);
+        QCOMPARE(series.k->count(), 0);
+    }
+
+    void printedChartKeepsItsProportionsUnlessStretched() {
+        std::unique_ptr<QChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
+        view->resize(400, 100);
+        view->show();
+        const QColor paper(0, 0, 255);
+        for (bool stretched : {false, true}) {
+            QImage page(200, 200, QImage::Format_RGB32);
+            page.fill(paper);
+            QPainter painter(&page);
+            render_chart(painter, QRectF(0, 0, 200, 200), view.get(), stretched);
+            painter.end();
+            // The chart is four times as wide as high: kept, it covers the top 50 rows of the page only.
+            QCOMPARE(page.pixelColor(100, 20) == paper, false);
+            QCOMPARE(page.pixelColor(100, 190) == paper, !stretched);
+        }
+    }
+};
+
+int run_ChartsTest(int argc, char** argv) {
+    ChartsTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "charts_test.moc"
