@@ -80,6 +80,7 @@ void time_set_query(const MC_Sample& store) {
     const KList ks = all_k(store.Kmax());
     for (const int size : {2, 10, 100}) {
         std::vector<std::int32_t> members;
+        members.reserve(static_cast<std::size_t>(size));
         for (int i = 0; i < size; ++i) members.push_back(1 + i * (store.n_indivs() / size));
         const int repeats = 200;
         double sum = 0;

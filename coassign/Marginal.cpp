@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <limits>
 #include <numeric>
 #include <ostream>

@@ -139,7 +139,8 @@ void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observa
     const ChunkCounter count_chunk = chunk_counter(widest_vectors);
     // Long chunks mean few passes over the triangle; `chunk_bytes` bounds the working copy. An odd number
     // of lines keeps the rows of neighbouring individuals off the same cache sets.
-    const std::size_t lines = std::clamp<std::size_t>(chunk_bytes / (row_to * line_bytes), 1, max_lines) | 1;
+    std::size_t lines = std::clamp<std::size_t>(chunk_bytes / (row_to * line_bytes), 1, max_lines);
+    if (lines % 2 == 0) --lines;
     const std::size_t row_bytes = lines * line_bytes;
     std::vector<Line> turned(row_to * lines);
     auto* bytes = reinterpret_cast<std::uint8_t*>(turned.data());
@@ -193,6 +194,7 @@ std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
     }
     bounds.push_back(n);
     std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(workers));
     for (int w = 0; w < workers; ++w)
         pool.emplace_back(count_rows, std::cref(store), std::cref(observations), bounds[w], bounds[w + 1], chunk_bytes,
                           widest_vectors, tri.data());

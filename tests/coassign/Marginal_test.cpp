@@ -44,12 +44,12 @@ std::string expected_pairwise(int n, int Kmax, const std::vector<Row>& rows, int
         return k > Kmax ? 0 : static_cast<int>(std::count(k_list.begin(), k_list.end(), k));
     };
     long long total = 0;
-    for (std::size_t j = static_cast<std::size_t>(burn_in); j < rows.size(); ++j) total += weight(rows[j][0]);
+    for (auto j = static_cast<std::size_t>(burn_in); j < rows.size(); ++j) total += weight(rows[j][0]);
     std::string s;
     for (int i = 1; i <= n; ++i) {
         for (int a = 1; a < i; ++a) {
             long long hits = 0;
-            for (std::size_t j = static_cast<std::size_t>(burn_in); j < rows.size(); ++j)
+            for (auto j = static_cast<std::size_t>(burn_in); j < rows.size(); ++j)
                 if (rows[j][static_cast<std::size_t>(a)] == rows[j][static_cast<std::size_t>(i)])
                     hits += weight(rows[j][0]);
             s += printf_cell(static_cast<double>(hits) / static_cast<double>(total)) + "\t";

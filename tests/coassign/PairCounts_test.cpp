@@ -50,9 +50,9 @@ TEST(PairCounts, ListedObservationsAcrossChunksAndThreads) {
     // Chunks of 64 observations, the last one partly filled; with the widest and the narrowest vectors.
     EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 1, 4096), expected);
     EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 1, 4096, false), expected);
-    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2, 150 * 64 * 28, false), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2, std::size_t{150} * 64 * 29, false), expected);
     // Chunks of 1856 observations, with the rows in two blocks and the columns in groups of 8.
-    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2, 150 * 64 * 28), expected);
+    EXPECT_EQ(count_co_assigned_pairs(store, obs, n, 2, std::size_t{150} * 64 * 29), expected);
     // Fewer individuals than the store holds: only their pairs.
     EXPECT_EQ(count_co_assigned_pairs(store, obs, 5, 2, 4096), direct_counts(rows, obs, 5));
 }
