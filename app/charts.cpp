@@ -138,9 +138,10 @@ void fill_trace(const TraceSeries& series, const std::vector<TracePoint>& points
         ll_min = i == 0 ? points[i].log_likelihood : std::min(ll_min, points[i].log_likelihood);
         ll_max = i == 0 ? points[i].log_likelihood : std::max(ll_max, points[i].log_likelihood);
     }
-    series.k->replace(k);
-    series.log_likelihood->replace(ll);
-
+    // Every change of an axis lays out all points of the series again: empty the series, set the axes,
+    // then hand each series its points in one update.
+    series.k->clear();
+    series.log_likelihood->clear();
     set_integer_range(attached(series.k, Qt::Horizontal), 0, static_cast<double>(points.size()) - 1, 10);
     set_integer_range(attached(series.k, Qt::Vertical), 0, k_max + 1, 8);
     QValueAxis* left = attached(series.log_likelihood, Qt::Vertical);
@@ -150,6 +151,10 @@ void fill_trace(const TraceSeries& series, const std::vector<TracePoint>& points
         const double pad = ll_max > ll_min ? (ll_max - ll_min) * 0.05 : std::max(1.0, std::abs(ll_max) * 0.05);
         left->setRange(ll_min - pad, ll_max + pad);
         left->applyNiceNumbers();
+    }
+    if (!points.empty()) {
+        series.k->replace(k);
+        series.log_likelihood->replace(ll);
     }
 }
 
