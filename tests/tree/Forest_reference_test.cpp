@@ -242,13 +242,13 @@ bool compare_once(const MC_Sample& store, std::mt19937& rng, const std::string& 
     return true;
 }
 
-TEST(ForestReference, SimulatedRuns) {
-    std::mt19937 rng(20240611);
+void compare_simulated(std::uint32_t seed, int rounds, int max_indivs, int min_obs, int max_obs, int min_compared) {
+    std::mt19937 rng(seed);
     int compared = 0;
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         SimulationSettings settings;
-        settings.n_indivs = std::uniform_int_distribution<int>(2, 40)(rng);
-        settings.n_obs = std::uniform_int_distribution<int>(3, 150)(rng);
+        settings.n_indivs = std::uniform_int_distribution<int>(2, max_indivs)(rng);
+        settings.n_obs = std::uniform_int_distribution<int>(min_obs, max_obs)(rng);
         settings.Kmax = std::uniform_int_distribution<int>(1, 8)(rng);
         settings.groups = std::uniform_int_distribution<int>(1, 5)(rng);
         settings.seed = rng();
@@ -258,17 +258,21 @@ TEST(ForestReference, SimulatedRuns) {
         for (int t = 0; t < 3; ++t) compared += compare_once(*store, rng, "simulated round " + std::to_string(round));
         if (::testing::Test::HasFatalFailure()) return;
     }
-    EXPECT_GT(compared, 100);
+    EXPECT_GT(compared, min_compared);
 }
 
-TEST(ForestReference, RandomLabelsWithManyTies) {
-    // Few observations give few distinct levels, so ties decide most merges.
-    std::mt19937 rng(7);
+TEST(ForestReference, SimulatedRuns) { compare_simulated(20240611, 60, 40, 3, 150, 100); }
+
+// Long runs: the byte counts of shared observations go past the point where their lanes are summed.
+TEST(ForestReference, LongSimulatedRuns) { compare_simulated(99, 3, 10, 16000, 20000, 4); }
+
+void compare_random_labels(std::uint32_t seed, int rounds, int max_indivs, int max_obs, int min_compared) {
+    std::mt19937 rng(seed);
     int compared = 0;
-    for (int round = 0; round < 300; ++round) {
-        const int n = std::uniform_int_distribution<int>(1, 24)(rng);
+    for (int round = 0; round < rounds; ++round) {
+        const int n = std::uniform_int_distribution<int>(1, max_indivs)(rng);
         const int Kmax = std::uniform_int_distribution<int>(1, 4)(rng);
-        const int n_obs = std::uniform_int_distribution<int>(1, 8)(rng);
+        const int n_obs = std::uniform_int_distribution<int>(1, max_obs)(rng);
         std::vector<Row> rows;
         for (int t = 0; t < n_obs; ++t) {
             Row row(static_cast<std::size_t>(n) + 1);
@@ -282,7 +286,13 @@ TEST(ForestReference, RandomLabelsWithManyTies) {
         compared += compare_once(*store, rng, "labels round " + std::to_string(round));
         if (::testing::Test::HasFatalFailure()) return;
     }
-    EXPECT_GT(compared, 150);
+    EXPECT_GT(compared, min_compared);
 }
+
+// Few observations give few distinct levels, so ties decide most merges.
+TEST(ForestReference, RandomLabelsWithManyTies) { compare_random_labels(7, 300, 24, 8, 150); }
+
+// Unrelated labels over many observations: many levels close together.
+TEST(ForestReference, LongRandomLabels) { compare_random_labels(11, 12, 30, 4000, 6); }
 
 }  // namespace

@@ -87,6 +87,13 @@ TEST(Forest, UnlistedIndividualsShareClusterZero) {
     EXPECT_EQ(g.levels.front(), 1.0f);
 }
 
+TEST(Forest, SetLevelsCountEveryObservationOfALongRun) {
+    // 1, 2 and 3 always share a cluster: their level is 1 however many observations there are.
+    const auto store = load_store(result_text(4, 2, repeat({2, 1, 1, 1, 2}, 20000)));
+    const auto g = grow(*store, 4, {1, 2}, 0);
+    EXPECT_EQ(g.heights, "t \t Node heights\r\n1\t1\r\n2\t1\r\n3\t0\r\n");
+}
+
 TEST(Forest, OneIndividual) {
     const auto store = load_store(result_text(1, 2, repeat({1, 1}, 2)));
     const auto g = grow(*store, 1, {1, 2}, 0);
