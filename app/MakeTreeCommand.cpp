@@ -2,6 +2,7 @@
 #include "app/NumericField.h"
 #include "tree/MakeTree.h"
 
+#include <algorithm>
 #include <iostream>
 #include <utility>
 
@@ -54,8 +55,10 @@ void TForm1::Button1Click() {
     hooks.start_merges = [this](int n_steps) {
         Label10->setText(tr("Constructing tree"));
         Label10->adjustSize();
-        ProgressBar1->setRange(0, n_steps);
-        ProgressBar1->setValue(0);
+        // A bar whose maximum equals its minimum would show a busy animation for good: with no merge step
+        // (one individual) the bar is simply full.
+        ProgressBar1->setRange(0, std::max(n_steps, 1));
+        ProgressBar1->setValue(n_steps > 0 ? 0 : 1);
     };
     hooks.merge_step = [this](int s) {
         ProgressBar1->setValue(s);

@@ -72,6 +72,21 @@ class MakeTreeTest : public QObject {
         QCOMPARE(w->kmin->findChild<QLineEdit*>()->text(), QStringLiteral("1.5"));
     }
 
+    void oneIndividualHasNoMergeStepAndIsDone() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, result_text(1, 2, std::vector<Record>(20, Record{-1, {{1}}})));
+        w.open(path);
+        w->Button1Click();
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        QCOMPARE(w.fake->messages[0].text, QStringLiteral("Done !"));
+        QCOMPARE(w->Series1->count(), 0);
+        QCOMPARE(w->ProgressBar1->value(), w->ProgressBar1->maximum());
+        QVERIFY(w->ProgressBar1->maximum() > w->ProgressBar1->minimum());  // not a busy indicator
+        QVERIFY(file_exists(QStringLiteral("node_heights.txt")));
+    }
+
     void withoutARunSaysSoAndDoesNothing() {
         Workspace ws;
         Window w;

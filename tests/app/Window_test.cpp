@@ -210,6 +210,40 @@ class WindowTest : public QObject {
         QCOMPARE(w->run().last_burn_in, 30);
     }
 
+    void undefinedBayesFactorKeepsTheLabelAndSaysSo() {
+        Workspace ws;
+        Window w;
+        std::vector<Record> records = alternating_records(30);
+        for (int i = 20; i < 30; ++i) records[static_cast<std::size_t>(i)].clusters = {{1, 2, 3, 4, 5}};
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, result_text(5, 4, records));
+        w.open(path);
+        const QString bayes = w->Label_bayes->text();
+        w->spin_burn_in->setValue(20);  // from here on every record has k = 1
+        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 20 )"));
+        QCOMPARE(w->Label_bayes->text(), bayes);
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("not defined")));
+        QVERIFY(read_file(QStringLiteral("posterior_k.txt")).find("Bayes factor :  Not defined \r\n\r\n") !=
+                std::string::npos);
+    }
+
+    void unwritablePosteriorFileIsReportedAndTheChartStillUpdates() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, result_text(5, 4, alternating_records(30)));
+        w->posterior_filename->setText(QStringLiteral("no/such/folder/posterior.txt"));
+        w.open(path);
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));  // the open command was spoiled: a box
+        QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("no/such/folder/posterior.txt")));
+        QCOMPARE(w->Label_bayes->text(), QStringLiteral("3.00000"));
+
+        w->spin_burn_in->setValue(12);  // while typing: a note in the status bar, no box
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("no/such/folder/posterior.txt")));
+        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 12 )"));
+    }
+
     void burnInBeforeAnyOpenOnlyMovesTheLastValue() {
         Workspace ws;
         Window w;
