@@ -39,6 +39,6 @@ class QtDialogs : public Dialogs {
     void print_preview(QWidget* parent, QChartView* chart, bool stretched) override;
 };
 
-/// Draws the chart shown by `view` into `target`: scaled to fill it when `stretched`, else scaled with
-/// its proportions kept and centred.
+/// Draws the chart shown by `view` into `target`: scaled to fill it when `stretched`, else as large as
+/// its proportions allow, at the top of `target` and centred across it.
 void render_chart(QPainter& painter, const QRectF& target, QChartView* view, bool stretched);
