@@ -45,12 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string dir = work_dir();
     RunState run;
     run.result_path = "fuzz";
-    run.n_indivs = header.n_indivs;
-    run.Kmax = header.Kmax;
-    run.n_obs = header.n_obs;
-    run.period = header.period;
-    run.U = header.U;
-    run.Theta = header.Theta;
+    run.set_header(header);
     run.burn_in = control & 3;
     run.k_from = (control >> 2) & 7;
     run.k_to = 1 + ((control >> 5) & 7);

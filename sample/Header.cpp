@@ -80,13 +80,6 @@ HeaderStatus read_result_header(const std::string& path, RunHeader& header, Diag
 HeaderStatus read_result_header(const std::string& path, RunState& run, Diagnostics& diag) {
     RunHeader h = run.header();
     const HeaderStatus status = read_result_header(path, h, diag);
-    if (status == HeaderStatus::ok) {
-        run.n_indivs = h.n_indivs;
-        run.Kmax = h.Kmax;
-        run.n_obs = h.n_obs;
-        run.period = h.period;
-        run.U = h.U;
-        run.Theta = h.Theta;
-    }
+    if (status == HeaderStatus::ok) run.set_header(h);
     return status;
 }

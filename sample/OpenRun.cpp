@@ -17,12 +17,7 @@ HeaderStatus begin_open(RunState& run, const RunParameters& params, Diagnostics&
     run.k_from = params.k_from;
     run.k_to = params.k_to;
     run.burn_in = params.burn_in < 0 ? 0 : params.burn_in;
-    run.n_indivs = header.n_indivs;
-    run.Kmax = header.Kmax;
-    run.n_obs = header.n_obs;
-    run.period = header.period;
-    run.U = header.U;
-    run.Theta = header.Theta;
+    run.set_header(header);
     return status;
 }
 

@@ -52,6 +52,14 @@ struct RunState {
     bool trace_stale = true;
 
     RunHeader header() const { return RunHeader{n_indivs, Kmax, n_obs, period, U, Theta}; }
+    void set_header(const RunHeader& h) {
+        n_indivs = h.n_indivs;
+        Kmax = h.Kmax;
+        n_obs = h.n_obs;
+        period = h.period;
+        U = h.U;
+        Theta = h.Theta;
+    }
 };
 
 /// Name of the trajectory side file that every open writes in the working directory.
