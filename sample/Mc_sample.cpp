@@ -183,7 +183,7 @@ LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const s
                     }
                     for (std::int32_t t = 0; t < m; ++t) {
                         std::int32_t x = 0;
-                        r = c.read_int(x);
+                        r = c.read_int_fast(x);
                         if (r != TextCursor::Read::ok) {
                             bad_number(r, c.line(), c.peek_token(), "an individual of cluster " + std::to_string(j));
                             complete = false;

@@ -65,6 +65,30 @@ class TextCursor {
         return Read::ok;
     }
 
+    /// read_int with a fast path for the common case in records: spaces, then at most nine digits.
+    Read read_int_fast(std::int32_t& value) {
+        const char* q = p_;
+        while (q < end_ && *q == ' ') ++q;
+        if (end_ - q > 10) {
+            auto d = static_cast<unsigned>(static_cast<unsigned char>(*q) - '0');
+            if (d < 10) {
+                std::uint32_t v = d;
+                ++q;
+                for (int i = 0; i < 9; ++i, ++q) {
+                    d = static_cast<unsigned>(static_cast<unsigned char>(*q) - '0');
+                    if (d >= 10) {
+                        value = static_cast<std::int32_t>(v);
+                        p_ = q;
+                        return Read::ok;
+                    }
+                    if (i == 8) break;  // a tenth digit: let the general reader check the range
+                    v = v * 10 + d;
+                }
+            }
+        }
+        return read_int(value);
+    }
+
     /// Reads a real in decimal or exponent notation, with an optional sign.
     Read read_real(double& value) {
         if (!skip_space()) return Read::end;
