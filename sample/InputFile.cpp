@@ -1,5 +1,6 @@
 #include "sample/InputFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +16,13 @@ void InputFile::release() {
     data_ = nullptr;
     size_ = 0;
     buffer_.clear();
+}
+
+void InputFile::release_before(const char* position) {
+    if (!mapped_ || position <= data_) return;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto bytes = static_cast<std::size_t>(std::min(position, data_ + size_) - data_) / page * page;
+    if (bytes > 0) madvise(const_cast<char*>(data_), bytes, MADV_DONTNEED);
 }
 
 bool InputFile::open(const std::string& path) {

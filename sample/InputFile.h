@@ -20,6 +20,10 @@ class InputFile {
     std::size_t size() const { return size_; }
     const std::string& error() const { return error_; }
 
+    /// Tells the system that the mapped pages wholly before `position` are no longer needed; they are read
+    /// again from the file if touched. Nothing happens for text read into memory.
+    void release_before(const char* position);
+
   private:
     void release();
 

@@ -66,11 +66,21 @@ LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string&
         diag.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
         return LoadReport{LoadStop::not_found, 0};
     }
-    return fill_from_text(file.begin(), file.end(), path, side_path, diag);
+    // Pages already read are handed back as loading goes, so a large file does not stay in memory
+    // beside the store.
+    return fill(file.begin(), file.end(), path, side_path, diag,
+                [&file](const char* position) { file.release_before(position); });
 }
 
-LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const std::string& path,
+LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const std::string& name,
                                      const std::string& side_path, Diagnostics& diag) {
+    return fill(begin, end, name, side_path, diag, {});
+}
+
+LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string& path, const std::string& side_path,
+                           Diagnostics& diag, const std::function<void(const char*)>& consumed) {
+    constexpr std::ptrdiff_t release_every = 32 << 20;
+    const char* released = begin;
     TextCursor c(begin, end);
     RunHeader h;
     std::string why;
@@ -109,6 +119,10 @@ LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const s
     try {
         while (records < h.n_obs) {
             if (!c.skip_space()) break;  // the file ends cleanly between records
+            if (consumed && c.position() - released >= release_every) {
+                released = c.position();
+                consumed(released);
+            }
             const int record_line = c.line();
             std::int32_t iteration = 0;
             double log_likelihood = 0;

@@ -3,6 +3,7 @@
 #include "sample/Diagnostics.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -46,6 +47,12 @@ class MC_Sample {
     LoadReport fill_from_text(const char* begin, const char* end, const std::string& name, const std::string& side_path,
                               Diagnostics& diag);
 
+  private:
+    /// The loader itself; `consumed`, when given, is told now and then how far the text has been read.
+    LoadReport fill(const char* begin, const char* end, const std::string& name, const std::string& side_path,
+                    Diagnostics& diag, const std::function<void(const char*)>& consumed);
+
+  public:
     /// Recounts the histogram of k over observations burn_in.. (a burn-in below 0 counts all). A k above
     /// Kmax is not counted.
     void count_k(std::int32_t burn_in);

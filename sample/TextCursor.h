@@ -132,6 +132,7 @@ class TextCursor {
     /// Line of the next unread character (after skip_space: of the next token).
     int line() const { return line_; }
     bool at_end() const { return p_ >= end_; }
+    const char* position() const { return p_; }
 
   private:
     const char* p_;
