@@ -301,7 +301,7 @@ void TForm1::open_result_file(const QString& path) {
     }
     set_caption(Label12, path);
     clear_trace();
-    spin_burn_in->setMaximum(run_.n_obs);
+    spin_burn_in->setMaximum(run_.header.n_obs);
     {
         KeepNoticesOnError keep(diag, error_notices_);
         load_store(run_, side_file_name, diag);
@@ -313,7 +313,7 @@ void TForm1::open_result_file(const QString& path) {
 }
 
 void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
-    const std::optional<Posterior> posterior = compute_posterior(run_.header(), *run_.store, b);
+    const std::optional<Posterior> posterior = compute_posterior(run_.header, *run_.store, b);
     if (!posterior) {
         const std::int32_t stored = run_.store->get_n_samples();
         notify_user(stored == 0 ? tr("The run holds no observation: there is no posterior of k.")
@@ -331,7 +331,7 @@ void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
         notify_user(
             tr("The Bayes factor is not defined for a burn-in of %1; the value shown is the previous one.").arg(b));
     }
-    write_posterior_file(to_path(posterior_filename->text()), run_.result_path, run_.header(), *posterior, diag);
+    write_posterior_file(to_path(posterior_filename->text()), run_.result_path, run_.header, *posterior, diag);
 }
 
 bool TForm1::load_trace(Diagnostics& diag) {
@@ -385,8 +385,8 @@ void TForm1::Button7Click() { dialogs_->print_preview(this, Chart3, false); }
 void TForm1::fill_individuals(QListWidget* list) const {
     list->clear();
     QStringList items;
-    items.reserve(run_.n_indivs);
-    for (std::int32_t i = 1; i <= run_.n_indivs; ++i) items.append(QString::number(i));
+    items.reserve(run_.header.n_indivs);
+    for (std::int32_t i = 1; i <= run_.header.n_indivs; ++i) items.append(QString::number(i));
     list->addItems(items);
 }
 

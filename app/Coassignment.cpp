@@ -38,13 +38,14 @@ void TForm1::list_indivChange() {
         set_chart_title(Chart3, title + tr(": no result file is open"));
         return;
     }
-    if (n < 1 || n > run_.n_indivs) {
-        set_chart_title(Chart3, title + tr(": %1 is not an individual of this run (1..%2)").arg(n).arg(run_.n_indivs));
+    if (n < 1 || n > run_.header.n_indivs) {
+        set_chart_title(Chart3,
+                        title + tr(": %1 is not an individual of this run (1..%2)").arg(n).arg(run_.header.n_indivs));
         return;
     }
     const auto [from, to] = query_k_range(run_);
-    std::vector<double> values(static_cast<std::size_t>(run_.n_indivs), 1.0);
-    for (std::int32_t m = 1; m <= run_.n_indivs; ++m) {
+    std::vector<double> values(static_cast<std::size_t>(run_.header.n_indivs), 1.0);
+    for (std::int32_t m = 1; m <= run_.header.n_indivs; ++m) {
         if (m == n) continue;
         const MC_Sample::SetCount c =
             run_.store->count_set_co_assi({std::min(n, m), std::max(n, m)}, from, to, run_.burn_in);
@@ -69,7 +70,7 @@ void TForm1::show_set_co_assi_prob() {
     QStringList left_out;
     for (int i = 0; i < DstList->count(); ++i) {
         const int m = DstList->item(i)->text().toInt();
-        if (m >= 1 && m <= run_.n_indivs) {
+        if (m >= 1 && m <= run_.header.n_indivs) {
             members.push_back(m);
         } else {
             left_out.append(QString::number(m));
@@ -77,7 +78,7 @@ void TForm1::show_set_co_assi_prob() {
     }
     const QString out_note = left_out.isEmpty() ? QString()
                                                 : tr("Left out, not individuals of this run (1..%1): %2.")
-                                                      .arg(run_.n_indivs)
+                                                      .arg(run_.header.n_indivs)
                                                       .arg(left_out.join(QStringLiteral(", ")));
     if (members.size() < 2) {
         Label3->setText(tr("none"));

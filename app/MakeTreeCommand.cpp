@@ -45,8 +45,8 @@ void TForm1::Button1Click() {
         SrcList->clear();
         DstList->clear();
         QStringList numbers;
-        numbers.reserve(run_.n_indivs);
-        for (std::int32_t i = 1; i <= run_.n_indivs; ++i) numbers.append(QString::number(i));
+        numbers.reserve(run_.header.n_indivs);
+        for (std::int32_t i = 1; i <= run_.header.n_indivs; ++i) numbers.append(QString::number(i));
         SrcList->addItems(numbers);
         list_indiv->addItems(numbers);
         list_indiv->setCurrentIndex(-1);

@@ -86,15 +86,15 @@ int main(int argc, char** argv) {
     Stage stage;
     run.store = std::make_unique<MC_Sample>();
     run.store->fill_mc_sample(run.result_path, "", diag);
-    run.n_indivs = run.store->n_indivs();
-    run.Kmax = run.store->Kmax();
-    const std::int32_t n = run.n_indivs;
+    run.header.n_indivs = run.store->n_indivs();
+    run.header.Kmax = run.store->Kmax();
+    const std::int32_t n = run.header.n_indivs;
     std::printf("%d individuals, %d observations, burn-in %d\n", n, run.store->get_n_samples(), run.burn_in);
     stage.lap("load");
 
     Stage tree;
-    Marginal marginal(run.Kmax, n);
-    marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.Kmax);
+    Marginal marginal(run.header.Kmax, n);
+    marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.header.Kmax);
     normalise_k_range(run);
     const KList k_list = make_k_list(run.k_from, run.k_to);
     std::printf("  k %d..%d: %lld retained observations\n", run.k_from, run.k_to,

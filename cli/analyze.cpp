@@ -89,8 +89,8 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     print_notices(diag, err);
 
     const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
-    if (const auto posterior = compute_posterior(run.header(), *run.store, run.burn_in)) {
-        if (!write_posterior_file(posterior_path, run.result_path, run.header(), *posterior, diag)) status = exit_data;
+    if (const auto posterior = compute_posterior(run.header, *run.store, run.burn_in)) {
+        if (!write_posterior_file(posterior_path, run.result_path, run.header, *posterior, diag)) status = exit_data;
     } else {
         diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(run.burn_in) +
                             " leaves no observation of the " + std::to_string(run.store->get_n_samples()) + " stored.");

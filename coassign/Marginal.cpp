@@ -55,12 +55,13 @@ void Marginal::fill_co_assi_counts(const MC_Sample& store, std::int32_t burn_in,
     obs_per_k_.assign(static_cast<std::size_t>(Kmax_) + 1, 0);
     const std::uint8_t* data = store.data();
     const std::size_t stride = store.stride();
-    for (std::int32_t j = burn_in_; j < store.get_n_samples(); ++j) {
-        const int k = data[static_cast<std::size_t>(j) * stride];
-        if (k <= Kmax_) ++obs_per_k_[static_cast<std::size_t>(k)];
-    }
+    for (const MC_Sample::Range r : store.retained_ranges(burn_in_))
+        for (std::int32_t j = r.first; j < r.last; ++j) {
+            const int k = data[static_cast<std::size_t>(j) * stride];
+            if (k <= Kmax_) ++obs_per_k_[static_cast<std::size_t>(k)];
+        }
     // Counting pairs of individuals the store does not hold would read past its rows.
-    if (n_indivs_ > store.n_indivs() && burn_in_ < store.get_n_samples())
+    if (n_indivs_ > store.n_indivs() && store.count_retained(burn_in_) > 0)
         raise_exception("get_indiv_part_in_sample out of range !");
 }
 
@@ -104,10 +105,11 @@ const Marginal::Table& Marginal::table_for(const KList& k_list) const {
             listed.reserve(static_cast<std::size_t>(t->total));
             const std::uint8_t* data = store_->data();
             const std::size_t stride = store_->stride();
-            for (std::int32_t j = burn_in_; j < store_->get_n_samples(); ++j) {
-                const std::size_t k = data[static_cast<std::size_t>(j) * stride];
-                if (k < t->weights.size()) listed.insert(listed.end(), static_cast<std::size_t>(t->weights[k]), j);
-            }
+            for (const MC_Sample::Range r : store_->retained_ranges(burn_in_))
+                for (std::int32_t j = r.first; j < r.last; ++j) {
+                    const std::size_t k = data[static_cast<std::size_t>(j) * stride];
+                    if (k < t->weights.size()) listed.insert(listed.end(), static_cast<std::size_t>(t->weights[k]), j);
+                }
             // Threads pay off only on larger counts.
             const double work = static_cast<double>(n_indivs_) * n_indivs_ / 2 * static_cast<double>(listed.size());
             t->cells = count_co_assigned_pairs(*store_, listed, n_indivs_, work < 5e7 ? 1 : threads_);
@@ -122,10 +124,11 @@ std::int64_t Marginal::pair_numerator(const Table& t, std::int32_t a, std::int32
     std::int64_t s = 0;
     const std::uint8_t* data = store_->data();
     const std::size_t stride = store_->stride();
-    for (std::int32_t j = burn_in_; j < store_->get_n_samples(); ++j) {
-        const std::uint8_t* row = data + static_cast<std::size_t>(j) * stride;
-        if (row[0] < t.weights.size() && row[a] == row[b]) s += t.weights[row[0]];
-    }
+    for (const MC_Sample::Range r : store_->retained_ranges(burn_in_))
+        for (std::int32_t j = r.first; j < r.last; ++j) {
+            const std::uint8_t* row = data + static_cast<std::size_t>(j) * stride;
+            if (row[0] < t.weights.size() && row[a] == row[b]) s += t.weights[row[0]];
+        }
     return s;
 }
 

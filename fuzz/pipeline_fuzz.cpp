@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string dir = work_dir();
     RunState run;
     run.result_path = "fuzz";
-    run.set_header(header);
+    run.header = header;
     run.burn_in = control & 3;
     run.k_from = (control >> 2) & 7;
     run.k_to = 1 + ((control >> 5) & 7);
@@ -59,14 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         run.store->fill_from_text(begin, end, "fuzz", run.side_path, diag);
         run.store->count_k(run.burn_in);
-        if (const auto post = compute_posterior(run.header(), *run.store, run.burn_in)) {
+        if (const auto post = compute_posterior(run.header, *run.store, run.burn_in)) {
             std::ostringstream out;
-            print_posterior(out, run.result_path, run.header(), *post);
+            print_posterior(out, run.result_path, run.header, *post);
         }
         save_trajectory_file(dir + "/trajectories.txt", run.side_path, diag);
         const MakeTreeResult result = make_tree(run, diag);
         if (result.status == MakeTreeResult::Status::done &&
-            result.levels.size() != static_cast<std::size_t>(run.n_indivs - 1))
+            result.levels.size() != static_cast<std::size_t>(run.header.n_indivs - 1))
             std::abort();
         for (const double level : result.levels)
             if (!(level >= 0.0 && level <= 1.0)) std::abort();

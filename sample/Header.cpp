@@ -78,8 +78,8 @@ HeaderStatus read_result_header(const std::string& path, RunHeader& header, Diag
 }
 
 HeaderStatus read_result_header(const std::string& path, RunState& run, Diagnostics& diag) {
-    RunHeader h = run.header();
+    RunHeader h = run.header;
     const HeaderStatus status = read_result_header(path, h, diag);
-    if (status == HeaderStatus::ok) run.set_header(h);
+    if (status == HeaderStatus::ok) run.header = h;
     return status;
 }

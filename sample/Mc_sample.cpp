@@ -96,6 +96,7 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
     // Never trust the header's n_obs for memory: reserve no more than the file could fill.
     samples_.reserve(
         std::min(static_cast<std::size_t>(h.n_obs) * stride, static_cast<std::size_t>(end - begin) + stride));
+    log_likelihoods_.reserve(samples_.capacity() / stride);
 
     const auto n = static_cast<std::size_t>(n_indivs_);
     LoadReport report;
@@ -222,10 +223,15 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
                 samples_.resize(offset);
                 break;
             }
+            log_likelihoods_.push_back(log_likelihood);
             ++records;
         }
     } catch (const std::bad_alloc&) {
-        n_samples_ = static_cast<std::int32_t>(samples_.size() / stride);
+        // A row may have been stored without its log likelihood: keep only whole observations.
+        const std::size_t rows = std::min(samples_.size() / stride, log_likelihoods_.size());
+        samples_.resize(rows * stride);
+        log_likelihoods_.resize(rows);
+        n_samples_ = static_cast<std::int32_t>(rows);
         diag.report("", "Not enough memory to load " + path + " beyond " + std::to_string(n_samples_) +
                             " observations; loading stopped.");
         report = LoadReport{LoadStop::malformed, c.line()};
@@ -234,14 +240,65 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
     return report;
 }
 
+MC_Sample::Range MC_Sample::run(std::int32_t r) const {
+    const auto i = static_cast<std::size_t>(r);
+    return {run_starts_[i], i + 1 < run_starts_.size() ? run_starts_[i + 1] : n_samples_};
+}
+
+bool MC_Sample::append_run(MC_Sample&& other) {
+    if (other.n_indivs_ != n_indivs_ && n_samples_ > 0) return false;
+    if (n_samples_ == 0 && run_starts_.size() == 1) {
+        // An empty store takes the other's runs as they are.
+        *this = std::move(other);
+        other = MC_Sample();
+        return true;
+    }
+    for (const std::int32_t start : other.run_starts_) run_starts_.push_back(n_samples_ + start);
+    samples_.insert(samples_.end(), other.samples_.begin(), other.samples_.end());
+    log_likelihoods_.insert(log_likelihoods_.end(), other.log_likelihoods_.begin(), other.log_likelihoods_.end());
+    n_samples_ += other.n_samples_;
+    Kmax_ = std::max(Kmax_, other.Kmax_);
+    k_counts_.clear();
+    other = MC_Sample();
+    return true;
+}
+
+std::vector<MC_Sample::Range> MC_Sample::retained_ranges(std::int32_t burn_in) const {
+    const std::int32_t b = std::max<std::int32_t>(burn_in, 0);
+    std::vector<Range> ranges;
+    for (std::int32_t r = 0; r < n_runs(); ++r) {
+        const Range whole = run(r);
+        if (whole.last - whole.first > b) ranges.push_back({whole.first + b, whole.last});
+    }
+    return ranges;
+}
+
+std::int64_t MC_Sample::count_retained(std::int32_t burn_in) const {
+    std::int64_t n = 0;
+    for (const Range r : retained_ranges(burn_in)) n += r.last - r.first;
+    return n;
+}
+
+std::vector<std::int32_t> MC_Sample::retained_observations(std::int32_t burn_in, std::int32_t k_from,
+                                                           std::int32_t k_to) const {
+    std::vector<std::int32_t> out;
+    const std::size_t stride = this->stride();
+    for (const Range r : retained_ranges(burn_in))
+        for (std::int32_t i = r.first; i < r.last; ++i) {
+            const int k = samples_[static_cast<std::size_t>(i) * stride];
+            if (k >= k_from && k <= k_to) out.push_back(i);
+        }
+    return out;
+}
+
 void MC_Sample::count_k(std::int32_t burn_in) {
     k_counts_.assign(static_cast<std::size_t>(Kmax_) + 1, 0);
     const std::size_t stride = this->stride();
-    const std::int32_t first = std::max<std::int32_t>(burn_in, 0);
-    for (std::int32_t i = first; i < n_samples_; ++i) {
-        const int k = samples_[static_cast<std::size_t>(i) * stride];
-        if (k <= Kmax_) ++k_counts_[static_cast<std::size_t>(k)];
-    }
+    for (const Range r : retained_ranges(burn_in))
+        for (std::int32_t i = r.first; i < r.last; ++i) {
+            const int k = samples_[static_cast<std::size_t>(i) * stride];
+            if (k <= Kmax_) ++k_counts_[static_cast<std::size_t>(k)];
+        }
 }
 
 double MC_Sample::get_k_count(std::int32_t k) const {

@@ -53,7 +53,7 @@ class MC_Sample {
                     Diagnostics& diag, const std::function<void(const char*)>& consumed);
 
   public:
-    /// Recounts the histogram of k over observations burn_in.. (a burn-in below 0 counts all). A k above
+    /// Recounts the histogram of k over the observations the burn-in keeps (retained_ranges). A k above
     /// Kmax is not counted.
     void count_k(std::int32_t burn_in);
 
@@ -74,6 +74,32 @@ class MC_Sample {
     /// "get_indiv_part_in_sample out of range !" when i or indiv is out of range.
     int get_indiv_part_in_sample(std::uint32_t i, std::int32_t indiv) const;
 
+    /// Observations [first, last) of one stretch of the store.
+    struct Range {
+        std::int32_t first = 0;
+        std::int32_t last = 0;
+    };
+    /// Runs held: a store filled from one result file holds one run; append_run adds more. Run r
+    /// (0..n_runs() - 1) owns the observations run(r).first..run(r).last - 1, in the order the runs came.
+    std::int32_t n_runs() const { return static_cast<std::int32_t>(run_starts_.size()); }
+    Range run(std::int32_t r) const;
+    /// Appends the observations of `other`, a filled store of the same n_indivs, as one more run (each of
+    /// its runs stays a run); Kmax becomes the larger of the two. `other` is left empty. Returns false and
+    /// changes nothing when n_indivs differ.
+    bool append_run(MC_Sample&& other);
+    /// The observations a burn-in keeps: from the burn_in-th observation of every run on (a burn-in below 0
+    /// keeps all), one range per run that keeps any, in store order. One run gives [burn_in, n_samples).
+    std::vector<Range> retained_ranges(std::int32_t burn_in) const;
+    /// Number of observations retained_ranges(burn_in) holds.
+    std::int64_t count_retained(std::int32_t burn_in) const;
+    /// The retained observations whose k lies in [k_from, k_to], in store order.
+    std::vector<std::int32_t> retained_observations(std::int32_t burn_in, std::int32_t k_from, std::int32_t k_to) const;
+
+    /// Log likelihood of observation i (0..n_samples - 1) as the result file wrote it, to full double
+    /// precision; the side file keeps only six digits.
+    double log_likelihood(std::int32_t i) const { return log_likelihoods_[static_cast<std::size_t>(i)]; }
+    const std::vector<double>& log_likelihoods() const { return log_likelihoods_; }
+
     /// The whole block: n_samples rows of stride() bytes.
     const std::uint8_t* data() const { return samples_.data(); }
 
@@ -83,7 +109,7 @@ class MC_Sample {
         std::int64_t hits = 0;
         std::int64_t counted = 0;
     };
-    /// Among observations first_obs.. (a negative first_obs counts from 0) whose k lies in [k_from, k_to],
+    /// Among the observations a burn-in of first_obs keeps (retained_ranges) whose k lies in [k_from, k_to],
     /// how many there are and in how many all members share the cluster of the first member (cluster value
     /// 0, listed in no cluster, is shared like any other). Members are individuals 1..n_indivs, in any
     /// order, repeats allowed; a list with a member outside that range has no hits. Never raises.
@@ -96,6 +122,8 @@ class MC_Sample {
 
   private:
     std::vector<std::uint8_t> samples_;
+    std::vector<double> log_likelihoods_;      // by observation
+    std::vector<std::int32_t> run_starts_{0};  // first observation of each run
     std::int32_t n_indivs_ = 0;
     std::int32_t Kmax_ = 0;
     std::int32_t n_samples_ = 0;

@@ -17,7 +17,7 @@ HeaderStatus begin_open(RunState& run, const RunParameters& params, Diagnostics&
     run.k_from = params.k_from;
     run.k_to = params.k_to;
     run.burn_in = params.burn_in < 0 ? 0 : params.burn_in;
-    run.set_header(header);
+    run.header = header;
     return status;
 }
 

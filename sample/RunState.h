@@ -41,25 +41,10 @@ struct RunState {
     std::int32_t k_to = 0;
     std::int32_t burn_in = 0;
     std::int32_t last_burn_in = 0;
-    std::int32_t n_indivs = 0;
-    std::int32_t Kmax = 0;
-    std::int32_t n_obs = 0;
-    std::int32_t period = 0;
-    double U = 1.0;
-    double Theta = 1.0;
+    RunHeader header;
     std::unique_ptr<MC_Sample> store;
     std::string side_path;
     bool trace_stale = true;
-
-    RunHeader header() const { return RunHeader{n_indivs, Kmax, n_obs, period, U, Theta}; }
-    void set_header(const RunHeader& h) {
-        n_indivs = h.n_indivs;
-        Kmax = h.Kmax;
-        n_obs = h.n_obs;
-        period = h.period;
-        U = h.U;
-        Theta = h.Theta;
-    }
 };
 
 /// Name of the trajectory side file that every open writes in the working directory.

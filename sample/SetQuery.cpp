@@ -9,20 +9,21 @@ MC_Sample::SetCount MC_Sample::count_set_co_assi(const std::vector<std::int32_t>
     const bool in_range =
         std::all_of(members.begin(), members.end(), [&](std::int32_t m) { return m >= 1 && m <= n_indivs_; });
     const std::size_t stride = this->stride();
-    for (std::int32_t j = std::max<std::int32_t>(first_obs, 0); j < n_samples_; ++j) {
-        const std::uint8_t* row = samples_.data() + static_cast<std::size_t>(j) * stride;
-        const int k = row[0];
-        if (k < k_from || k > k_to) continue;
-        ++c.counted;
-        if (!in_range) continue;
-        bool all = true;
-        for (const std::int32_t m : members)
-            if (row[static_cast<std::size_t>(m)] != row[static_cast<std::size_t>(members.front())]) {
-                all = false;
-                break;
-            }
-        if (all) ++c.hits;
-    }
+    for (const Range range : retained_ranges(first_obs))
+        for (std::int32_t j = range.first; j < range.last; ++j) {
+            const std::uint8_t* row = samples_.data() + static_cast<std::size_t>(j) * stride;
+            const int k = row[0];
+            if (k < k_from || k > k_to) continue;
+            ++c.counted;
+            if (!in_range) continue;
+            bool all = true;
+            for (const std::int32_t m : members)
+                if (row[static_cast<std::size_t>(m)] != row[static_cast<std::size_t>(members.front())]) {
+                    all = false;
+                    break;
+                }
+            if (all) ++c.hits;
+        }
     return c;
 }
 

@@ -11,9 +11,9 @@ double prior_of_k(double U, std::int32_t k, std::int32_t Kmax) {
 }
 
 std::optional<Posterior> compute_posterior(const RunHeader& header, const MC_Sample& store, std::int32_t b) {
-    if (header.n_obs == 0 || b >= store.get_n_samples()) return std::nullopt;
-    const std::int32_t first = b < 0 ? 0 : b;
-    const double n = static_cast<double>(store.get_n_samples() - first);
+    const std::int64_t retained = store.count_retained(b);
+    if (header.n_obs == 0 || retained == 0) return std::nullopt;
+    const auto n = static_cast<double>(retained);
     Posterior post;
     post.burn_in = b;
     post.title = "Posterior distribution of k (burn in = " + std::to_string(b) + " )";

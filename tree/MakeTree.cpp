@@ -14,24 +14,24 @@ KList make_k_list(std::int32_t k_from, std::int32_t k_to) {
 void normalise_k_range(RunState& run) {
     if (run.k_from > run.k_to) std::swap(run.k_from, run.k_to);
     if (run.k_from < 1) run.k_from = 1;
-    if (run.k_to > run.Kmax) run.k_to = run.Kmax;
+    if (run.k_to > run.header.Kmax) run.k_to = run.header.Kmax;
 }
 
 MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks) {
     MakeTreeResult result;
-    if (!run.store || run.n_indivs < 1) {
+    if (!run.store || run.header.n_indivs < 1) {
         result.status = MakeTreeResult::Status::no_run;
         result.message = "There is no run to make a tree from: open a result file first.";
         return result;
     }
-    const std::int32_t n = run.n_indivs;
+    const std::int32_t n = run.header.n_indivs;
 
-    Marginal marginal(run.Kmax, n);
+    Marginal marginal(run.header.Kmax, n);
     if (!run.trace_stale) {
         if (hooks.clear_trace) hooks.clear_trace();
         run.trace_stale = true;
     }
-    marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.Kmax);
+    marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.header.Kmax);
     if (hooks.refill_lists) hooks.refill_lists();
     normalise_k_range(run);
     const KList k_list = make_k_list(run.k_from, run.k_to);
@@ -40,10 +40,11 @@ MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& 
     if (k_list.empty() || marginal.count_obs_in_k_list(k_list) == 0) {
         result.status = MakeTreeResult::Status::nothing_to_count;
         const std::string range = std::to_string(run.k_from) + " to " + std::to_string(run.k_to);
-        result.message = k_list.empty() ? "Nothing can be counted: the range of k from " + range +
-                                              " is empty, since the largest k of the run is " + std::to_string(run.Kmax)
-                                        : "Nothing can be counted: no observation from the burn-in " +
-                                              std::to_string(run.burn_in) + " on has its k in the range " + range;
+        result.message = k_list.empty()
+                             ? "Nothing can be counted: the range of k from " + range +
+                                   " is empty, since the largest k of the run is " + std::to_string(run.header.Kmax)
+                             : "Nothing can be counted: no observation from the burn-in " +
+                                   std::to_string(run.burn_in) + " on has its k in the range " + range;
         result.message += "; no tree was made and no file was written.";
         return result;
     }
@@ -69,6 +70,7 @@ MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& 
     note(forest.print_all_clusters(run.clusters_path, diag), run.clusters_path);
     note(history.print_node_co_assi_probs(run.heights_path, forest, n, diag), run.heights_path);
 
+    result.shape = tree_shape(forest);
     result.levels.reserve(static_cast<std::size_t>(n - 1));
     for (std::int32_t s = 1; s < n; ++s) result.levels.push_back(history.get_step_prob_level(s, forest));
     return result;

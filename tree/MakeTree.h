@@ -3,6 +3,7 @@
 #include "coassign/Marginal.h"
 #include "sample/Diagnostics.h"
 #include "sample/RunState.h"
+#include "tree/TreeShape.h"
 
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,7 @@ struct MakeTreeResult {
     enum class Status { done, no_run, nothing_to_count } status = Status::done;
     std::string message;                   ///< the sentence for no_run and nothing_to_count
     std::vector<double> levels;            ///< level of the node formed at each merge step, in step order
+    TreeShape shape;                       ///< the tree made
     std::vector<std::string> not_written;  ///< output files that could not be written
 };
 

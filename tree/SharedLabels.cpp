@@ -44,10 +44,8 @@ void SharedLabels::build(const MC_Sample& store, std::int32_t n_indivs, std::int
     const std::uint8_t* base = store.data();
 
     std::vector<const std::uint8_t*> rows;
-    for (std::int32_t j = std::max<std::int32_t>(first_obs, 0); j < store.get_n_samples(); ++j) {
-        const std::uint8_t* row = base + static_cast<std::size_t>(j) * stride;
-        if (row[0] >= k_from && row[0] <= k_to) rows.push_back(row);
-    }
+    for (const std::int32_t j : store.retained_observations(first_obs, k_from, k_to))
+        rows.push_back(base + static_cast<std::size_t>(j) * stride);
     retained_ = rows.size();
     width_ = (retained_ + block - 1) / block * block;
     data_.assign(n * width_, none);

@@ -148,8 +148,8 @@ class MakeTreeTest : public QObject {
         w->Button1Click();
         QVERIFY(buttons_off);
         QVERIFY(!close_accepted);
-        QCOMPARE(w->run().n_indivs, 4);     // the open was refused
-        QVERIFY(w.fake->messages.empty());  // no "Done !" for a window being closed
+        QCOMPARE(w->run().header.n_indivs, 4);  // the open was refused
+        QVERIFY(w.fake->messages.empty());      // no "Done !" for a window being closed
         for (const char* f : tree_files) QVERIFY2(file_exists(QString::fromLatin1(f)), f);
         QTRY_VERIFY(!w->isVisible());
         QVERIFY(!w->run().store);

@@ -159,7 +159,7 @@ class WindowTest : public QObject {
         QCOMPARE(w->run().k_from, 2);
         QCOMPARE(w->run().k_to, 7);
         QCOMPARE(w->run().burn_in, 10);
-        QCOMPARE(w->run().n_indivs, 5);
+        QCOMPARE(w->run().header.n_indivs, 5);
         QCOMPARE(w->spin_burn_in->maximum(), 30.0);
         QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 10 )"));
         QCOMPARE(posterior_bars(w->Series3), (std::vector<double>{0.5, 0.5, 0, 0}));

@@ -83,7 +83,7 @@ TEST(BadInput, EachClassGivesItsMessageAndKeepsOrLoadsWhatItShould) {
             EXPECT_EQ(status, HeaderStatus::invalid);
             EXPECT_EQ(run.result_path, dir.file("good.txt"));
             EXPECT_EQ(run.store->get_n_samples(), 2);
-            EXPECT_EQ(run.n_indivs, 2);
+            EXPECT_EQ(run.header.n_indivs, 2);
         } else {
             ASSERT_EQ(status, HeaderStatus::ok);
             load_store(run, dir.file("_trajectories.txt"), diag);

@@ -15,7 +15,7 @@ Opened open_header(const std::string& text) {
     const std::string path = dir.file("run.txt");
     testutil::write_text(path, text);
     Opened o{HeaderStatus::ok, {}, {}};
-    o.run.n_indivs = 77;  // a previous run's value, kept when the header is refused
+    o.run.header.n_indivs = 77;  // a previous run's value, kept when the header is refused
     Diagnostics diag;
     o.status = read_result_header(path, o.run, diag);
     o.notices = diag.take();
@@ -29,22 +29,22 @@ TEST(Header, SixNumbersOnOneLineOrOnSixAfterAnySkippedFirstLine) {
                                    "12 34 56\r\n5\r\n10 1000\r\n100 1e0 25e-1\r\n"}) {
         const Opened o = open_header(text);
         ASSERT_EQ(o.status, HeaderStatus::ok) << text;
-        EXPECT_EQ(o.run.n_indivs, 5);
-        EXPECT_EQ(o.run.Kmax, 10);
-        EXPECT_EQ(o.run.n_obs, 1000);
-        EXPECT_EQ(o.run.period, 100);
-        EXPECT_EQ(o.run.U, 1.0);
-        EXPECT_EQ(o.run.Theta, 2.5);
+        EXPECT_EQ(o.run.header.n_indivs, 5);
+        EXPECT_EQ(o.run.header.Kmax, 10);
+        EXPECT_EQ(o.run.header.n_obs, 1000);
+        EXPECT_EQ(o.run.header.period, 100);
+        EXPECT_EQ(o.run.header.U, 1.0);
+        EXPECT_EQ(o.run.header.Theta, 2.5);
         EXPECT_TRUE(o.notices.empty());
     }
 }
 
 TEST(Header, MissingFileGivesTheLegacyMessageAndKeepsValues) {
     RunState run;
-    run.n_obs = 42;
+    run.header.n_obs = 42;
     Diagnostics diag;
     EXPECT_EQ(read_result_header("/nonexistent/velmora/run.txt", run, diag), HeaderStatus::not_found);
-    EXPECT_EQ(run.n_obs, 42);
+    EXPECT_EQ(run.header.n_obs, 42);
     ASSERT_EQ(diag.notices().size(), 1u);
     EXPECT_EQ(diag.notices()[0].legacy, "FILE mc_datafile NOT found!");
     EXPECT_NE(diag.notices()[0].text.find("/nonexistent/velmora/run.txt"), std::string::npos);
@@ -68,7 +68,7 @@ TEST(Header, BadValuesAreRefusedWithTheirNameAndLine) {
     for (const auto& c : cases) {
         const Opened o = open_header(c.text);
         EXPECT_EQ(o.status, HeaderStatus::invalid) << c.text;
-        EXPECT_EQ(o.run.n_indivs, 77);
+        EXPECT_EQ(o.run.header.n_indivs, 77);
         ASSERT_EQ(o.notices.size(), 1u);
         EXPECT_NE(o.notices[0].text.find(c.expected), std::string::npos) << o.notices[0].text;
         EXPECT_EQ(o.notices[0].legacy, "");
@@ -78,9 +78,9 @@ TEST(Header, BadValuesAreRefusedWithTheirNameAndLine) {
 TEST(Header, LimitsThemselvesAreAccepted) {
     const Opened o = open_header("x\n16384 100000 0 1 0.5 1\n");
     EXPECT_EQ(o.status, HeaderStatus::ok);
-    EXPECT_EQ(o.run.n_indivs, 16384);
-    EXPECT_EQ(o.run.n_obs, 0);
-    EXPECT_EQ(o.run.U, 0.5);
+    EXPECT_EQ(o.run.header.n_indivs, 16384);
+    EXPECT_EQ(o.run.header.n_obs, 0);
+    EXPECT_EQ(o.run.header.U, 0.5);
 }
 
 TEST(Header, ADirectoryIsNotAResultFile) {

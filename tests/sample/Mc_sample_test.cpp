@@ -215,3 +215,43 @@ TEST(McSample, AccessorsRaiseOutOfRange) {
     l.store.count_k(0);
     EXPECT_EQ(l.store.get_k_count(4), 0.0);
 }
+
+TEST(McSample, KeepsTheLogLikelihoodAtFullPrecision) {
+    Loaded l;
+    load(l, header(2, 3, 2) + "0 -69811.81123456789 1\n2 1 2\n1 1e-7 2\n1 1\n1 2\n");
+    ASSERT_EQ(l.store.get_n_samples(), 2);
+    EXPECT_EQ(l.store.log_likelihood(0), -69811.81123456789);
+    EXPECT_EQ(l.store.log_likelihood(1), 1e-7);
+    EXPECT_EQ(l.side, "-69811.8\t1\r\n1e-07\t2\r\n");
+}
+
+TEST(McSample, RunsAppendedKeepTheirOwnBurnIn) {
+    // Run a: k = 1, 2, 2; run b: k = 2, 1. A burn-in of 1 keeps a[1..2] and b[1].
+    Loaded a;
+    Loaded b;
+    load(a, header(2, 2, 3) + "0 -1 1\n2 1 2\n1 -2 2\n1 1\n1 2\n2 -3 2\n1 2\n1 1\n");
+    load(b, header(2, 3, 2) + "0 -4 2\n1 1\n1 2\n1 -5 1\n2 1 2\n");
+    ASSERT_TRUE(a.store.append_run(std::move(b.store)));
+    EXPECT_EQ(a.store.n_runs(), 2);
+    EXPECT_EQ(a.store.get_n_samples(), 5);
+    EXPECT_EQ(a.store.Kmax(), 3);
+    EXPECT_EQ(a.store.run(1).first, 3);
+    EXPECT_EQ(a.store.run(1).last, 5);
+    EXPECT_EQ(a.store.log_likelihood(4), -5.0);
+    EXPECT_EQ(a.store.count_retained(1), 3);
+    EXPECT_EQ(a.store.retained_observations(1, 1, 3), (std::vector<std::int32_t>{1, 2, 4}));
+    EXPECT_EQ(a.store.retained_observations(1, 2, 2), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(a.store.count_retained(2), 1);  // run b is used up
+    EXPECT_EQ(a.store.count_retained(3), 0);
+    a.store.count_k(1);
+    EXPECT_EQ(a.store.get_k_count(1), 1.0);
+    EXPECT_EQ(a.store.get_k_count(2), 2.0);
+    const MC_Sample::SetCount c = a.store.count_set_co_assi({1, 2}, 1, 3, 1);
+    EXPECT_EQ(c.counted, 3);
+    EXPECT_EQ(c.hits, 1);
+
+    Loaded other;
+    load(other, header(3, 2, 1) + "0 -1 1\n3 1 2 3\n");
+    EXPECT_FALSE(a.store.append_run(std::move(other.store)));
+    EXPECT_EQ(a.store.n_runs(), 2);
+}

@@ -24,9 +24,9 @@ RunState make_run(const testutil::TempDir& dir, int n, int Kmax, const std::vect
     RunState run;
     run.store = treetest::load_store(treetest::result_text(n, Kmax, rows));
     run.opened = true;
-    run.n_indivs = n;
-    run.Kmax = Kmax;
-    run.n_obs = static_cast<std::int32_t>(rows.size());
+    run.header.n_indivs = n;
+    run.header.Kmax = Kmax;
+    run.header.n_obs = static_cast<std::int32_t>(rows.size());
     run.k_from = 1;
     run.k_to = 100;
     run.burn_in = 0;
@@ -62,7 +62,7 @@ TEST(MakeTree, KListAndRangeNormalisation) {
         RunState run;
         run.k_from = c.from;
         run.k_to = c.to;
-        run.Kmax = c.Kmax;
+        run.header.Kmax = c.Kmax;
         normalise_k_range(run);
         EXPECT_EQ(run.k_from, c.want_from) << c.from << ".." << c.to;
         EXPECT_EQ(run.k_to, c.want_to) << c.from << ".." << c.to;
