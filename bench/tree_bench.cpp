@@ -95,7 +95,12 @@ int main(int argc, char** argv) {
     Stage tree;
     Marginal marginal(run.header.Kmax, n);
     marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.header.Kmax);
-    normalise_k_range(run);
+    RunParameters range;
+    range.k_from = run.k_from;
+    range.k_to = run.k_to;
+    normalise_parameters(range, run.header.Kmax);
+    run.k_from = range.k_from;
+    run.k_to = range.k_to;
     const KList k_list = make_k_list(run.k_from, run.k_to);
     std::printf("  k %d..%d: %lld retained observations\n", run.k_from, run.k_to,
                 static_cast<long long>(marginal.count_obs_in_k_list(k_list)));
@@ -129,7 +134,15 @@ int main(int argc, char** argv) {
 
     if (whole) {
         Stage again;
-        const MakeTreeResult result = make_tree(run, diag);
+        RunParameters params;
+        params.burn_in = run.burn_in;
+        params.k_from = run.k_from;
+        params.k_to = run.k_to;
+        params.pairwise_path = run.pairwise_path;
+        params.tree_path = run.tree_path;
+        params.heights_path = run.heights_path;
+        params.clusters_path = run.clusters_path;
+        const MakeTreeResult result = make_tree(run.store.get(), params, diag);
         again.lap("make_tree in one call");
         if (result.status != MakeTreeResult::Status::done) std::printf("  %s\n", result.message.c_str());
     }

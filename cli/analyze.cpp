@@ -7,6 +7,7 @@
 #include "summary/Trajectory.h"
 #include "tree/MakeTree.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ostream>
 #include <unistd.h>
@@ -22,39 +23,52 @@ void print_notices(Diagnostics& diag, std::ostream& err, const char* level = "wa
     for (const Notice& n : diag.take()) err << "velmora-cli: " << level << ": " << n.text << "\n";
 }
 
-/// A progress bar on standard error for the merge steps, drawn only on a terminal and only once the
+/// A progress bar on standard error for the stages of the tree, drawn only on a terminal and only once the
 /// work has taken more than half a second.
-class MergeProgress {
+class TreeProgressBar {
   public:
-    explicit MergeProgress(std::ostream& err) : err_(err), tty_(::isatty(STDERR_FILENO) == 1) {}
-    ~MergeProgress() {
+    explicit TreeProgressBar(std::ostream& err)
+        : err_(err), tty_(::isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()) {}
+    ~TreeProgressBar() {
         if (drawn_) err_ << "\n";
     }
-    MergeProgress(const MergeProgress&) = delete;
-    MergeProgress& operator=(const MergeProgress&) = delete;
+    TreeProgressBar(const TreeProgressBar&) = delete;
+    TreeProgressBar& operator=(const TreeProgressBar&) = delete;
 
-    void start(int steps) {
-        steps_ = steps;
-        start_ = std::chrono::steady_clock::now();
-    }
-    void step(int s) {
-        if (!tty_ || steps_ <= 0) return;
-        const int percent = static_cast<int>(100LL * s / steps_);
-        if (percent == last_percent_) return;
+    void update(TreeStage stage, std::int64_t done, std::int64_t total) {
+        if (!tty_ || total <= 0) return;
+        const int percent = static_cast<int>(100 * std::min(done, total) / total);
+        if (stage == stage_ && percent == last_percent_) return;
         if (!drawn_ && std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(500)) return;
+        stage_ = stage;
         last_percent_ = percent;
         drawn_ = true;
-        const int filled = percent * 40 / 100;
-        err_ << "\rBuilding the tree [" << std::string(static_cast<std::size_t>(filled), '#')
-             << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "% (" << s << "/"
-             << steps_ << " merges)" << std::flush;
+        const int filled = percent * 30 / 100;
+        err_ << "\r" << stage_name(stage) << " [" << std::string(static_cast<std::size_t>(filled), '#')
+             << std::string(static_cast<std::size_t>(30 - filled), ' ') << "] " << percent << "%   " << std::flush;
     }
 
   private:
+    static const char* stage_name(TreeStage stage) {
+        switch (stage) {
+            case TreeStage::counts:
+                return "Counting pairs       ";
+            case TreeStage::pairwise_file:
+                return "Writing pairwise file";
+            case TreeStage::seeding:
+                return "Seeding the tree     ";
+            case TreeStage::merges:
+                return "Building the tree    ";
+            case TreeStage::tree_files:
+                return "Writing tree files   ";
+        }
+        return "";
+    }
+
     std::ostream& err_;
     bool tty_;
     bool drawn_ = false;
-    int steps_ = 0;
+    TreeStage stage_ = TreeStage::counts;
     int last_percent_ = -1;
     std::chrono::steady_clock::time_point start_;
 };
@@ -103,11 +117,10 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
 
     MakeTreeResult tree;
     try {
-        MergeProgress progress(err);
-        MakeTreeHooks hooks;
-        hooks.start_merges = [&](int steps) { progress.start(steps); };
-        hooks.merge_step = [&](int s) { progress.step(s); };
-        tree = make_tree(run, diag, hooks);
+        TreeProgressBar bar(err);
+        tree = make_tree(run.store.get(), params, diag, [&bar](TreeStage stage, std::int64_t done, std::int64_t total) {
+            bar.update(stage, done, total);
+        });
     } catch (const Exceptions& e) {
         print_notices(diag, err, "error");
         err << "velmora-cli: error: " << e.what() << "\n";

@@ -84,7 +84,7 @@ std::vector<std::int32_t> Marginal::weights_of(const KList& k_list) const {
     return w;
 }
 
-const Marginal::Table& Marginal::table_for(const KList& k_list) const {
+const Marginal::Table& Marginal::table_for(const KList& k_list, const Progress* progress) const {
     if (table_ && table_->source == k_list) return *table_;
     std::vector<std::int32_t> weights = weights_of(k_list);
     if (table_ && table_->weights == weights) {
@@ -112,12 +112,15 @@ const Marginal::Table& Marginal::table_for(const KList& k_list) const {
                 }
             // Threads pay off only on larger counts.
             const double work = static_cast<double>(n_indivs_) * n_indivs_ / 2 * static_cast<double>(listed.size());
-            t->cells = count_co_assigned_pairs(*store_, listed, n_indivs_, work < 5e7 ? 1 : threads_);
+            t->cells = count_co_assigned_pairs(*store_, listed, n_indivs_, work < 5e7 ? 1 : threads_,
+                                               std::size_t{8} << 20, true, progress);
         }
     }
     table_ = std::move(t);
     return *table_;
 }
+
+void Marginal::prepare(const KList& k_list, const Progress& progress) const { table_for(k_list, &progress); }
 
 std::int64_t Marginal::pair_numerator(const Table& t, std::int32_t a, std::int32_t b) const {
     if (!t.direct) return t.cells[pair_index(a, b)];
@@ -144,7 +147,8 @@ double Marginal::calc_co_assi_prob(const std::vector<std::int32_t>& members, con
     return pair_prob(members[0], members[1], k_list);
 }
 
-void Marginal::print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_indivs, const KList& k_list) const {
+void Marginal::print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_indivs, const KList& k_list,
+                                            const Progress* progress) const {
     if (count_obs_in_k_list(k_list) == 0) return;
     const Table& t = table_for(k_list);
     const auto total = static_cast<double>(t.total);
@@ -182,13 +186,14 @@ void Marginal::print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_in
         if (text.size() >= (1 << 20)) {
             out.write(text.data(), static_cast<std::streamsize>(text.size()));
             text.clear();
+            if (progress != nullptr) progress->step(i, n_indivs);
         }
     }
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 bool Marginal::print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
-                                            Diagnostics& diag) const {
+                                            Diagnostics& diag, const Progress* progress) const {
     if (k_list.empty()) {
         diag.report("", "The pairwise co-assignment file " + path + " was not written: the range of k is empty.");
         return false;
@@ -200,5 +205,5 @@ bool Marginal::print_pairwise_co_assi_probs(const std::string& path, std::int32_
         return false;
     }
     return write_output_file(path, "Marginal::print_pairwise_co_assi_probs", diag,
-                             [&](std::ostream& out) { print_pairwise_co_assi_probs(out, n_indivs, k_list); });
+                             [&](std::ostream& out) { print_pairwise_co_assi_probs(out, n_indivs, k_list, progress); });
 }

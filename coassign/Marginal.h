@@ -3,6 +3,7 @@
 #include "coassign/Count.h"
 #include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Progress.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -37,6 +38,10 @@ class Marginal {
     /// calc_co_assi_prob({a, b}, k_list) without building a member list; for repeated calls with one k_list.
     double pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) const;
 
+    /// Makes the pair counts of k_list now rather than at the first query, reporting to `progress` (chunks
+    /// of observations counted) and stopping with Cancelled when cancel is raised.
+    void prepare(const KList& k_list, const Progress& progress) const;
+
     /// Sum of the observation counts of the entries of k_list, each entry as often as it occurs; a k
     /// outside 1..Kmax adds 0.
     std::int64_t count_obs_in_k_list(const KList& k_list) const;
@@ -45,11 +50,14 @@ class Marginal {
     /// for j < i in "%#10.5g" form, each followed by a tab, then the diagonal ("%10g" of 1 on row 1,
     /// "    1.0000" later), then one tab per column after i, then CR LF. Writes nothing when
     /// count_obs_in_k_list(k_list) is 0.
-    void print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_indivs, const KList& k_list) const;
+    /// `progress`, when given, hears the rows written (of n_indivs) and can stop the writing with Cancelled.
+    void print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_indivs, const KList& k_list,
+                                      const Progress* progress = nullptr) const;
     /// Writes the file `path` atomically. Returns false and reports to `diag` when it is not written: it
-    /// cannot be written, or nothing is counted for k_list (an empty k_list included).
+    /// cannot be written, or nothing is counted for k_list (an empty k_list included). On Cancelled the
+    /// file is left as it was.
     bool print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
-                                      Diagnostics& diag) const;
+                                      Diagnostics& diag, const Progress* progress = nullptr) const;
 
     /// Worker threads the pair counting may use (at least 1; by default the machine's cores). The results
     /// do not depend on it.
@@ -67,7 +75,7 @@ class Marginal {
     };
 
     std::vector<std::int32_t> weights_of(const KList& k_list) const;
-    const Table& table_for(const KList& k_list) const;
+    const Table& table_for(const KList& k_list, const Progress* progress = nullptr) const;
     std::int64_t pair_numerator(const Table& t, std::int32_t a, std::int32_t b) const;
 
     const MC_Sample* store_ = nullptr;

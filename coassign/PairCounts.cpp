@@ -1,6 +1,8 @@
 #include "coassign/PairCounts.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -132,15 +134,29 @@ ChunkCounter chunk_counter(bool widest_vectors) {
     return count_chunk_16;
 }
 
+/// How the workers of one count share their progress: chunks done by all, and a flag to stop early.
+struct Shared {
+    std::atomic<std::int64_t> chunks_done{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> running{0};
+};
+
+/// Number of chunks count_rows cuts the observations into for rows below row_to.
+std::size_t chunk_lines(std::size_t row_to, std::size_t chunk_bytes) {
+    std::size_t lines =
+        std::clamp<std::size_t>(chunk_bytes / (std::max<std::size_t>(row_to, 1) * line_bytes), 1, max_lines);
+    if (lines % 2 == 0) --lines;
+    return lines;
+}
+
 /// Counts the pairs of the rows (second individual, from 0) in [row_from, row_to) over all observations.
 void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observations, std::size_t row_from,
-                std::size_t row_to, std::size_t chunk_bytes, bool widest_vectors, std::uint32_t* tri) {
+                std::size_t row_to, std::size_t chunk_bytes, bool widest_vectors, std::uint32_t* tri, Shared* shared) {
     if (row_to <= row_from || row_to < 2) return;
     const ChunkCounter count_chunk = chunk_counter(widest_vectors);
     // Long chunks mean few passes over the triangle; `chunk_bytes` bounds the working copy. An odd number
     // of lines keeps the rows of neighbouring individuals off the same cache sets.
-    std::size_t lines = std::clamp<std::size_t>(chunk_bytes / (row_to * line_bytes), 1, max_lines);
-    if (lines % 2 == 0) --lines;
+    const std::size_t lines = chunk_lines(row_to, chunk_bytes);
     const std::size_t row_bytes = lines * line_bytes;
     std::vector<Line> turned(row_to * lines);
     auto* bytes = reinterpret_cast<std::uint8_t*>(turned.data());
@@ -169,6 +185,10 @@ void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observa
             }
         }
         count_chunk(c, tri);
+        if (shared != nullptr) {
+            shared->chunks_done.fetch_add(1, std::memory_order_relaxed);
+            if (shared->stop.load(std::memory_order_relaxed)) return;
+        }
     }
 }
 
@@ -176,28 +196,59 @@ void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observa
 
 std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
                                                    const std::vector<std::int32_t>& observations, std::int32_t n_indivs,
-                                                   int threads, std::size_t chunk_bytes, bool widest_vectors) {
+                                                   int threads, std::size_t chunk_bytes, bool widest_vectors,
+                                                   const Progress* progress) {
     const auto n = static_cast<std::size_t>(std::max<std::int32_t>(n_indivs, 0));
     std::vector<std::uint32_t> tri(n < 2 ? 0 : n * (n - 1) / 2, 0);
     if (tri.empty() || observations.empty()) return tri;
 
     // Workers take bands of rows of equal area of the triangle; each writes only its own rows.
     const int workers = std::clamp(threads, 1, 64);
-    if (workers == 1) {
-        count_rows(store, observations, 1, n, chunk_bytes, widest_vectors, tri.data());
-        return tri;
-    }
     std::vector<std::size_t> bounds{1};
     for (int w = 1; w < workers; ++w) {
         const double share = static_cast<double>(w) / workers;
         bounds.push_back(std::max(bounds.back(), static_cast<std::size_t>(static_cast<double>(n) * std::sqrt(share))));
     }
     bounds.push_back(n);
+    // Progress in chunks: each worker passes over all observations once, in chunks sized by its band.
+    std::int64_t total_chunks = 0;
+    for (int w = 0; w < workers; ++w) {
+        if (bounds[w + 1] <= bounds[w] || bounds[w + 1] < 2) continue;
+        const std::size_t row_bytes = chunk_lines(bounds[w + 1], chunk_bytes) * line_bytes;
+        total_chunks += static_cast<std::int64_t>((observations.size() + row_bytes - 1) / row_bytes);
+    }
+    Shared shared;
+    if (workers == 1 && progress == nullptr) {
+        count_rows(store, observations, 1, n, chunk_bytes, widest_vectors, tri.data(), nullptr);
+        return tri;
+    }
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(workers));
+    shared.running = workers;
     for (int w = 0; w < workers; ++w)
-        pool.emplace_back(count_rows, std::cref(store), std::cref(observations), bounds[w], bounds[w + 1], chunk_bytes,
-                          widest_vectors, tri.data());
+        pool.emplace_back([&, w] {
+            count_rows(store, observations, bounds[w], bounds[w + 1], chunk_bytes, widest_vectors, tri.data(), &shared);
+            shared.running.fetch_sub(1);
+        });
+    // The calling thread reports and watches for cancel while the workers count.
+    std::int64_t reported = -1;
+    for (;;) {
+        const std::int64_t done = shared.chunks_done.load(std::memory_order_relaxed);
+        if (shared.running.load() == 0) break;
+        if (progress != nullptr) {
+            if (progress->cancelled()) {
+                shared.stop.store(true);
+                break;
+            }
+            if (done != reported) progress->step(done, total_chunks);
+            reported = done;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     for (auto& t : pool) t.join();
+    if (progress != nullptr) {
+        progress->check();
+        progress->step(total_chunks, total_chunks);
+    }
     return tri;
 }

@@ -42,27 +42,30 @@ Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
     }
 }
 
-void Forest::init_proposals(const Marginal& marginal) {
+void Forest::init_proposals(const Marginal& marginal, const Progress* progress) {
     const KList& k_list = *k_list_;
     marginal_total_ = marginal.count_obs_in_k_list(k_list);
-    if (n_indivs_ <= pair_bound_limit_) build_bounds(marginal);
+    if (n_indivs_ <= pair_bound_limit_) build_bounds(marginal, progress);
     // Pair probabilities are quotients hits / total with one total, so two distinct ones lie at least
     // 1 / total apart; with total below 2^22 rounding them to float keeps their order and their ties, and
     // the seeding can compare the floats of the bounds matrix instead of asking the Marginal again.
     if (!bounds_.empty() && marginal_total_ <= (std::int64_t{1} << 22)) {
-        seed([this](std::int32_t a, std::int32_t b) { return static_cast<double>(bound(a - 1, b - 1)); });
+        seed([this](std::int32_t a, std::int32_t b) { return static_cast<double>(bound(a - 1, b - 1)); }, progress);
     } else {
-        seed([&](std::int32_t a, std::int32_t b) {
-            return a < b ? marginal.pair_prob(a, b, k_list) : marginal.pair_prob(b, a, k_list);
-        });
+        seed(
+            [&](std::int32_t a, std::int32_t b) {
+                return a < b ? marginal.pair_prob(a, b, k_list) : marginal.pair_prob(b, a, k_list);
+            },
+            progress);
     }
 }
 
 template <class PairProb>
-void Forest::seed(const PairProb& p) {
+void Forest::seed(const PairProb& p, const Progress* progress) {
     const std::int32_t n = n_indivs_;
     std::vector<bool> used(static_cast<std::size_t>(n) + 1, false);
     for (std::int32_t i = 1; i < n; ++i) {
+        if (progress != nullptr && i % 64 == 0) progress->step(i, n);
         if (used[static_cast<std::size_t>(i)]) continue;
         double best = 0.0;
         std::int32_t best_j = i;
@@ -95,13 +98,15 @@ void Forest::seed(const PairProb& p) {
     }
 }
 
-void Forest::build_bounds(const Marginal& marginal) {
+void Forest::build_bounds(const Marginal& marginal, const Progress* progress) {
     const std::int32_t n = n_indivs_;
     bounds_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 1.0f);
     // Row b first for a < b, the order in which the Marginal keeps its counts; then mirrored in tiles.
-    for (std::int32_t b = 2; b <= n; ++b)
+    for (std::int32_t b = 2; b <= n; ++b) {
+        if (progress != nullptr && b % 256 == 0) progress->check();
         for (std::int32_t a = 1; a < b; ++a)
             bound(b - 1, a - 1) = static_cast<float>(marginal.pair_prob(a, b, *k_list_));
+    }
     constexpr std::int32_t tile = 64;
     for (std::int32_t r0 = 0; r0 < n; r0 += tile)
         for (std::int32_t c0 = r0; c0 < n; c0 += tile)

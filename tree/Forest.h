@@ -3,6 +3,7 @@
 #include "coassign/Marginal.h"
 #include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Progress.h"
 #include "tree/Node.h"
 #include "tree/SharedLabels.h"
 
@@ -43,7 +44,8 @@ class Forest {
 
     /// Seeds the proposals from the pair probabilities of `marginal`, which must have been filled from the
     /// store later passed to update_proposals, with the same burn-in, and must outlive the Forest.
-    void init_proposals(const Marginal& marginal);
+    /// `progress`, when given, hears the individuals seeded (of n_indivs) and can stop with Cancelled.
+    void init_proposals(const Marginal& marginal, const Progress* progress = nullptr);
     /// Accepts the best proposal at merge step s (1..n_indivs - 1) as node id = n_indivs + s: its two
     /// clusters move from the active to the accepted nodes and the new node becomes active.
     void merge_best_proposal(std::int32_t s, std::int32_t id);
@@ -65,8 +67,8 @@ class Forest {
     /// is "id:" F(1 - parent level); an internal node "(" child1 " ,  " child2 ")" F(level) ":" F(level -
     /// parent level), F being the five-decimal fixed-point text with ".". Needs the closed tree.
     void print_accepted_nodes(std::ostream& out) const;
-    /// Writes the tree file `path`; once the file is open, sets the process-wide decimal separator to '.'.
-    /// Reports "Impossible to open outfile! Forest::print_accepted_nodes" and returns false when it cannot.
+    /// Writes the tree file `path`. Reports "Impossible to open outfile! Forest::print_accepted_nodes" and returns
+    /// false when it cannot.
     bool print_accepted_nodes(const std::string& path, Diagnostics& diag) const;
     /// Node clusters file: "n_indivs =\t" n, an empty line, then for each step s "s\t" level " : \t" and
     /// every member followed by a tab. Levels in "%g" form. Needs the closed tree.
@@ -108,9 +110,9 @@ class Forest {
     void push_batch(std::int32_t owner);
     /// Owner and entry of the best live proposal, computing levels as needed.
     Entry top_proposal(std::int32_t& owner);
-    void build_bounds(const Marginal& marginal);
+    void build_bounds(const Marginal& marginal, const Progress* progress);
     template <class PairProb>
-    void seed(const PairProb& p);
+    void seed(const PairProb& p, const Progress* progress);
     float& bound(std::int32_t slot_a, std::int32_t slot_b) {
         return bounds_[static_cast<std::size_t>(slot_a) * static_cast<std::size_t>(n_indivs_) +
                        static_cast<std::size_t>(slot_b)];

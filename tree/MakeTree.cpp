@@ -11,64 +11,84 @@ KList make_k_list(std::int32_t k_from, std::int32_t k_to) {
     return k_list;
 }
 
-void normalise_k_range(RunState& run) {
-    if (run.k_from > run.k_to) std::swap(run.k_from, run.k_to);
-    if (run.k_from < 1) run.k_from = 1;
-    if (run.k_to > run.header.Kmax) run.k_to = run.header.Kmax;
+void normalise_parameters(RunParameters& params, std::int32_t Kmax) {
+    if (params.burn_in < 0) params.burn_in = 0;
+    if (params.k_from > params.k_to) std::swap(params.k_from, params.k_to);
+    if (params.k_from < 1) params.k_from = 1;
+    if (params.k_to > Kmax) params.k_to = Kmax;
 }
 
-MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks) {
+MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnostics& diag, const TreeProgress& progress,
+                         const std::atomic<bool>* cancel) {
     MakeTreeResult result;
-    if (!run.store || run.header.n_indivs < 1) {
+    if (store == nullptr || store->n_indivs() < 1) {
         result.status = MakeTreeResult::Status::no_run;
         result.message = "There is no run to make a tree from: open a result file first.";
+        result.used = std::move(params);
         return result;
     }
-    const std::int32_t n = run.header.n_indivs;
+    const std::int32_t n = store->n_indivs();
+    const auto stage = [&](TreeStage s) {
+        return Progress(
+            [&progress, s](std::int64_t done, std::int64_t total) {
+                if (progress) progress(s, done, total);
+            },
+            cancel);
+    };
 
-    Marginal marginal(run.header.Kmax, n);
-    if (!run.trace_stale) {
-        if (hooks.clear_trace) hooks.clear_trace();
-        run.trace_stale = true;
-    }
-    marginal.fill_co_assi_counts(*run.store, run.burn_in, n, run.header.Kmax);
-    if (hooks.refill_lists) hooks.refill_lists();
-    normalise_k_range(run);
-    const KList k_list = make_k_list(run.k_from, run.k_to);
-    if (hooks.clear_levels_chart) hooks.clear_levels_chart();
+    normalise_parameters(params, store->Kmax());
+    result.used = params;
+    Marginal marginal(store->Kmax(), n);
+    marginal.fill_co_assi_counts(*store, params.burn_in, n, store->Kmax());
+    const KList k_list = make_k_list(params.k_from, params.k_to);
+    result.draws = marginal.count_obs_in_k_list(k_list);
 
-    if (k_list.empty() || marginal.count_obs_in_k_list(k_list) == 0) {
+    if (k_list.empty() || result.draws == 0) {
         result.status = MakeTreeResult::Status::nothing_to_count;
-        const std::string range = std::to_string(run.k_from) + " to " + std::to_string(run.k_to);
+        const std::string range = std::to_string(params.k_from) + " to " + std::to_string(params.k_to);
         result.message = k_list.empty()
                              ? "Nothing can be counted: the range of k from " + range +
-                                   " is empty, since the largest k of the run is " + std::to_string(run.header.Kmax)
+                                   " is empty, since the largest k of the run is " + std::to_string(store->Kmax())
                              : "Nothing can be counted: no observation from the burn-in " +
-                                   std::to_string(run.burn_in) + " on has its k in the range " + range;
+                                   std::to_string(params.burn_in) + " on has its k in the range " + range;
         result.message += "; no tree was made and no file was written.";
         return result;
     }
 
     const auto note = [&](bool written, const std::string& path) {
         if (!written) result.not_written.push_back(path);
+        return written;
     };
-    note(marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag), run.pairwise_path);
+    marginal.prepare(k_list, stage(TreeStage::counts));
+    const Progress writing = stage(TreeStage::pairwise_file);
+    writing.step(0, n);
+    note(marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, diag, &writing), params.pairwise_path);
+    writing.step(n, n);
 
-    Forest forest(n, k_list, run.burn_in);
-    forest.init_proposals(marginal);
+    Forest forest(n, k_list, params.burn_in);
+    const Progress seeding = stage(TreeStage::seeding);
+    seeding.step(0, n);
+    forest.init_proposals(marginal, &seeding);
+    seeding.step(n, n);
     internal_node_history history(n);
-    if (hooks.start_merges) hooks.start_merges(n - 1);
+    const Progress merging = stage(TreeStage::merges);
+    merging.step(0, n - 1);
     for (std::int32_t s = 1; s < n; ++s) {
         forest.merge_best_proposal(s, n + s);
-        if (hooks.merge_step) hooks.merge_step(s);
         history.record_merge(n + s, forest);
-        forest.update_proposals(n + s, *run.store);
+        forest.update_proposals(n + s, *store);
+        merging.step(s, n - 1);
     }
     forest.close_tree(n);
 
-    note(forest.print_accepted_nodes(run.tree_path, diag), run.tree_path);
-    note(forest.print_all_clusters(run.clusters_path, diag), run.clusters_path);
-    note(history.print_node_co_assi_probs(run.heights_path, forest, n, diag), run.heights_path);
+    const Progress files = stage(TreeStage::tree_files);
+    files.step(0, 3);
+    result.tree_file_written = note(forest.print_accepted_nodes(params.tree_path, diag), params.tree_path);
+    files.step(1, 3);
+    note(forest.print_all_clusters(params.clusters_path, diag), params.clusters_path);
+    files.step(2, 3);
+    note(history.print_node_co_assi_probs(params.heights_path, forest, n, diag), params.heights_path);
+    files.step(3, 3);
 
     result.shape = tree_shape(forest);
     result.levels.reserve(static_cast<std::size_t>(n - 1));

@@ -2,9 +2,12 @@
 
 #include "coassign/Marginal.h"
 #include "sample/Diagnostics.h"
+#include "sample/Mc_sample.h"
+#include "sample/Progress.h"
 #include "sample/RunState.h"
 #include "tree/TreeShape.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,35 +16,43 @@
 /// k_from, k_from + 1, ..., k_to; empty when k_from > k_to.
 KList make_k_list(std::int32_t k_from, std::int32_t k_to);
 
-/// Orders and clamps the k range of the run, in this order: exchanges k_from and k_to when k_from is the
-/// greater; raises k_from to 1; lowers k_to to Kmax. k_from can still exceed k_to afterwards (when it is
-/// above Kmax).
-void normalise_k_range(RunState& run);
+/// Brings the values a command takes from the window or the options into the form every computation uses,
+/// in this order: a burn-in below 0 becomes 0; k_from and k_to are exchanged when k_from is the greater;
+/// k_from is raised to 1; k_to is lowered to Kmax. k_from can still exceed k_to afterwards (when it is above
+/// Kmax): the k range is then empty.
+void normalise_parameters(RunParameters& params, std::int32_t Kmax);
 
-/// What the window does during make_tree; each is optional.
-struct MakeTreeHooks {
-    std::function<void()> clear_trace;              ///< empty the trace chart (only when the trace was not stale)
-    std::function<void()> refill_lists;             ///< refill the lists of individuals
-    std::function<void()> clear_levels_chart;       ///< empty the "Prob levels" chart
-    std::function<void(int n_steps)> start_merges;  ///< show "Constructing tree"; progress 0 of n_steps
-    std::function<void(int s)> merge_step;          ///< merge step s is done: advance progress, process events
+/// The stages of make_tree, in order.
+enum class TreeStage {
+    counts,         ///< pair co-assignment counts; units: chunks of observations
+    pairwise_file,  ///< the pairwise co-assignment file; units: rows
+    seeding,        ///< first proposals of the forest; units: individuals
+    merges,         ///< the merge loop; units: merge steps
+    tree_files,     ///< the tree, node clusters and node heights files; units: files
 };
+/// Hears make_tree's progress on the thread that runs it: the stage, and done of total in its units.
+using TreeProgress = std::function<void(TreeStage stage, std::int64_t done, std::int64_t total)>;
 
 struct MakeTreeResult {
     enum class Status { done, no_run, nothing_to_count } status = Status::done;
-    std::string message;                   ///< the sentence for no_run and nothing_to_count
-    std::vector<double> levels;            ///< level of the node formed at each merge step, in step order
-    TreeShape shape;                       ///< the tree made
+    std::string message;         ///< the sentence for no_run and nothing_to_count
+    RunParameters used;          ///< the parameters after normalise_parameters: the tree's burn-in and k range
+    std::int64_t draws = 0;      ///< observations counted: retained, with k in the range
+    std::vector<double> levels;  ///< level of the node formed at each merge step, in step order
+    TreeShape shape;             ///< the tree made
+    bool tree_file_written = false;
     std::vector<std::string> not_written;  ///< output files that could not be written
 };
 
-/// The "Make Tree" command on the open run: counts pair co-assignments from the burn-in on, normalises
-/// the k range (kept in `run`), writes the pairwise co-assignment file, grows the tree over the k range,
-/// writes the tree file, the node clusters file and the node heights file, and gives the level of every
-/// merge. A file that cannot be written is reported to `diag` and listed; the others are still written.
+/// The "Make Tree" command on a loaded store: normalises `params`, counts pair co-assignments over the
+/// observations the burn-in keeps, writes the pairwise co-assignment file, grows the tree over the k
+/// range, writes the tree file, the node clusters file and the node heights file, and gives the level of
+/// every merge. A file that cannot be written is reported to `diag` and listed; the others are still
+/// written. Individuals and Kmax are the store's.
 ///
 /// Without a loaded run (no store, or fewer than 1 individual) nothing happens and the status is no_run.
-/// When the k range is empty or no observation from the burn-in on has its k in it, the command stops
-/// after emptying the levels chart, writes no file and the status is nothing_to_count. Exceptions from
-/// the store propagate.
-MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks = {});
+/// When the k range is empty or no retained observation has its k in it, no file is written and the status
+/// is nothing_to_count. Exceptions from the store propagate. When `cancel` is raised the work stops with
+/// Cancelled: files already written stay, the one being written is left as it was before.
+MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnostics& diag,
+                         const TreeProgress& progress = {}, const std::atomic<bool>* cancel = nullptr);

@@ -84,10 +84,8 @@ void Forest::print_accepted_nodes(std::ostream& out) const {
 }
 
 bool Forest::print_accepted_nodes(const std::string& path, Diagnostics& diag) const {
-    return write_output_file(path, "Forest::print_accepted_nodes", diag, [&](std::ostream& out) {
-        set_decimal_separator('.');
-        print_accepted_nodes(out);
-    });
+    return write_output_file(path, "Forest::print_accepted_nodes", diag,
+                             [&](std::ostream& out) { print_accepted_nodes(out); });
 }
 
 void Forest::print_all_clusters(std::ostream& out) const {

@@ -1,8 +1,11 @@
 #include "tree/MakeTree.h"
 
-#include "sample/TextFormat.h"
+#include "sample/Progress.h"
 #include "tests/support/TestUtil.h"
 #include "tests/tree/TreeTestUtil.h"
+
+#include <atomic>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -20,120 +23,138 @@ std::vector<Row> three_rows() {
     return rows;
 }
 
-RunState make_run(const testutil::TempDir& dir, int n, int Kmax, const std::vector<Row>& rows) {
-    RunState run;
+/// A loaded store and the parameters of a command writing into `dir`.
+struct LoadedRun {
+    std::unique_ptr<MC_Sample> store;
+    RunParameters params;
+};
+
+LoadedRun make_run(const testutil::TempDir& dir, int n, int Kmax, const std::vector<Row>& rows) {
+    LoadedRun run;
     run.store = treetest::load_store(treetest::result_text(n, Kmax, rows));
-    run.opened = true;
-    run.header.n_indivs = n;
-    run.header.Kmax = Kmax;
-    run.header.n_obs = static_cast<std::int32_t>(rows.size());
-    run.k_from = 1;
-    run.k_to = 100;
-    run.burn_in = 0;
-    run.trace_stale = false;
-    run.pairwise_path = dir.file("pairwise_probs.txt");
-    run.tree_path = dir.file("tree.txt");
-    run.clusters_path = dir.file("node_clusters.txt");
-    run.heights_path = dir.file("node_heights.txt");
+    run.params.k_from = 1;
+    run.params.k_to = 100;
+    run.params.burn_in = 0;
+    run.params.pairwise_path = dir.file("pairwise_probs.txt");
+    run.params.tree_path = dir.file("tree.txt");
+    run.params.clusters_path = dir.file("node_clusters.txt");
+    run.params.heights_path = dir.file("node_heights.txt");
     return run;
 }
 
-/// Records the hooks in the order they were called.
-struct HookLog {
-    std::vector<std::string> calls;
-    MakeTreeHooks hooks() {
-        return {[this] { calls.push_back("clear_trace"); }, [this] { calls.push_back("refill_lists"); },
-                [this] { calls.push_back("clear_levels_chart"); },
-                [this](int n) { calls.push_back("start_merges " + std::to_string(n)); },
-                [this](int s) { calls.push_back("merge_step " + std::to_string(s)); }};
+/// Records the stages in the order they were first reported, and the last report of each.
+struct ProgressLog {
+    std::vector<std::string> stages;
+    std::vector<std::string> last;
+    TreeProgress report() {
+        return [this](TreeStage stage, std::int64_t done, std::int64_t total) {
+            const std::string name = std::to_string(static_cast<int>(stage));
+            const std::string text = name + ":" + std::to_string(done) + "/" + std::to_string(total);
+            if (stages.empty() || stages.back() != name) {
+                stages.push_back(name);
+                last.push_back(text);
+            }
+            last.back() = text;
+        };
     }
 };
 
-TEST(MakeTree, KListAndRangeNormalisation) {
+TEST(MakeTree, KListAndParameterNormalisation) {
     EXPECT_EQ(make_k_list(3, 5), (KList{3, 4, 5}));
     EXPECT_EQ(make_k_list(4, 4), (KList{4}));
     EXPECT_TRUE(make_k_list(7, 4).empty());
 
     struct Case {
-        int from, to, Kmax, want_from, want_to;
+        int from, to, Kmax, burn_in, want_from, want_to, want_burn_in;
     };
-    for (const Case c : {Case{5, 3, 10, 3, 5}, Case{1, 100, 6, 1, 6}, Case{0, 3, 6, 1, 3}, Case{7, 100, 4, 7, 4},
-                         Case{100, -2, 6, 1, 6}}) {
-        RunState run;
-        run.k_from = c.from;
-        run.k_to = c.to;
-        run.header.Kmax = c.Kmax;
-        normalise_k_range(run);
-        EXPECT_EQ(run.k_from, c.want_from) << c.from << ".." << c.to;
-        EXPECT_EQ(run.k_to, c.want_to) << c.from << ".." << c.to;
+    for (const Case c : {Case{5, 3, 10, 10, 3, 5, 10}, Case{1, 100, 6, 0, 1, 6, 0}, Case{0, 3, 6, -4, 1, 3, 0},
+                         Case{7, 100, 4, 2, 7, 4, 2}, Case{100, -2, 6, 5, 1, 6, 5}}) {
+        RunParameters p;
+        p.k_from = c.from;
+        p.k_to = c.to;
+        p.burn_in = c.burn_in;
+        normalise_parameters(p, c.Kmax);
+        EXPECT_EQ(p.k_from, c.want_from) << c.from << ".." << c.to;
+        EXPECT_EQ(p.k_to, c.want_to) << c.from << ".." << c.to;
+        EXPECT_EQ(p.burn_in, c.want_burn_in);
     }
 }
 
 TEST(MakeTree, WritesEveryFileAndGivesTheLevels) {
     testutil::TempDir dir;
-    RunState run = make_run(dir, 3, 4, three_rows());
-    run.k_from = 5;  // ordered to 2..5, then clamped to 2..4
-    run.k_to = 2;
+    LoadedRun run = make_run(dir, 3, 4, three_rows());
+    run.params.k_from = 5;  // ordered to 2..5, then clamped to 2..4
+    run.params.k_to = 2;
     Diagnostics diag;
-    HookLog log;
-    const MakeTreeResult result = make_tree(run, diag, log.hooks());
+    ProgressLog log;
+    const MakeTreeResult result = make_tree(run.store.get(), run.params, diag, log.report());
 
     EXPECT_EQ(result.status, MakeTreeResult::Status::done);
     EXPECT_TRUE(result.not_written.empty());
     EXPECT_TRUE(diag.empty());
     EXPECT_EQ(result.levels, (std::vector<double>{0.8f, 0.3f}));
-    EXPECT_EQ(run.k_from, 2);
-    EXPECT_EQ(run.k_to, 4);
-    EXPECT_TRUE(run.trace_stale);
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"clear_trace", "refill_lists", "clear_levels_chart",
-                                                   "start_merges 2", "merge_step 1", "merge_step 2"}));
-    EXPECT_EQ(testutil::read_text(run.tree_path),
+    EXPECT_EQ(result.used.k_from, 2);
+    EXPECT_EQ(result.used.k_to, 4);
+    EXPECT_EQ(result.draws, 10);
+    EXPECT_TRUE(result.tree_file_written);
+    EXPECT_EQ(result.shape.leaf_order(), (std::vector<std::int32_t>{1, 2, 3}));
+    // Every stage is reported, in order, each ending complete.
+    EXPECT_EQ(log.stages, (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(log.last[3], "3:2/2");
+    EXPECT_EQ(log.last[4], "4:3/3");
+    const RunParameters& p = run.params;
+    EXPECT_EQ(testutil::read_text(p.tree_path),
               "(((1:0.20000 ,  2:0.20000)0.80000:0.50000 ,  3:0.70000)0.30000:0.30000,O:0 );\r\n");
-    EXPECT_EQ(testutil::read_text(run.clusters_path),
+    EXPECT_EQ(testutil::read_text(p.clusters_path),
               "n_indivs =\t3\r\n\r\n1\t0.8 : \t1\t2\t\r\n2\t0.3 : \t1\t2\t3\t\r\n");
-    EXPECT_EQ(testutil::read_text(run.heights_path), "t \t Node heights\r\n1\t0.8\r\n2\t0.3\r\n");
-    EXPECT_EQ(testutil::read_text(run.pairwise_path),
+    EXPECT_EQ(testutil::read_text(p.heights_path), "t \t Node heights\r\n1\t0.8\r\n2\t0.3\r\n");
+    EXPECT_EQ(testutil::read_text(p.pairwise_path),
               "         1\t\t\r\n   0.80000\t    1.0000\t\r\n   0.30000\t   0.50000\t    1.0000\r\n");
 
-    // A second run finds the trace already stale and gives the same files.
-    const std::string tree = testutil::read_text(run.tree_path);
-    log.calls.clear();
-    make_tree(run, diag, log.hooks());
-    EXPECT_EQ(log.calls.front(), "refill_lists");
-    EXPECT_EQ(testutil::read_text(run.tree_path), tree);
+    // A second run gives the same files.
+    const std::string tree = testutil::read_text(p.tree_path);
+    make_tree(run.store.get(), run.params, diag);
+    EXPECT_EQ(testutil::read_text(p.tree_path), tree);
+}
+
+TEST(MakeTree, CancelStopsWithoutAHalfWrittenFile) {
+    testutil::TempDir dir;
+    LoadedRun run = make_run(dir, 3, 4, three_rows());
+    testutil::write_text(run.params.tree_path, "old tree");
+    std::atomic<bool> cancel{false};
+    Diagnostics diag;
+    // Cancel is raised as the merges begin: the pairwise file is complete, the tree file untouched.
+    const auto raise_at_merges = [&](TreeStage stage, std::int64_t, std::int64_t) {
+        if (stage == TreeStage::merges) cancel = true;
+    };
+    EXPECT_THROW(make_tree(run.store.get(), run.params, diag, raise_at_merges, &cancel), Cancelled);
+    EXPECT_TRUE(testutil::exists(run.params.pairwise_path));
+    EXPECT_EQ(testutil::read_text(run.params.tree_path), "old tree");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST(MakeTree, OneIndividual) {
     testutil::TempDir dir;
-    RunState run = make_run(dir, 1, 2, {{1, 1}, {1, 1}});
+    LoadedRun run = make_run(dir, 1, 2, {{1, 1}, {1, 1}});
     Diagnostics diag;
-    HookLog log;
-    const MakeTreeResult result = make_tree(run, diag, log.hooks());
+    const MakeTreeResult result = make_tree(run.store.get(), run.params, diag);
     EXPECT_EQ(result.status, MakeTreeResult::Status::done);
     EXPECT_TRUE(result.levels.empty());
-    EXPECT_EQ(log.calls.back(), "start_merges 0");
-    EXPECT_EQ(testutil::read_text(run.tree_path), "(1:1.00000,O:0 );\r\n");
-    EXPECT_EQ(testutil::read_text(run.heights_path), "t \t Node heights\r\n");
-    EXPECT_EQ(testutil::read_text(run.clusters_path), "n_indivs =\t1\r\n\r\n");
+    EXPECT_EQ(result.shape.leaf_order(), (std::vector<std::int32_t>{1}));
+    EXPECT_EQ(testutil::read_text(run.params.tree_path), "(1:1.00000,O:0 );\r\n");
+    EXPECT_EQ(testutil::read_text(run.params.heights_path), "t \t Node heights\r\n");
+    EXPECT_EQ(testutil::read_text(run.params.clusters_path), "n_indivs =\t1\r\n\r\n");
 }
 
 TEST(MakeTree, WithoutARunNothingHappens) {
-    RunState run;
-    run.trace_stale = false;
-    run.k_from = 5;
-    run.k_to = 3;
+    RunParameters params;
     Diagnostics diag;
-    HookLog log;
-    const MakeTreeResult result = make_tree(run, diag, log.hooks());
+    const MakeTreeResult result = make_tree(nullptr, params, diag);
     EXPECT_EQ(result.status, MakeTreeResult::Status::no_run);
     EXPECT_EQ(result.message, "There is no run to make a tree from: open a result file first.");
-    EXPECT_TRUE(log.calls.empty());
-    EXPECT_FALSE(run.trace_stale);
-    EXPECT_EQ(run.k_from, 5);
-
-    run.store = std::make_unique<MC_Sample>();  // an open run without individuals
-    EXPECT_EQ(make_tree(run, diag, log.hooks()).status, MakeTreeResult::Status::no_run);
-    EXPECT_TRUE(log.calls.empty());
+    const MC_Sample empty;  // an open run without individuals
+    EXPECT_EQ(make_tree(&empty, params, diag).status, MakeTreeResult::Status::no_run);
+    EXPECT_TRUE(diag.empty());
 }
 
 TEST(MakeTree, NothingToCountWritesNoFile) {
@@ -154,42 +175,40 @@ TEST(MakeTree, NothingToCountWritesNoFile) {
          "tree was made and no file was written."},
     };
     for (const Case& c : cases) {
-        RunState run = make_run(dir, 3, 4, three_rows());
-        run.k_from = c.from;
-        run.k_to = c.to;
-        run.burn_in = c.burn_in;
+        LoadedRun run = make_run(dir, 3, 4, three_rows());
+        run.params.k_from = c.from;
+        run.params.k_to = c.to;
+        run.params.burn_in = c.burn_in;
         Diagnostics diag;
-        HookLog log;
-        const MakeTreeResult result = make_tree(run, diag, log.hooks());
+        const MakeTreeResult result = make_tree(run.store.get(), run.params, diag);
         EXPECT_EQ(result.status, MakeTreeResult::Status::nothing_to_count);
         EXPECT_EQ(result.message, c.message);
-        EXPECT_EQ(log.calls, (std::vector<std::string>{"clear_trace", "refill_lists", "clear_levels_chart"}));
         EXPECT_TRUE(diag.empty());
-        for (const auto& path : {run.pairwise_path, run.tree_path, run.clusters_path, run.heights_path})
+        const RunParameters& p = run.params;
+        for (const auto& path : {p.pairwise_path, p.tree_path, p.clusters_path, p.heights_path})
             EXPECT_FALSE(testutil::exists(path)) << path;
     }
 }
 
 TEST(MakeTree, UnwritableFileIsReportedAndTheOthersAreWritten) {
     testutil::TempDir dir;
-    RunState run = make_run(dir, 3, 4, three_rows());
-    run.tree_path = dir.file("missing/tree.txt");
-    run.heights_path = dir.file("missing/node_heights.txt");
-    set_decimal_separator(',');
+    LoadedRun run = make_run(dir, 3, 4, three_rows());
+    RunParameters& p = run.params;
+    p.tree_path = dir.file("missing/tree.txt");
+    p.heights_path = dir.file("missing/node_heights.txt");
     Diagnostics diag;
-    const MakeTreeResult result = make_tree(run, diag);
+    const MakeTreeResult result = make_tree(run.store.get(), p, diag);
     EXPECT_EQ(result.status, MakeTreeResult::Status::done);
-    EXPECT_EQ(result.not_written, (std::vector<std::string>{run.tree_path, run.heights_path}));
+    EXPECT_FALSE(result.tree_file_written);
+    EXPECT_EQ(result.not_written, (std::vector<std::string>{p.tree_path, p.heights_path}));
     ASSERT_EQ(diag.notices().size(), 2u);
     EXPECT_EQ(diag.notices()[0].legacy, "Impossible to open outfile! Forest::print_accepted_nodes");
     EXPECT_EQ(diag.notices()[1].legacy, "Impossible to open outfile! History::print_node_co_assi_probs");
-    EXPECT_NE(diag.notices()[0].text.find(run.tree_path), std::string::npos);
-    EXPECT_EQ(decimal_separator(), ',');
-    EXPECT_TRUE(testutil::exists(run.pairwise_path));
-    EXPECT_EQ(testutil::read_text(run.clusters_path),
+    EXPECT_NE(diag.notices()[0].text.find(p.tree_path), std::string::npos);
+    EXPECT_TRUE(testutil::exists(p.pairwise_path));
+    EXPECT_EQ(testutil::read_text(p.clusters_path),
               "n_indivs =\t3\r\n\r\n1\t0.8 : \t1\t2\t\r\n2\t0.3 : \t1\t2\t3\t\r\n");
     EXPECT_EQ(result.levels.size(), 2u);
-    set_decimal_separator('.');
 }
 
 }  // namespace
