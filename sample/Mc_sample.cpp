@@ -28,7 +28,7 @@ class SideWriter {
         buffer_.reserve(1 << 16);
     }
     ~SideWriter() {
-        if (!file_.is_open()) return;
+        if (!file_.is_open() || discarded_) return;
         flush();
         if (!file_.commit()) diag_.report("", "Cannot write the trajectory file " + path_ + ": " + file_.error() + ".");
     }
@@ -46,6 +46,12 @@ class SideWriter {
         if (buffer_.size() >= (1 << 16)) flush();
     }
 
+    /// Leaves the side file as it was before loading began.
+    void discard() {
+        discarded_ = true;
+        file_.discard();
+    }
+
   private:
     void flush() {
         file_.stream().write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
@@ -56,11 +62,13 @@ class SideWriter {
     OutputFile file_;
     std::string path_;
     std::string buffer_;
+    bool discarded_ = false;
 };
 
 }  // namespace
 
-LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag) {
+LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag,
+                                     const Progress* progress) {
     InputFile file;
     if (!file.open(path)) {
         diag.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
@@ -68,19 +76,23 @@ LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string&
     }
     // Pages already read are handed back as loading goes, so a large file does not stay in memory
     // beside the store.
-    return fill(file.begin(), file.end(), path, side_path, diag,
-                [&file](const char* position) { file.release_before(position); });
+    return fill(
+        file.begin(), file.end(), path, side_path, diag,
+        [&file](const char* position) { file.release_before(position); }, progress);
 }
 
 LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const std::string& name,
                                      const std::string& side_path, Diagnostics& diag) {
-    return fill(begin, end, name, side_path, diag, {});
+    return fill(begin, end, name, side_path, diag, {}, nullptr);
 }
 
 LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string& path, const std::string& side_path,
-                           Diagnostics& diag, const std::function<void(const char*)>& consumed) {
+                           Diagnostics& diag, const std::function<void(const char*)>& consumed,
+                           const Progress* progress) {
     constexpr std::ptrdiff_t release_every = 32 << 20;
+    constexpr std::ptrdiff_t report_every = 1 << 20;
     const char* released = begin;
+    const char* reported = begin;
     TextCursor c(begin, end);
     RunHeader h;
     std::string why;
@@ -123,6 +135,15 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
             if (consumed && c.position() - released >= release_every) {
                 released = c.position();
                 consumed(released);
+            }
+            if (progress != nullptr && c.position() - reported >= report_every) {
+                reported = c.position();
+                try {
+                    progress->step(reported - begin, end - begin);
+                } catch (const Cancelled&) {
+                    side.discard();
+                    throw;
+                }
             }
             const int record_line = c.line();
             std::int32_t iteration = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sample/Diagnostics.h"
+#include "sample/Progress.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,8 +40,11 @@ class MC_Sample {
     /// k < 1 (its side-file line is written), at a record cut short by the end of the file, or at a
     /// token that is not a number; each is reported to `diag`. An index outside 1..n_indivs raises
     /// Exceptions("fill_mc_sample indiv out of range !") after the side file is written and the records
-    /// before are counted. Called once, on an empty store.
-    LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag);
+    /// before are counted. Called once, on an empty store. `progress`, when given, hears the bytes of the
+    /// file read so far (of its size); when cancel is raised loading stops with Cancelled, the side file
+    /// is left as it was and the store must be thrown away.
+    LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag,
+                              const Progress* progress = nullptr);
 
     /// As fill_mc_sample, from text already in memory; `name` names it in messages. An empty
     /// `side_path` writes no side file.
@@ -50,7 +54,7 @@ class MC_Sample {
   private:
     /// The loader itself; `consumed`, when given, is told now and then how far the text has been read.
     LoadReport fill(const char* begin, const char* end, const std::string& name, const std::string& side_path,
-                    Diagnostics& diag, const std::function<void(const char*)>& consumed);
+                    Diagnostics& diag, const std::function<void(const char*)>& consumed, const Progress* progress);
 
   public:
     /// Recounts the histogram of k over the observations the burn-in keeps (retained_ranges). A k above

@@ -1,6 +1,7 @@
 #include "sample/Mc_sample.h"
 
 #include "sample/Exceptions.h"
+#include "sample/Progress.h"
 #include "tests/support/TestUtil.h"
 
 namespace {
@@ -254,4 +255,27 @@ TEST(McSample, RunsAppendedKeepTheirOwnBurnIn) {
     load(other, header(3, 2, 1) + "0 -1 1\n3 1 2 3\n");
     EXPECT_FALSE(a.store.append_run(std::move(other.store)));
     EXPECT_EQ(a.store.n_runs(), 2);
+}
+
+TEST(McSample, CancelledLoadLeavesTheSideFileAsItWas) {
+    testutil::TempDir dir;
+    std::string text = header(3, 3, 200000);
+    for (int i = 0; i < 200000; ++i) text += "0 -1.5 2\n2 1 2\n1 3\n";  // about 4 MB
+    testutil::write_text(dir.file("run.txt"), text);
+    testutil::write_text(dir.file("side.txt"), "previous run\n");
+    std::atomic<bool> cancel{false};
+    std::vector<std::int64_t> seen;
+    const Progress progress(
+        [&](std::int64_t done, std::int64_t total) {
+            seen.push_back(done);
+            EXPECT_EQ(total, static_cast<std::int64_t>(text.size()));
+            if (seen.size() == 2) cancel = true;
+        },
+        &cancel);
+    MC_Sample store;
+    Diagnostics diag;
+    EXPECT_THROW(store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), diag, &progress), Cancelled);
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_LT(seen[0], seen[1]);
+    EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "previous run\n");
 }
