@@ -1,0 +1,81 @@
+#include "sample/OpenRuns.h"
+
+#include "tests/support/TestUtil.h"
+
+namespace {
+
+std::string run_text(int n, int kmax, double U, const std::string& records, int n_obs) {
+    return "head\n" + std::to_string(n) + " " + std::to_string(kmax) + " " + std::to_string(n_obs) + " 10 " +
+           std::to_string(U) + " 1\n" + records;
+}
+
+const std::string two_records = "0 -1 2\n1 1\n1 2\n1 -2 1\n2 1 2\n";
+
+}  // namespace
+
+TEST(OpenRuns, NumberedNamesKeepASingleRunsName) {
+    EXPECT_EQ(numbered_name("_trajectories.txt", 0, 1), "_trajectories.txt");
+    EXPECT_EQ(numbered_name("_trajectories.txt", 1, 3), "_trajectories_2.txt");
+    EXPECT_EQ(numbered_name("out/trajectories.txt", 0, 2), "out/trajectories_1.txt");
+    EXPECT_EQ(numbered_name("side", 2, 3), "side_3");
+    EXPECT_EQ(numbered_name("", 2, 3), "");
+}
+
+TEST(OpenRuns, PoolsRunsInOrderWithTheirOwnSideFiles) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("a.txt"), run_text(2, 2, 1, two_records, 2));
+    testutil::write_text(dir.file("b.txt"), run_text(2, 5, 1, "0 -3 1\n2 1 2\n", 1));
+    testutil::write_text(dir.file("c.txt"), run_text(2, 3, 1, two_records, 2));
+    Diagnostics diag;
+    const OpenedRuns o =
+        open_runs({dir.file("a.txt"), dir.file("b.txt"), dir.file("c.txt")}, dir.file("side.txt"), diag, 2);
+    ASSERT_EQ(o.status, OpenedRuns::Status::ok);
+    EXPECT_TRUE(diag.empty());
+    ASSERT_EQ(o.store->n_runs(), 3);
+    EXPECT_EQ(o.store->get_n_samples(), 5);
+    EXPECT_EQ(o.store->run(1).first, 2);
+    EXPECT_EQ(o.store->log_likelihood(2), -3.0);
+    EXPECT_EQ(o.store->Kmax(), 5);
+    EXPECT_EQ(o.runs[1].stored, 1);
+    EXPECT_EQ(testutil::read_text(dir.file("side_2.txt")), "-3\t1\r\n");
+    EXPECT_FALSE(testutil::exists(dir.file("side.txt")));
+    const RunHeader h = pooled_header(o.runs);
+    EXPECT_EQ(h.Kmax, 5);
+    EXPECT_EQ(h.n_obs, 5);
+}
+
+TEST(OpenRuns, RefusesOrWarnsBeforeLoading) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("a.txt"), run_text(2, 2, 1, two_records, 2));
+    testutil::write_text(dir.file("three.txt"), run_text(3, 2, 1, "0 -1 1\n3 1 2 3\n", 1));
+    testutil::write_text(dir.file("u.txt"), run_text(2, 2, 0.5, two_records, 2));
+    testutil::write_text(dir.file("bad.txt"), run_text(2, 2, 1, "0 -1 2\n1 1\n1 9\n", 1));
+    struct Case {
+        std::vector<std::string> files;
+        OpenedRuns::Status status;
+        std::string first_notice;
+    };
+    const Case cases[] = {
+        {{"a.txt", "three.txt"},
+         OpenedRuns::Status::mismatch,
+         dir.file("three.txt") + " holds 3 individuals but " + dir.file("a.txt") +
+             " holds 2; runs analysed together must be chains over the same individuals."},
+        {{"a.txt", "missing.txt"}, OpenedRuns::Status::unreadable, "Cannot read the result file"},
+        {{"a.txt", "u.txt"},
+         OpenedRuns::Status::ok,
+         dir.file("u.txt") + " has U = 0.5 but " + dir.file("a.txt") +
+             " has U = 1; the runs may not sample the same model. The posterior file reports " + dir.file("a.txt") +
+             "'s value."},
+        {{"a.txt", "bad.txt"}, OpenedRuns::Status::load_failed, dir.file("bad.txt") + " line 5: individual 9"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> paths;
+        for (const std::string& f : c.files) paths.push_back(dir.file(f));
+        Diagnostics diag;
+        const OpenedRuns o = open_runs(paths, "", diag);
+        EXPECT_EQ(o.status, c.status) << c.files[1];
+        EXPECT_EQ(o.store != nullptr, c.status == OpenedRuns::Status::ok);
+        ASSERT_FALSE(diag.empty()) << c.files[1];
+        EXPECT_EQ(diag.notices()[0].text.rfind(c.first_notice, 0), 0u) << diag.notices()[0].text;
+    }
+}
