@@ -3,6 +3,7 @@
 #include "sample/Diagnostics.h"
 #include "sample/Exceptions.h"
 #include "sample/OpenRun.h"
+#include "sample/OpenRuns.h"
 #include "summary/Posterior.h"
 #include "summary/Trajectory.h"
 #include "tree/MakeTree.h"
@@ -77,50 +78,61 @@ class TreeProgressBar {
 
 int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     Diagnostics diag;
-    RunState run;
     RunParameters params = options.params;
     params.pairwise_path = in_dir(options.out_dir, params.pairwise_path);
     params.tree_path = in_dir(options.out_dir, params.tree_path);
     params.heights_path = in_dir(options.out_dir, params.heights_path);
     params.clusters_path = in_dir(options.out_dir, params.clusters_path);
+    if (params.burn_in < 0) params.burn_in = 0;
 
-    if (begin_open(run, params, diag) != HeaderStatus::ok) {
+    OpenedRuns opened;
+    try {
+        opened = open_runs(options.result_paths, in_dir(options.out_dir, side_file_name), diag);
+    } catch (const std::bad_alloc&) {
         print_notices(diag, err, "error");
+        err << "velmora-cli: error: not enough memory to load the runs.\n";
+        return exit_data;
+    }
+    if (opened.status != OpenedRuns::Status::ok) {
+        print_notices(diag, err, "error");
+        if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";
         return exit_data;
     }
     int status = exit_ok;
-    LoadReport report;
-    try {
-        report = load_store(run, in_dir(options.out_dir, side_file_name), diag);
-    } catch (const Exceptions& e) {
-        print_notices(diag, err, "error");
-        err << "velmora-cli: error: " << e.what() << "\n";
-        return exit_data;
+    for (const RunInfo& r : opened.runs) {
+        const LoadStop stop = r.report.stop;
+        if (stop == LoadStop::k_too_large || stop == LoadStop::k_too_small || stop == LoadStop::malformed)
+            status = exit_data;
     }
-    if (report.stop == LoadStop::k_too_large || report.stop == LoadStop::k_too_small ||
-        report.stop == LoadStop::malformed)
-        status = exit_data;
     print_notices(diag, err);
+    const MC_Sample& store = *opened.store;
+    const RunHeader header = pooled_header(opened.runs);
+    std::string result_line;
+    for (const RunInfo& r : opened.runs) result_line += (result_line.empty() ? "" : "; ") + r.path;
 
     const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
-    if (const auto posterior = compute_posterior(run.header, *run.store, run.burn_in)) {
-        if (!write_posterior_file(posterior_path, run.result_path, run.header, *posterior, diag)) status = exit_data;
+    opened.store->count_k(params.burn_in);
+    if (const auto posterior = compute_posterior(header, store, params.burn_in)) {
+        if (!write_posterior_file(posterior_path, result_line, header, *posterior, diag)) status = exit_data;
     } else {
-        diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(run.burn_in) +
-                            " leaves no observation of the " + std::to_string(run.store->get_n_samples()) + " stored.");
+        diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(params.burn_in) +
+                            " leaves no observation of the " + std::to_string(store.get_n_samples()) + " stored.");
         status = exit_data;
     }
-    if (!save_trajectory_file(in_dir(options.out_dir, options.trajectory_name), run.side_path, diag))
-        status = exit_data;
+    const std::string trajectory_path = in_dir(options.out_dir, options.trajectory_name);
+    for (std::size_t r = 0; r < opened.runs.size(); ++r)
+        if (!save_trajectory_file(numbered_name(trajectory_path, r, opened.runs.size()), opened.runs[r].side_path,
+                                  diag))
+            status = exit_data;
     print_notices(diag, err);
     if (!options.tree) return status;
 
     MakeTreeResult tree;
     try {
         TreeProgressBar bar(err);
-        tree = make_tree(run.store.get(), params, diag, [&bar](TreeStage stage, std::int64_t done, std::int64_t total) {
-            bar.update(stage, done, total);
-        });
+        tree = make_tree(
+            opened.store.get(), params, diag,
+            [&bar](TreeStage stage, std::int64_t done, std::int64_t total) { bar.update(stage, done, total); });
     } catch (const Exceptions& e) {
         print_notices(diag, err, "error");
         err << "velmora-cli: error: " << e.what() << "\n";

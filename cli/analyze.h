@@ -4,10 +4,14 @@
 
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 /// Options of `velmora-cli analyze`.
 struct AnalyzeOptions {
     RunParameters params;
+    /// The result files: chains over the same individuals, pooled in this order. params.result_path is
+    /// unused.
+    std::vector<std::string> result_paths;
     std::string out_dir = ".";
     std::string posterior_name = "posterior_k.txt";
     std::string trajectory_name = "trajectories.txt";
@@ -17,6 +21,8 @@ struct AnalyzeOptions {
 /// Exit statuses of the batch tool.
 enum ExitStatus { exit_ok = 0, exit_data = 1, exit_usage = 2 };
 
-/// Runs an open, then "Save Trajectory" and "Make Tree", writing every output into the output folder.
+/// Runs an open, then "Save Trajectory" and "Make Tree", writing every output into the output folder. With
+/// several result files every output pools the draws the burn-in keeps of each run, in order; each run
+/// gets its own side file and saved trajectory, numbered from 1.
 /// Warnings and errors go to `err`, one per line. Returns the exit status.
 int run_analyze(const AnalyzeOptions& options, std::ostream& err);

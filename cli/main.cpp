@@ -13,10 +13,12 @@ namespace {
 
 const char* const usage_text =
     "Usage:\n"
-    "  velmora-cli analyze RESULT_FILE [options]\n"
+    "  velmora-cli analyze RESULT_FILE [RESULT_FILE...] [options]\n"
     "      Opens a result file and writes what the window writes for an open, \"Save Trajectory\" and\n"
     "      \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt, pairwise_probs.txt,\n"
-    "      tree.txt, node_clusters.txt and node_heights.txt.\n"
+    "      tree.txt, node_clusters.txt and node_heights.txt. Several result files are chains over the\n"
+    "      same individuals: each loses the burn-in, every output pools what they keep, in order, and\n"
+    "      each run gets its own side file and saved trajectory (_trajectories_1.txt, ...).\n"
     "      --burn-in B       observations left out of every estimate (default 10)\n"
     "      --kmin A          smallest k of the tree's range (default 1)\n"
     "      --kmax C          largest k of the tree's range (default 100)\n"
@@ -86,11 +88,9 @@ int run_analyze_command(Args& args) {
             if (arg == "--heights") options.params.heights_path = v;
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             return usage_error("unknown option '" + arg + "' for analyze");
-        } else if (!have_file) {
-            options.params.result_path = arg;
-            have_file = true;
         } else {
-            return usage_error("analyze takes one result file; '" + arg + "' is one too many");
+            options.result_paths.push_back(arg);
+            have_file = true;
         }
     }
     if (!have_file) return usage_error("analyze needs a result file");
