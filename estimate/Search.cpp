@@ -111,6 +111,7 @@ void Search::assign(const std::vector<std::int32_t>& cluster) {
     clear();
     std::vector<std::int32_t> renumber;
     for (std::size_t i = 0; i < cluster_.size(); ++i) {
+        if (cancelled()) return;
         const auto v = static_cast<std::size_t>(cluster[i]);
         if (v >= renumber.size()) renumber.resize(v + 1, unplaced);
         if (renumber[v] == unplaced) {

@@ -24,7 +24,8 @@ class Search {
   public:
     static constexpr std::int32_t unplaced = -1;
 
-    /// Tables for `draws` (which must outlive the Search), every individual unplaced. At most max_clusters
+    /// Tables for `draws` (which must outlive the Search, of at most 65,535 individuals, as a cell counts
+    /// them in 16 bits), every individual unplaced. At most max_clusters
     /// clusters (at least 1) are opened. `cancel` stops every operation part-way when set; `work`, when
     /// given, counts the individuals weighed.
     Search(const DrawSet& draws, Loss loss, std::int32_t max_clusters, const std::atomic<bool>* cancel = nullptr,
@@ -34,8 +35,8 @@ class Search {
     /// below 256).
     static std::int32_t max_clusters_for(const DrawSet& draws, std::size_t budget_bytes);
 
-    /// Holds `cluster` (one value per individual, any values >= 0; each distinct value a cluster, numbered
-    /// by first appearance). Values beyond max_clusters distinct ones are not allowed.
+    /// Holds `cluster` (one value per individual, small values >= 0; each distinct value a cluster, numbered
+    /// by first appearance). More than max_clusters distinct values are not allowed.
     void assign(const std::vector<std::int32_t>& cluster);
     /// Every individual unplaced.
     void clear();
