@@ -86,6 +86,30 @@ void load_hard(MC_Sample& store, std::int32_t n, std::int32_t m, std::uint64_t s
     store.fill_from_text(s.data(), s.data() + s.size(), "hard", "", diag);
 }
 
+/// A run without structure: every draw puts each individual in one of k clusters at random, k uniform in
+/// 2..10. Binder's loss is then least with everyone alone.
+void load_flat(MC_Sample& store, std::int32_t n, std::int32_t m, std::uint64_t seed) {
+    std::mt19937_64 gen(seed);
+    std::ostringstream text;
+    text << "flat run\n" << n << "\n10\n" << m << "\n100\n1\n1\n";
+    std::vector<std::vector<std::int32_t>> members;
+    for (std::int32_t t = 0; t < m; ++t) {
+        const auto k = static_cast<std::int32_t>(2 + gen() % 9);
+        members.assign(static_cast<std::size_t>(k), {});
+        for (std::int32_t i = 1; i <= n; ++i) members[gen() % static_cast<std::uint64_t>(k)].push_back(i);
+        std::erase_if(members, [](const auto& v) { return v.empty(); });
+        text << t * 100 << " -1.0 " << members.size() << "\n";
+        for (const auto& v : members) {
+            text << v.size();
+            for (const std::int32_t x : v) text << ' ' << x;
+            text << '\n';
+        }
+    }
+    const std::string s = std::move(text).str();
+    Diagnostics diag;
+    store.fill_from_text(s.data(), s.data() + s.size(), "flat", "", diag);
+}
+
 /// Share of pairs on which the clustering and the planted groups agree (the Rand index).
 double rand_index(const std::vector<std::int32_t>& cluster, std::int32_t groups) {
     const auto n = static_cast<std::int64_t>(cluster.size());
@@ -183,6 +207,13 @@ int main(int argc, char** argv) {
         load_hard(store, sim.n_indivs, sim.n_obs, sim.seed);
         std::printf("harder run:\n");
         for (const Loss loss : losses) compare(store, sim, 10000, loss, cores);
+    }
+    {
+        const SimulationSettings sim{1000, 2000, 10, 1, 7};
+        MC_Sample store;
+        load_flat(store, sim.n_indivs, sim.n_obs, sim.seed);
+        std::printf("run without structure:\n");
+        for (const Loss loss : losses) compare(store, sim, 2000, loss, cores);
     }
     if (!quick) {
         const SimulationSettings sim{5000, 22222, 20, 5, 7};

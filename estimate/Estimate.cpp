@@ -175,7 +175,7 @@ struct Found {
 /// The search proper against the draws `set`: every start sweetened and improved by zealous updates.
 std::vector<Found> run_starts(Run& run, const DrawSet& set, const std::vector<Start>& starts,
                               const EstimateSettings& settings) {
-    const std::int32_t max_clusters = Search::max_clusters_for(set, search_table_bytes);
+    const std::int32_t max_tables = Search::max_tables_for(set, search_table_bytes);
     const double passes = 5.0 + 2.0 * std::max(settings.zealous_attempts, 0);
     run.meter.start(search_stage, static_cast<double>(starts.size()) * run.n * passes);
     std::vector<Found> found(starts.size());
@@ -184,8 +184,7 @@ std::vector<Found> run_starts(Run& run, const DrawSet& set, const std::vector<St
         static_cast<std::int64_t>(starts.size()), run.threads,
         [&](std::int64_t task, int worker) {
             auto& search = searches[static_cast<std::size_t>(worker)];
-            if (!search)
-                search = std::make_unique<Search>(set, run.loss, max_clusters, run.cancel, &run.meter.counter());
+            if (!search) search = std::make_unique<Search>(set, run.loss, max_tables, run.cancel, &run.meter.counter());
             const Start& start = starts[static_cast<std::size_t>(task)];
             Random rng = Random::for_stream(settings.seed, static_cast<std::uint64_t>(task));
             if (start.random) {
@@ -206,7 +205,7 @@ std::vector<Found> run_starts(Run& run, const DrawSet& set, const std::vector<St
 }
 
 std::vector<Start> make_starts(const Run& run, const EstimateSettings& settings, const Scored& best,
-                               const TreeShape* tree, std::int32_t max_clusters) {
+                               const TreeShape* tree) {
     std::vector<Start> starts(static_cast<std::size_t>(std::max(settings.starts, 1)));
     starts.push_back({false, best.cluster});
     if (!tree) return starts;
@@ -218,7 +217,7 @@ std::vector<Start> make_starts(const Run& run, const EstimateSettings& settings,
     for (const double level : cut_levels) {
         std::vector<std::int32_t> cut = cut_tree(*tree, level);
         const std::int32_t k = cut.empty() ? 0 : *std::max_element(cut.begin(), cut.end());
-        if (k > std::min(largest_k, max_clusters) || std::find(cuts.begin(), cuts.end(), cut) != cuts.end()) continue;
+        if (k > largest_k || std::find(cuts.begin(), cuts.end(), cut) != cuts.end()) continue;
         cuts.push_back(cut);
         starts.push_back({false, std::move(cut)});
     }
@@ -241,18 +240,28 @@ std::vector<std::vector<std::int32_t>> best_distinct(std::vector<Found> found, s
     return out;
 }
 
+/// The most clusters of two or more members among the clusterings (0-based, numbered by first appearance).
+std::int32_t most_tables(const std::vector<std::vector<std::int32_t>>& clusterings) {
+    std::int32_t most = 1;
+    for (const auto& c : clusterings) {
+        std::vector<std::int32_t> members(c.size(), 0);
+        for (const std::int32_t v : c) ++members[static_cast<std::size_t>(v)];
+        most = std::max(most, static_cast<std::int32_t>(
+                                  std::count_if(members.begin(), members.end(), [](std::int32_t m) { return m > 1; })));
+    }
+    return most;
+}
+
 /// One-at-a-time moves, in individual order, against the draws `set` until nobody moves.
 std::vector<std::vector<std::int32_t>> polish(Run& run, const DrawSet& set,
                                               const std::vector<std::vector<std::int32_t>>& from,
                                               std::size_t table_bytes) {
-    std::int32_t needed = 1;
-    for (const auto& c : from) needed = std::max(needed, *std::max_element(c.begin(), c.end()) + 1);
-    const std::int32_t max_clusters = std::max(needed, Search::max_clusters_for(set, table_bytes));
+    const std::int32_t max_tables = std::max(most_tables(from), Search::max_tables_for(set, table_bytes));
     std::vector<std::vector<std::int32_t>> out(from.size());
     run_tasks(
         static_cast<std::int64_t>(from.size()), run.threads,
         [&](std::int64_t task, int) {
-            Search search(set, run.loss, max_clusters, run.cancel, &run.meter.counter());
+            Search search(set, run.loss, max_tables, run.cancel, &run.meter.counter());
             search.assign(from[static_cast<std::size_t>(task)]);
             search.sweep_to_rest(max_sweeps);
             out[static_cast<std::size_t>(task)] = search.cluster();
@@ -268,10 +277,10 @@ std::int64_t polish_draws(const Run& run, const std::vector<std::vector<std::int
     for (const std::int32_t o : run.observations)
         labels += 1.0 + run.store.data()[static_cast<std::size_t>(o) * run.store.stride()];
     labels /= static_cast<double>(m);
-    std::int32_t clusters = 1;
-    for (const auto& c : from) clusters = std::max(clusters, *std::max_element(c.begin(), c.end()) + 1);
     const double by_labels = static_cast<double>(polish_label_bytes) / run.n;
-    const double by_tables = static_cast<double>(polish_table_bytes) / (2.0 * labels * 2.0 * clusters);
+    // Room for twice the tables the clusterings need, as moves may open more.
+    const double by_tables =
+        static_cast<double>(polish_table_bytes) / (2.0 * labels * 2.0 * std::max(1, most_tables(from)));
     return std::min<std::int64_t>(m, static_cast<std::int64_t>(std::min(by_labels, by_tables)));
 }
 
@@ -326,8 +335,7 @@ Estimate estimate_clustering(const MC_Sample& store, const std::vector<std::int3
     const std::int64_t search_draws = settings.search_draws > 0 ? settings.search_draws : auto_search_draws(n_indivs);
     const DrawSet set = make_draw_set(store, evenly_spaced(observations, search_draws), n_indivs, run.threads, cancel);
     if (run.stopped()) return cancelled();
-    const std::vector<Start> starts =
-        make_starts(run, settings, best, tree, Search::max_clusters_for(set, search_table_bytes));
+    const std::vector<Start> starts = make_starts(run, settings, best, tree);
     std::vector<Found> found = run_starts(run, set, starts, settings);
     if (run.stopped()) return cancelled();
     std::vector<std::vector<std::int32_t>> finalists = best_distinct(std::move(found), polished_finalists);

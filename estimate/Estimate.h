@@ -88,7 +88,8 @@ using EstimateProgress = std::function<void(double fraction)>;
 /// loss wins, the best single draw included, which wins only when strictly lower. The best draw is the
 /// draw of lowest exact expected loss when M^2 n <= 2^26; beyond, every draw (or an evenly spaced share of
 /// them) is ranked against a few evenly spaced draws and the four ranked first are compared exactly. The
-/// search opens at most max(256, as many as 64 MB of tables allow) clusters (never more than n_indivs).
+/// search holds at most max(256, as many as 64 MB of tables allow) clusters of two or more members at a
+/// time; individuals alone are not limited.
 ///
 /// Raises Exceptions when `observations` is empty, when an observation number is outside the store, when
 /// n_indivs is outside 1..store.n_indivs(), or when `tree` has another number of individuals. With `cancel`

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -45,14 +46,35 @@ void add_all_gains(const DrawSet& ds, std::int32_t i, std::int32_t k, std::int32
     }
 }
 
+/// Draws in which two individuals share a label: their label runs compared 16 bytes at a time, in byte
+/// lanes summed every 255 vectors.
+std::int32_t count_equal(const std::uint8_t* a, const std::uint8_t* b, std::int32_t n) {
+    using Bytes = std::uint8_t __attribute__((vector_size(16)));
+    std::int32_t total = 0;
+    std::int32_t d = 0;
+    while (n - d >= 16) {
+        const std::int32_t vectors = std::min((n - d) / 16, 255);
+        Bytes acc{};
+        for (std::int32_t v = 0; v < vectors; ++v, d += 16) {
+            Bytes x, y;
+            std::memcpy(&x, a + d, sizeof x);
+            std::memcpy(&y, b + d, sizeof y);
+            acc -= reinterpret_cast<Bytes>(x == y);  // an equal lane is 0xFF, that is -1
+        }
+        for (int t = 0; t < 16; ++t) total += acc[t];
+    }
+    for (; d < n; ++d) total += a[d] == b[d];
+    return total;
+}
+
 }  // namespace
 
-Search::Search(const DrawSet& draws, Loss loss, std::int32_t max_clusters, const std::atomic<bool>* cancel,
+Search::Search(const DrawSet& draws, Loss loss, std::int32_t max_tables, const std::atomic<bool>* cancel,
                std::atomic<std::int64_t>* work)
     : draws_(draws),
       linear_(loss == Loss::binder),
       draws_weight_(draws.n_draws),
-      max_clusters_(std::max(max_clusters, 1)),
+      max_tables_(std::max(max_tables, 1)),
       cancel_(cancel),
       work_(work) {
     const auto n = static_cast<std::size_t>(draws.n_indivs);
@@ -77,10 +99,11 @@ Search::Search(const DrawSet& draws, Loss loss, std::int32_t max_clusters, const
     total_[0] = 0;
     for (std::size_t x = 0; x <= n; ++x) total_[x + 1] = total_[x] + gain_[x];
     cluster_.assign(n, unplaced);
-    grow(std::min<std::int32_t>(max_clusters_, 8));
+    single_pos_.assign(n, 0);
+    grow(std::min<std::int32_t>(max_tables_, 8));
 }
 
-std::int32_t Search::max_clusters_for(const DrawSet& draws, std::size_t budget_bytes) {
+std::int32_t Search::max_tables_for(const DrawSet& draws, std::size_t budget_bytes) {
     const std::size_t per_cluster = std::max<std::size_t>(1, std::size_t{2} * draws.total_labels());
     const auto fit = static_cast<std::int64_t>(budget_bytes / per_cluster);
     const std::int64_t n = std::max(draws.n_indivs, 1);
@@ -104,22 +127,30 @@ void Search::clear() {
     std::fill(cells_.begin(), cells_.end(), std::uint16_t{0});
     std::fill(size_.begin(), size_.end(), 0);
     std::fill(cluster_.begin(), cluster_.end(), unplaced);
+    singles_.clear();
     k_ = 0;
 }
 
 void Search::assign(const std::vector<std::int32_t>& cluster) {
     clear();
-    std::vector<std::int32_t> renumber;
+    std::vector<std::int32_t> members;
+    for (const std::int32_t v : cluster) {
+        if (static_cast<std::size_t>(v) >= members.size()) members.resize(static_cast<std::size_t>(v) + 1, 0);
+        ++members[static_cast<std::size_t>(v)];
+    }
+    std::vector<std::int32_t> table(members.size(), unplaced);
     for (std::size_t i = 0; i < cluster_.size(); ++i) {
         if (cancelled()) return;
         const auto v = static_cast<std::size_t>(cluster[i]);
-        if (v >= renumber.size()) renumber.resize(v + 1, unplaced);
-        if (renumber[v] == unplaced) {
-            assert(k_ < max_clusters_);
-            if (k_ == cap_) grow(std::min(max_clusters_, 2 * cap_));
-            renumber[v] = k_++;
+        if (members[v] == 1) {
+            add_single(static_cast<std::int32_t>(i));
+            continue;
         }
-        put(static_cast<std::int32_t>(i), renumber[v]);
+        if (table[v] == unplaced) {
+            assert(k_ < max_tables_);
+            table[v] = k_;
+        }
+        put(static_cast<std::int32_t>(i), table[v]);
     }
 }
 
@@ -136,7 +167,7 @@ void Search::change(std::int32_t i, std::int32_t k, int step) {
 
 void Search::put(std::int32_t i, std::int32_t k) {
     if (k == k_) {
-        if (k_ == cap_) grow(std::min(max_clusters_, 2 * cap_));
+        if (k_ == cap_) grow(std::min(max_tables_, 2 * cap_));
         ++k_;
     }
     change(i, k, 1);
@@ -167,40 +198,105 @@ void Search::drop_empty(std::int32_t k) {
     --k_;
 }
 
+void Search::break_up(std::int32_t k) {
+    const auto it = std::find(cluster_.begin(), cluster_.end(), k);
+    const auto member = static_cast<std::int32_t>(it - cluster_.begin());
+    take_out(member);
+    add_single(member);
+    drop_empty(k);
+}
+
+void Search::add_single(std::int32_t i) {
+    single_pos_[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(singles_.size());
+    singles_.push_back(i);
+    cluster_[static_cast<std::size_t>(i)] = alone;
+}
+
+void Search::remove_single(std::int32_t i) {
+    const std::int32_t pos = single_pos_[static_cast<std::size_t>(i)];
+    const std::int32_t last = singles_.back();
+    singles_[static_cast<std::size_t>(pos)] = last;
+    single_pos_[static_cast<std::size_t>(last)] = pos;
+    singles_.pop_back();
+    cluster_[static_cast<std::size_t>(i)] = unplaced;
+}
+
 void Search::weigh(std::int32_t i) {
-    // The individual stays in its tables: its own cluster's cells count it, so they are read one lower.
+    // The individual stays in its table: that table's cells count it, so they are read one lower.
     const auto cap = static_cast<std::size_t>(cap_);
     const std::int32_t own = cluster_[static_cast<std::size_t>(i)];
     if (linear_)
         add_all_gains<true>(draws_, i, k_, own, cells_.data(), cap, gain_.data(), gain_less_.data(), acc_.data());
     else
         add_all_gains<false>(draws_, i, k_, own, cells_.data(), cap, gain_.data(), gain_less_.data(), acc_.data());
+    single_acc_.resize(singles_.size());
+    if (k_ < max_tables_) {
+        const std::uint8_t* lab = draws_.labels_of(i);
+        for (std::size_t t = 0; t < singles_.size(); ++t)
+            single_acc_[t] =
+                singles_[t] == i ? 0 : gain_[1] * count_equal(lab, draws_.labels_of(singles_[t]), draws_.n_draws);
+    }
     if (work_) work_->fetch_add(1, std::memory_order_relaxed);
 }
 
-std::int32_t Search::best_cluster(std::int32_t stay) const {
-    // A new cluster changes the objective by 0; an emptied cluster stands for it.
-    std::int32_t best = k_;
+Search::Target Search::best_target(std::int32_t i) const {
+    const std::int32_t own = cluster_[static_cast<std::size_t>(i)];
+    Target best;
     std::int64_t best_delta = 0;
-    bool have = k_ < max_clusters_;
-    if (stay != unplaced) {
-        best = stay;
-        best_delta = delta(stay);
-        have = true;
-    }
+    bool have = own != unplaced;  // staying: own table's delta, or 0 when alone
+    if (own >= 0) best_delta = delta(own);
     for (std::int32_t k = 0; k < k_; ++k) {
-        if (k == stay) continue;
+        if (k == own) continue;
         const std::int64_t d = delta(k);
-        if (!have || d < best_delta || (d == best_delta && best == k_)) {
-            best = k;
+        if (!have || d < best_delta) {
+            best = {Target::table, k};
             best_delta = d;
             have = true;
         }
     }
-    if (best != k_ && best_delta > 0 && k_ < max_clusters_ &&
-        (stay == unplaced || size_[static_cast<std::size_t>(stay)] > 0))
-        best = k_;
+    if (k_ < max_tables_) {
+        const std::int64_t alone_size = draws_weight_ * gain_[1];
+        for (std::size_t t = 0; t < singles_.size(); ++t) {
+            if (singles_[t] == i) continue;
+            const std::int64_t d = alone_size - 2 * single_acc_[t];
+            if (!have || d < best_delta) {
+                best = {Target::single, static_cast<std::int32_t>(t)};
+                best_delta = d;
+                have = true;
+            }
+        }
+    }
+    if (own != alone && (!have || best_delta > 0)) best = {Target::alone, 0};
     return best;
+}
+
+void Search::move(std::int32_t i, Target to) {
+    const std::int32_t from = cluster_[static_cast<std::size_t>(i)];
+    // The partner is looked up before i leaves the list of individuals alone, which reorders it.
+    const std::int32_t partner = to.kind == Target::single ? singles_[static_cast<std::size_t>(to.index)] : 0;
+    if (from >= 0)
+        take_out(i);
+    else if (from == alone)
+        remove_single(i);
+    switch (to.kind) {
+        case Target::table:
+            put(i, to.index);
+            break;
+        case Target::single: {
+            remove_single(partner);
+            const std::int32_t k = k_;
+            put(partner, k);
+            put(i, k);
+            break;
+        }
+        case Target::alone:
+            add_single(i);
+            break;
+        case Target::stay:
+            assert(false);
+            break;
+    }
+    if (from >= 0 && size_[static_cast<std::size_t>(from)] == 1) break_up(from);
 }
 
 void Search::allocate(const std::vector<std::int32_t>& order) {
@@ -208,7 +304,7 @@ void Search::allocate(const std::vector<std::int32_t>& order) {
         if (cancelled()) return;
         assert(cluster_[static_cast<std::size_t>(i)] == unplaced);
         weigh(i);
-        put(i, best_cluster(unplaced));
+        move(i, best_target(i));
     }
 }
 
@@ -216,17 +312,15 @@ bool Search::sweep(const std::vector<std::int32_t>& order) {
     bool moved = false;
     for (const std::int32_t i : order) {
         if (cancelled()) return false;
-        // Weighed in place, with its cluster's size one lower, i is taken out only when it moves.
+        // Weighed in place, with its table's size one lower, i is taken out only when it moves.
         const std::int32_t from = cluster_[static_cast<std::size_t>(i)];
         weigh(i);
-        --size_[static_cast<std::size_t>(from)];
-        const std::int32_t to = best_cluster(from);
-        ++size_[static_cast<std::size_t>(from)];
-        if (to == from) continue;
-        take_out(i);
-        put(i, to);
+        if (from >= 0) --size_[static_cast<std::size_t>(from)];
+        const Target to = best_target(i);
+        if (from >= 0) ++size_[static_cast<std::size_t>(from)];
+        if (to.kind == Target::stay) continue;
+        move(i, to);
         moved = true;
-        if (size_[static_cast<std::size_t>(from)] == 0) drop_empty(from);
     }
     return moved;
 }
@@ -255,6 +349,8 @@ void Search::zealous(Random& rng, int attempts, int max_sweeps) {
         const std::vector<std::int32_t> saved_cluster = cluster_;
         const std::vector<std::int32_t> saved_size = size_;
         const std::vector<std::uint16_t> saved_cells = cells_;
+        const std::vector<std::int32_t> saved_singles = singles_;
+        const std::vector<std::int32_t> saved_pos = single_pos_;
 
         const std::int32_t broken = rng.below(k_);
         std::vector<std::int32_t> members;
@@ -272,11 +368,14 @@ void Search::zealous(Random& rng, int attempts, int max_sweeps) {
         cluster_ = saved_cluster;
         size_ = saved_size;
         cells_ = saved_cells;
+        singles_ = saved_singles;
+        single_pos_ = saved_pos;
         acc_.resize(static_cast<std::size_t>(cap_));
     }
 }
 
 std::int64_t Search::objective() const {
+    // Individuals alone add nothing: F(1) = F(0) = 0.
     std::int64_t sizes = 0;
     for (std::int32_t k = 0; k < k_; ++k) sizes += total_[static_cast<std::size_t>(size_[static_cast<std::size_t>(k)])];
     std::int64_t cells = 0;
@@ -287,4 +386,11 @@ std::int64_t Search::objective() const {
         for (std::int32_t k = 0; k < k_; ++k) cells += total_[c[k]];
     }
     return draws_weight_ * sizes - 2 * cells;
+}
+
+std::vector<std::int32_t> Search::cluster() const {
+    std::vector<std::int32_t> out(cluster_);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (out[i] == alone) out[i] = k_ + single_pos_[i];
+    return out;
 }
