@@ -20,7 +20,7 @@ constexpr std::size_t search_table_bytes = std::size_t{64} << 20;
 constexpr std::size_t polish_table_bytes = std::size_t{256} << 20;
 /// The polish draws, turned around, take at most this.
 constexpr std::size_t polish_label_bytes = std::size_t{256} << 20;
-/// Draw-to-draw comparisons (individuals compared) spent on finding the best draw.
+/// Steps of draw-to-draw comparisons spent on finding the best draw.
 constexpr double best_draw_budget = 67108864.0;  // 2^26
 /// Draws ranked best against the reference draws that are then compared with every draw.
 constexpr std::size_t best_draw_finalists = 4;
@@ -106,7 +106,7 @@ Scored score_exactly(Run& run, std::vector<std::int32_t> cluster) {
 /// first are then compared with every draw.
 Scored best_draw(Run& run) {
     const auto m = static_cast<std::int64_t>(run.observations.size());
-    const double n = run.n;
+    const double n = run.n + 64.0;  // a comparison costs about one step per individual and 64 more
     std::vector<std::int32_t> positions(static_cast<std::size_t>(m));
     std::iota(positions.begin(), positions.end(), 0);
     const std::int64_t refs = std::clamp<std::int64_t>(static_cast<std::int64_t>(best_draw_budget / (n * m)),

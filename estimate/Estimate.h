@@ -86,7 +86,7 @@ using EstimateProgress = std::function<void(double fraction)>;
 /// polished by one-at-a-time moves, in individual order, against every draw (or, when the draws turned
 /// around would pass 256 MB, as many evenly spaced ones as fit); the one with the lowest exact expected
 /// loss wins, the best single draw included, which wins only when strictly lower. The best draw is the
-/// draw of lowest exact expected loss when M^2 n <= 2^26; beyond, every draw (or an evenly spaced share of
+/// draw of lowest exact expected loss when M^2 (n + 64) <= 2^26; beyond, every draw (or an evenly spaced share of
 /// them) is ranked against a few evenly spaced draws and the four ranked first are compared exactly. The
 /// search holds at most max(256, as many as 64 MB of tables allow) clusters of two or more members at a
 /// time; individuals alone are not limited.

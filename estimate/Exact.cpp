@@ -36,8 +36,17 @@ void DrawComparer::tally(const std::uint8_t* labels) {
         const std::uint32_t cell = static_cast<std::uint32_t>(cluster[j]) * 256 + labels[j];
         if (table[cell]++ == 0) touched_.push_back(cell);
     }
-    std::fill(std::begin(label_count_), std::end(label_count_), 0u);
     for (const std::uint32_t cell : touched_) label_count_[cell & 255] += table[cell];
+}
+
+std::int64_t DrawComparer::take_label_squares() {
+    std::int64_t squares = 0;
+    for (const std::uint32_t cell : touched_) {
+        std::uint32_t& m = label_count_[cell & 255];
+        squares += static_cast<std::int64_t>(m) * m;
+        m = 0;
+    }
+    return squares;
 }
 
 DrawComparer::Distances DrawComparer::compare(const std::uint8_t* labels) {
@@ -55,8 +64,7 @@ DrawComparer::Distances DrawComparer::compare(const std::uint8_t* labels) {
         vi += v * ((lk - lv) + (ll - lv));
         cell_squares += static_cast<std::int64_t>(v) * v;
     }
-    std::int64_t label_squares = 0;
-    for (const std::uint32_t m : label_count_) label_squares += static_cast<std::int64_t>(m) * m;
+    const std::int64_t label_squares = take_label_squares();
     Distances d;
     d.vi = cluster_.empty() ? 0.0 : vi / static_cast<double>(cluster_.size());
     d.binder = (size_squares_ + label_squares - 2 * cell_squares) / 2;
@@ -83,6 +91,7 @@ void DrawComparer::add_mates(const std::uint8_t* labels, std::int32_t first, std
             row[cell >> 8] += table_[cell];
         }
     }
+    take_label_squares();
     for (const std::uint32_t cell : touched_) table_[cell] = 0;
 }
 

@@ -25,7 +25,10 @@ class DrawComparer {
     void add_mates(const std::uint8_t* labels, std::int32_t first, std::int32_t last, std::uint64_t* mates);
 
   private:
+    /// Counts the draw's cells, and its labels into label_count_.
     void tally(const std::uint8_t* labels);
+    /// sum_l m_l^2 of the draw tallied last; label_count_ is back at 0 after.
+    std::int64_t take_label_squares();
 
     std::vector<std::int32_t> cluster_;
     std::vector<std::int32_t> size_;

@@ -212,14 +212,35 @@ TEST(Estimate, RecoversPlantedGroups) {
     }
 }
 
+// Without structure every pair is apart in most draws: Binder's loss is least with everyone alone, which the
+// search reaches whether it works on every draw or on a share of them.
+TEST(Estimate, EveryoneAloneWhenNothingHoldsThemTogether) {
+    const auto rows = naive::as_stored(testutil::random_rows(30, 300, 8, 21));
+    MC_Sample store;
+    testutil::load_rows(store, 30, 8, rows);
+    for (int i = 1; i <= 30; ++i)
+        for (int j = 1; j < i; ++j) ASSERT_LT(naive::pair_prob(rows, i, j), 0.5);
+    naive::Labels alone(30);
+    for (int i = 0; i < 30; ++i) alone[static_cast<std::size_t>(i)] = i;
+    for (const std::int32_t draws : {0, 40}) {
+        EstimateSettings settings;
+        settings.loss = Loss::binder;
+        settings.search_draws = draws;
+        const Estimate e = estimate_clustering(store, naive::all_observations(rows.size()), 30, settings);
+        EXPECT_EQ(e.clusters, 30);
+        EXPECT_NEAR(e.expected_loss, naive::expected(Loss::binder, alone, rows), 1e-9);
+        EXPECT_TRUE(std::all_of(e.doubt.begin(), e.doubt.end(), [](const auto& d) { return std::isnan(d.within); }));
+    }
+}
+
 TEST(Estimate, ProgressOnTheCallingThreadAndCancel) {
     MC_Sample store;
-    load_simulated(store, SimulationSettings{80, 800, 10, 4, 1});
+    load_simulated(store, SimulationSettings{50, 400, 10, 4, 1});
     const auto obs = store.retained_observations(0, 1, 10);
     std::vector<double> seen;
     const auto caller = std::this_thread::get_id();
     bool elsewhere = false;
-    const Estimate e = estimate_clustering(store, obs, 80, EstimateSettings{}, nullptr, [&](double f) {
+    const Estimate e = estimate_clustering(store, obs, 50, EstimateSettings{}, nullptr, [&](double f) {
         seen.push_back(f);
         elsewhere |= std::this_thread::get_id() != caller;
     });
@@ -231,13 +252,13 @@ TEST(Estimate, ProgressOnTheCallingThreadAndCancel) {
 
     // Cancelled before the start, and part-way from the progress callback.
     std::atomic<bool> cancel{true};
-    EXPECT_EQ(estimate_clustering(store, obs, 80, EstimateSettings{}, nullptr, {}, &cancel).status,
+    EXPECT_EQ(estimate_clustering(store, obs, 50, EstimateSettings{}, nullptr, {}, &cancel).status,
               Estimate::Status::cancelled);
-    EXPECT_EQ(greedy_clustering(store, obs, 80, EstimateSettings{}, {}, &cancel).status, Estimate::Status::cancelled);
+    EXPECT_EQ(greedy_clustering(store, obs, 50, EstimateSettings{}, {}, &cancel).status, Estimate::Status::cancelled);
     for (const double at : {0.05, 0.3, 0.8}) {
         cancel = false;
         const Estimate stopped = estimate_clustering(
-            store, obs, 80, EstimateSettings{}, nullptr, [&](double f) { cancel = cancel || f >= at; }, &cancel);
+            store, obs, 50, EstimateSettings{}, nullptr, [&](double f) { cancel = cancel || f >= at; }, &cancel);
         EXPECT_EQ(stopped.status, Estimate::Status::cancelled) << at;
         EXPECT_TRUE(stopped.cluster.empty());
     }
