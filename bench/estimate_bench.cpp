@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -110,8 +111,10 @@ void load_flat(MC_Sample& store, std::int32_t n, std::int32_t m, std::uint64_t s
     store.fill_from_text(s.data(), s.data() + s.size(), "flat", "", diag);
 }
 
-/// Share of pairs on which the clustering and the planted groups agree (the Rand index).
+/// Share of pairs on which the clustering and the planted groups agree (the Rand index); NaN for a run
+/// without planted groups.
 double rand_index(const std::vector<std::int32_t>& cluster, std::int32_t groups) {
+    if (groups < 2) return NAN;
     const auto n = static_cast<std::int64_t>(cluster.size());
     std::int64_t agree = 0;
     for (std::int64_t b = 1; b < n; ++b)
