@@ -1,0 +1,103 @@
+#include "estimate/EstimateFiles.h"
+
+#include "sample/Exceptions.h"
+#include "sample/OutputFile.h"
+
+#include <charconv>
+#include <cmath>
+#include <ostream>
+
+namespace {
+
+void append_number(std::string& out, double v, int digits) {
+    if (std::isnan(v)) {
+        out += "NA";
+        return;
+    }
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, digits);
+    out.append(buf, res.ptr);
+}
+
+void check_names(const char* writer, const std::vector<std::string>& names, std::size_t n) {
+    if (!names.empty() && names.size() != n)
+        raise_exception((std::string(writer) + ": " + std::to_string(names.size()) + " names for " + std::to_string(n) +
+                         " individuals")
+                            .c_str());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i].find_first_of("\t\n\r") != std::string::npos)
+            raise_exception((std::string(writer) + ": the name of individual " + std::to_string(i + 1) +
+                             " holds a tab or a line break")
+                                .c_str());
+}
+
+void append_individual(std::string& line, std::size_t i, const std::vector<std::string>& names) {
+    line += std::to_string(i + 1);
+    line += '\t';
+    line += names.empty() ? std::to_string(i + 1) : names[i];
+    line += '\t';
+}
+
+}  // namespace
+
+void write_clustering(std::ostream& out, const Estimate& estimate, const std::vector<std::string>& names) {
+    check_names("write_clustering", names, estimate.cluster.size());
+    out << "individual\tname\tcluster\twithin\tnearest_cluster\tnearest\n";
+    std::string line;
+    for (std::size_t i = 0; i < estimate.cluster.size(); ++i) {
+        const IndividualDoubt d = i < estimate.doubt.size() ? estimate.doubt[i] : IndividualDoubt{NAN, 0, NAN};
+        line.clear();
+        append_individual(line, i, names);
+        line += std::to_string(estimate.cluster[i]);
+        line += '\t';
+        append_number(line, d.within, 6);
+        line += '\t';
+        line += d.nearest_cluster > 0 ? std::to_string(d.nearest_cluster) : "NA";
+        line += '\t';
+        append_number(line, d.nearest_cluster > 0 ? d.nearest : NAN, 6);
+        line += '\n';
+        out << line;
+    }
+}
+
+void write_estimate_summary(std::ostream& out, const Estimate& estimate) {
+    std::string text = "loss\t";
+    text += loss_name(estimate.loss);
+    text += "\nexpected_loss\t";
+    append_number(text, estimate.expected_loss, 9);
+    text += "\nclusters\t" + std::to_string(estimate.clusters);
+    text += "\ncredible_ball_radius_95\t";
+    append_number(text, estimate.credible_ball_radius_95, 9);
+    text += "\ndraws\t" + std::to_string(estimate.draws);
+    text += "\nseed\t" + std::to_string(estimate.seed) + "\n";
+    out << text;
+}
+
+void write_cut(std::ostream& out, const std::vector<std::int32_t>& cluster, const std::vector<std::string>& names) {
+    check_names("write_cut", names, cluster.size());
+    out << "individual\tname\tcluster\n";
+    std::string line;
+    for (std::size_t i = 0; i < cluster.size(); ++i) {
+        line.clear();
+        append_individual(line, i, names);
+        line += std::to_string(cluster[i]);
+        line += '\n';
+        out << line;
+    }
+}
+
+bool write_clustering_file(const std::string& path, const Estimate& estimate, const std::vector<std::string>& names,
+                           Diagnostics& diag) {
+    check_names("write_clustering", names, estimate.cluster.size());
+    return write_output_file(path, "", diag, [&](std::ostream& out) { write_clustering(out, estimate, names); });
+}
+
+bool write_estimate_file(const std::string& path, const Estimate& estimate, Diagnostics& diag) {
+    return write_output_file(path, "", diag, [&](std::ostream& out) { write_estimate_summary(out, estimate); });
+}
+
+bool write_cut_file(const std::string& path, const std::vector<std::int32_t>& cluster,
+                    const std::vector<std::string>& names, Diagnostics& diag) {
+    check_names("write_cut", names, cluster.size());
+    return write_output_file(path, "", diag, [&](std::ostream& out) { write_cut(out, cluster, names); });
+}
