@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,16 @@ class Marginal {
     double calc_co_assi_prob(const std::vector<std::int32_t>& members, const KList& k_list) const;
     /// calc_co_assi_prob({a, b}, k_list) without building a member list; for repeated calls with one k_list.
     double pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) const;
+
+    /// The counts behind pair_prob for k_list: pair_prob(a, b) is cells[pair_index(a, b)] / total
+    /// (coassign/PairCounts.h). `cells` holds n_indivs (n_indivs - 1) / 2 entries, or none when total is 0
+    /// or the counts are too many for 32-bit cells (then ask pair_prob). Valid until another k list is
+    /// asked for; makes the counts when they are not made yet.
+    struct PairTriangle {
+        std::span<const std::uint32_t> cells;
+        std::int64_t total = 0;
+    };
+    PairTriangle pair_triangle(const KList& k_list) const;
 
     /// Sum of the observation counts of the entries of k_list, each entry as often as it occurs; a k
     /// outside 1..Kmax adds 0.

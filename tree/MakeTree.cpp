@@ -17,7 +17,7 @@ void normalise_k_range(RunState& run) {
     if (run.k_to > run.header.Kmax) run.k_to = run.header.Kmax;
 }
 
-MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks) {
+MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks, const MakeTreeOutputs& outputs) {
     MakeTreeResult result;
     if (!run.store || run.header.n_indivs < 1) {
         result.status = MakeTreeResult::Status::no_run;
@@ -52,7 +52,9 @@ MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& 
     const auto note = [&](bool written, const std::string& path) {
         if (!written) result.not_written.push_back(path);
     };
-    note(marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag), run.pairwise_path);
+    if (outputs.write_files)
+        note(marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag), run.pairwise_path);
+    if (outputs.pairs_counted) outputs.pairs_counted(marginal, k_list);
 
     Forest forest(n, k_list, run.burn_in);
     forest.init_proposals(marginal);
@@ -66,9 +68,11 @@ MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& 
     }
     forest.close_tree(n);
 
-    note(forest.print_accepted_nodes(run.tree_path, diag), run.tree_path);
-    note(forest.print_all_clusters(run.clusters_path, diag), run.clusters_path);
-    note(history.print_node_co_assi_probs(run.heights_path, forest, n, diag), run.heights_path);
+    if (outputs.write_files) {
+        note(forest.print_accepted_nodes(run.tree_path, diag), run.tree_path);
+        note(forest.print_all_clusters(run.clusters_path, diag), run.clusters_path);
+        note(history.print_node_co_assi_probs(run.heights_path, forest, n, diag), run.heights_path);
+    }
 
     result.shape = tree_shape(forest);
     result.levels.reserve(static_cast<std::size_t>(n - 1));

@@ -27,6 +27,15 @@ struct MakeTreeHooks {
     std::function<void(int s)> merge_step;          ///< merge step s is done: advance progress, process events
 };
 
+/// What make_tree writes and hands out besides its result; the defaults are the window's.
+struct MakeTreeOutputs {
+    /// false: the tree is made but none of the four files is written (the batch tool's tidy-only output).
+    bool write_files = true;
+    /// Called once the pair counts of the tree's k list are made (after the pairwise file, before the
+    /// merges); both arguments are valid only during the call.
+    std::function<void(const Marginal& marginal, const KList& k_list)> pairs_counted;
+};
+
 struct MakeTreeResult {
     enum class Status { done, no_run, nothing_to_count } status = Status::done;
     std::string message;                   ///< the sentence for no_run and nothing_to_count
@@ -44,4 +53,5 @@ struct MakeTreeResult {
 /// When the k range is empty or no observation from the burn-in on has its k in it, the command stops
 /// after emptying the levels chart, writes no file and the status is nothing_to_count. Exceptions from
 /// the store propagate.
-MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks = {});
+MakeTreeResult make_tree(RunState& run, Diagnostics& diag, const MakeTreeHooks& hooks = {},
+                         const MakeTreeOutputs& outputs = {});
