@@ -1,0 +1,21 @@
+#pragma once
+
+#include "coassign/Marginal.h"
+#include "sample/Diagnostics.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+/// Writes psm.tsv, the full symmetric co-assignment matrix of the pair counts `marginal` makes for
+/// k_list (the draws of the pairwise file): a header row "individual" and the names, then a row per
+/// individual i = 1..n: names[i - 1] and the probability of (i, j) for j = 1..n in "%.6g" form (C
+/// locale), 1 on the diagonal. n is names.size(), at most the n_indivs the Marginal was filled for; the
+/// Marginal must count something for k_list. Names are TSV fields (tidy/TidyText.h).
+///
+/// Rows are formatted in blocks on up to `threads` threads (at least 1) while the blocks before are
+/// written; the text does not depend on it.
+void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
+                   const std::vector<std::string>& names, int threads = 2);
+bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
+                   const std::vector<std::string>& names, Diagnostics& diag, int threads = 2);
