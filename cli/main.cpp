@@ -16,22 +16,27 @@ const char* const usage_text =
     "  velmora-cli analyze RESULT_FILE [options]\n"
     "      Opens a result file and writes what the window writes for an open, \"Save Trajectory\" and\n"
     "      \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt, pairwise_probs.txt,\n"
-    "      tree.txt, node_clusters.txt and node_heights.txt.\n"
+    "      tree.txt, node_clusters.txt and node_heights.txt; beside them, files that R and Python read\n"
+    "      as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree.nwk, tree.nex and nodes.tsv.\n"
     "      --burn-in B       observations left out of every estimate (default 10)\n"
     "      --kmin A          smallest k of the tree's range (default 1)\n"
     "      --kmax C          largest k of the tree's range (default 100)\n"
-    "      --out-dir DIR     folder of the outputs (default .)\n"
+    "      --out-dir DIR     folder of the outputs, made when missing (default .)\n"
+    "      --names FILE      the individuals' names for the tidy files: one name a line, or a\n"
+    "                        tab-separated table with a 'name' column (and optionally 'individual',\n"
+    "                        'group'); without it individuals are named 1..n\n"
+    "      --format F        legacy (the seven files above), tidy (the six files) or both (default)\n"
     "      --no-tree         stop after the open and the saved trajectory\n"
     "      --posterior NAME, --trajectory NAME, --pairwise NAME, --tree NAME, --clusters NAME,\n"
-    "      --heights NAME    other names for the outputs (inside DIR)\n"
+    "      --heights NAME    other names for the seven files (inside DIR)\n"
     "      Numbers are read as reals and truncated toward zero, as the window reads its fields.\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
     "\n"
     "Exit status: 0 when every output was written; 1 when the data stopped the work (a file that cannot\n"
-    "be read, a bad header, a record that stopped loading, an output that could not be written); 2 for a\n"
-    "usage error. Warnings and errors go to standard error, one per line.\n";
+    "be read, a bad header or names file, a record that stopped loading, an output that could not be\n"
+    "written); 2 for a usage error. Warnings and errors go to standard error, one per line.\n";
 
 int usage_error(const std::string& why) {
     std::cerr << "velmora-cli: " << why << "\n"
@@ -74,10 +79,22 @@ int run_analyze_command(Args& args) {
             if (arg == "--burn-in") options.params.burn_in = t < 0 ? 0 : t;
             if (arg == "--kmin") options.params.k_from = t;
             if (arg == "--kmax") options.params.k_to = t;
-        } else if (arg == "--out-dir" || arg == "--posterior" || arg == "--trajectory" || arg == "--pairwise" ||
-                   arg == "--tree" || arg == "--clusters" || arg == "--heights") {
+        } else if (arg == "--format") {
+            if (!value(v)) return usage_error("option --format needs legacy, tidy or both");
+            if (v == "legacy") {
+                options.format = OutputFormat::legacy;
+            } else if (v == "tidy") {
+                options.format = OutputFormat::tidy;
+            } else if (v == "both") {
+                options.format = OutputFormat::both;
+            } else {
+                return usage_error("option --format needs legacy, tidy or both, not '" + v + "'");
+            }
+        } else if (arg == "--out-dir" || arg == "--names" || arg == "--posterior" || arg == "--trajectory" ||
+                   arg == "--pairwise" || arg == "--tree" || arg == "--clusters" || arg == "--heights") {
             if (!value(v) || v.empty()) return usage_error("option " + arg + " needs a name");
             if (arg == "--out-dir") options.out_dir = v;
+            if (arg == "--names") options.names_path = v;
             if (arg == "--posterior") options.posterior_name = v;
             if (arg == "--trajectory") options.trajectory_name = v;
             if (arg == "--pairwise") options.params.pairwise_path = v;
