@@ -52,92 +52,64 @@ struct Leaf {
     double up = 0;
 };
 
-/// Reads one rooted Newick tree as tree.nwk writes it ("[&R] " ... ";" LF), comments skipped.
-class NewickReader {
-  public:
-    explicit NewickReader(std::string_view text) : s_(text) {
-        EXPECT_EQ(s_.substr(0, 5), "[&R] ");
-        pos_ = 5;
-        const int root = parse_node();
-        EXPECT_EQ(s_.substr(pos_), ";\n");
-        std::vector<double> path;
-        collect(root, 0.0, path);
-    }
-    std::vector<Leaf> leaves;                  // left to right
-    std::vector<std::string> internal_labels;  // in preorder
-
-  private:
+/// The leaves of one rooted tree as tree.nwk writes it ("[&R] " ... ";" LF), left to right; comments are
+/// skipped. `internal_labels`, when given, gets the labels of the internal nodes in preorder.
+inline std::vector<Leaf> newick_leaves(std::string_view s, std::vector<std::string>* internal_labels = nullptr) {
+    EXPECT_EQ(s.substr(0, 5), "[&R] ");
+    EXPECT_EQ(s.substr(s.size() - 2), ";\n");
     struct Node {
+        explicit Node(int p) : parent(p) {}
+        int parent;
         std::string label;
         double length = 0;
-        std::vector<int> children;
+        bool leaf = true;
     };
-
-    int parse_node() {
-        const int id = static_cast<int>(nodes_.size());
-        nodes_.emplace_back();
-        if (peek() == '(') {
-            do {
-                ++pos_;
-                const int c = parse_node();
-                nodes_[static_cast<std::size_t>(id)].children.push_back(c);
-            } while (peek() == ',');
-            EXPECT_EQ(peek(), ')');
-            ++pos_;
-        }
-        nodes_[static_cast<std::size_t>(id)].label = label();
-        if (peek() == ':') {
-            ++pos_;
-            nodes_[static_cast<std::size_t>(id)].length = number();
-        }
-        return id;
-    }
-    void collect(int id, double down, std::vector<double>& path) {
-        const Node& n = nodes_[static_cast<std::size_t>(id)];
-        if (n.children.empty()) {
-            Leaf leaf{n.label, down, 0.0};
-            for (auto it = path.rbegin(); it != path.rend(); ++it) leaf.up += *it;
-            leaves.push_back(leaf);
-            return;
-        }
-        internal_labels.push_back(n.label);
-        for (const int c : n.children) {
-            const double len = nodes_[static_cast<std::size_t>(c)].length;
-            path.push_back(len);
-            collect(c, down + len, path);
-            path.pop_back();
+    std::vector<Node> nodes{Node(-1)};  // in preorder: a parent comes before its children
+    int at = 0;
+    for (std::size_t i = 5; i < s.size() && s[i] != ';';) {
+        const char c = s[i];
+        if (c == '(' || c == ',') {
+            if (c == '(') nodes[static_cast<std::size_t>(at)].leaf = false;
+            nodes.emplace_back(c == '(' ? at : nodes[static_cast<std::size_t>(at)].parent);
+            at = static_cast<int>(nodes.size()) - 1;
+            ++i;
+        } else if (c == ')') {
+            at = nodes[static_cast<std::size_t>(at)].parent;
+            ++i;
+        } else if (c == '[') {
+            i = s.find(']', i) + 1;
+        } else if (c == ':') {
+            const auto res =
+                std::from_chars(s.data() + i + 1, s.data() + s.size(), nodes[static_cast<std::size_t>(at)].length);
+            EXPECT_EQ(res.ec, std::errc());
+            i = static_cast<std::size_t>(res.ptr - s.data());
+        } else if (c == '\'') {
+            std::string& label = nodes[static_cast<std::size_t>(at)].label;
+            for (++i; !(s[i] == '\'' && s[i + 1] != '\''); ++i) {
+                if (s[i] == '\'') ++i;
+                label += s[i];
+            }
+            ++i;
+        } else {
+            for (; std::string_view("(),:;[").find(s[i]) == std::string_view::npos; ++i)
+                nodes[static_cast<std::size_t>(at)].label += s[i];
         }
     }
-    char peek() {
-        while (pos_ < s_.size() && s_[pos_] == '[') pos_ = s_.find(']', pos_) + 1;
-        return pos_ < s_.size() ? s_[pos_] : '\0';
-    }
-    std::string label() {
-        std::string out;
-        if (peek() != '\'') {
-            while (pos_ < s_.size() && std::string_view("(),:;[").find(s_[pos_]) == std::string_view::npos)
-                out += s_[pos_++];
-            return out;
+    std::vector<double> down(nodes.size(), 0.0);
+    std::vector<Leaf> leaves;
+    for (std::size_t v = 1; v < nodes.size(); ++v)
+        down[v] = down[static_cast<std::size_t>(nodes[v].parent)] + nodes[v].length;
+    for (std::size_t v = 0; v < nodes.size(); ++v) {
+        if (!nodes[v].leaf) {
+            if (internal_labels) internal_labels->push_back(nodes[v].label);
+            continue;
         }
-        for (++pos_; pos_ < s_.size(); ++pos_) {
-            if (s_[pos_] == '\'' && (pos_ + 1 == s_.size() || s_[pos_ + 1] != '\'')) break;
-            if (s_[pos_] == '\'') ++pos_;
-            out += s_[pos_];
-        }
-        ++pos_;
-        return out;
+        Leaf leaf{nodes[v].label, down[v], 0.0};
+        for (int u = static_cast<int>(v); u > 0; u = nodes[static_cast<std::size_t>(u)].parent)
+            leaf.up += nodes[static_cast<std::size_t>(u)].length;
+        leaves.push_back(leaf);
     }
-    double number() {
-        double v = 0;
-        const auto res = std::from_chars(s_.data() + pos_, s_.data() + s_.size(), v);
-        EXPECT_EQ(res.ec, std::errc());
-        pos_ = static_cast<std::size_t>(res.ptr - s_.data());
-        return v;
-    }
-
-    std::string_view s_;
-    std::size_t pos_ = 0;
-    std::vector<Node> nodes_;
-};
+    return leaves;
+}
 
 }  // namespace tidytest
