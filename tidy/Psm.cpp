@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstring>
-#include <future>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <ostream>
+#include <thread>
 
 namespace {
 
@@ -173,7 +176,8 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
     const std::int32_t n = rows.n();
     const std::int32_t per_block = rows.block_rows();
     const std::int32_t blocks = (n + per_block - 1) / per_block;
-    const int workers = rows.counts_on_request() ? 1 : std::clamp(threads, 1, std::max(blocks, 1));
+    // With threads >= 2, threads - 1 workers format blocks while this thread writes the ones before.
+    const int workers = rows.counts_on_request() ? 0 : std::clamp(threads - 1, 0, std::max(blocks, 1));
     struct Slot {
         TextRoom text;
         std::size_t length = 0;
@@ -186,7 +190,7 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
     const auto write_slot = [&](const Slot& slot) {
         out.write(slot.text.data(), static_cast<std::streamsize>(slot.length));
     };
-    if (workers == 1) {
+    if (workers == 0) {
         Slot slot;
         for (std::int32_t b = 0; b < blocks; ++b) {
             format_block(b, slot);
@@ -194,27 +198,72 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
         }
         return;
     }
-    // Rounds of `workers` blocks: while one round's text is written, the next round is formatted into the
-    // other set of slots.
-    std::vector<Slot> slots(static_cast<std::size_t>(2 * workers));
-    const auto launch = [&](std::int32_t round) {
-        std::vector<std::future<void>> running;
-        for (int w = 0; w < workers; ++w) {
-            const std::int32_t b = round * workers + w;
-            if (b >= blocks) break;
-            Slot& slot = slots[static_cast<std::size_t>((round % 2) * workers + w)];
-            running.push_back(std::async(std::launch::async, [&format_block, b, &slot] { format_block(b, slot); }));
+    // Worker w formats blocks w, w + workers, ... into a ring of 2 x workers slots; block b may take its
+    // slot once block b - 2 x workers, which held it before, is written. This thread writes the blocks in
+    // order as they become ready.
+    const auto ring = static_cast<std::int32_t>(2 * workers);
+    std::vector<Slot> slots(static_cast<std::size_t>(ring));
+    std::vector<std::int32_t> ready(static_cast<std::size_t>(ring), -1);  // by slot: the block it holds
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::int32_t written = 0;
+    bool stop = false;
+    std::exception_ptr failure;
+    const auto work = [&](std::int32_t w) {
+        try {
+            for (std::int32_t b = w; b < blocks; b += workers) {
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return stop || written > b - ring; });
+                    if (stop) return;
+                }
+                format_block(b, slots[static_cast<std::size_t>(b % ring)]);
+                {
+                    const std::lock_guard lock(mutex);
+                    ready[static_cast<std::size_t>(b % ring)] = b;
+                }
+                changed.notify_all();
+            }
+        } catch (...) {
+            const std::lock_guard lock(mutex);
+            if (!failure) failure = std::current_exception();
+            stop = true;
+            changed.notify_all();
         }
-        return running;
     };
-    std::vector<std::future<void>> running = launch(0);
-    for (std::int32_t round = 0; !running.empty(); ++round) {
-        for (std::future<void>& f : running) f.get();
-        const std::size_t done = running.size();
-        running = launch(round + 1);
-        for (std::size_t w = 0; w < done; ++w)
-            write_slot(slots[static_cast<std::size_t>(round % 2) * static_cast<std::size_t>(workers) + w]);
+    {
+        std::vector<std::jthread> team;
+        // Stops and joins the workers however this block is left.
+        struct Stop {
+            std::mutex& mutex;
+            std::condition_variable& changed;
+            bool& stop;
+            ~Stop() {
+                {
+                    const std::lock_guard lock(mutex);
+                    stop = true;
+                }
+                changed.notify_all();
+            }
+        };
+        const Stop stopper{mutex, changed, stop};
+        for (int w = 0; w < workers; ++w) team.emplace_back(work, w);
+        for (std::int32_t b = 0; b < blocks; ++b) {
+            const Slot& slot = slots[static_cast<std::size_t>(b % ring)];
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || ready[static_cast<std::size_t>(b % ring)] == b; });
+                if (stop) break;
+            }
+            write_slot(slot);
+            {
+                const std::lock_guard lock(mutex);
+                written = b + 1;
+            }
+            changed.notify_all();
+        }
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,

@@ -13,8 +13,9 @@
 /// locale), 1 on the diagonal. n is names.size(), at most the n_indivs the Marginal was filled for; the
 /// Marginal must count something for k_list. Names are TSV fields (tidy/TidyText.h).
 ///
-/// Rows are formatted in blocks on up to `threads` threads (at least 1) while the blocks before are
-/// written; the text does not depend on it.
+/// Rows are formatted a block at a time (about 1 MB of text). With threads >= 2, threads - 1 workers
+/// format blocks while the calling thread writes the blocks before them, in order; with 1 the calling
+/// thread does both. The text does not depend on it. An exception from a worker reaches the caller.
 void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
                    const std::vector<std::string>& names, int threads = 2);
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,

@@ -55,6 +55,7 @@ TEST(Psm, EveryCellIsThePairProbabilityWhateverTheThreadsAndBlocks) {
         const KList k_list{1, 2, 3, 4, 5, 6};
         const std::string text = psm(m, k_list, numbered(c.n), 1);
         EXPECT_EQ(psm(m, k_list, numbered(c.n), 2), text);
+        EXPECT_EQ(psm(m, k_list, numbered(c.n), 3), text);
         const auto rows = tidytest::read_tsv(text);
         ASSERT_EQ(rows.size(), static_cast<std::size_t>(c.n) + 1);
         for (int i = 1; i <= c.n; ++i) {
