@@ -16,7 +16,9 @@
 /// Rows are formatted a block at a time (about 1 MB of text). With threads >= 2, threads - 1 workers
 /// format blocks while the calling thread writes the blocks before them, in order; with 1 the calling
 /// thread does both. The text does not depend on it. An exception from a worker reaches the caller.
+/// One thread is the default: on a shared two-core machine (tidy_bench) workers made the file no faster,
+/// formatting (a few nanoseconds a cell) and writing taking turns for the same cores.
 void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, int threads = 2);
+                   const std::vector<std::string>& names, int threads = 1);
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, Diagnostics& diag, int threads = 2);
+                   const std::vector<std::string>& names, Diagnostics& diag, int threads = 1);
