@@ -1,24 +1,37 @@
 #include "cli/analyze.h"
 
+#include "cli/tidy_outputs.h"
+#include "coassign/RunAgreement.h"
+#include "diagnostics/Convergence.h"
+#include "diagnostics/TsvFiles.h"
+#include "estimate/EstimateFiles.h"
+#include "estimate/TreeCut.h"
 #include "sample/Diagnostics.h"
 #include "sample/Exceptions.h"
 #include "sample/OpenRun.h"
 #include "sample/OpenRuns.h"
+#include "sample/RunChecks.h"
 #include "summary/Posterior.h"
+#include "summary/RunSummary.h"
 #include "summary/Trajectory.h"
+#include "tidy/Names.h"
+#include "tidy/RunTables.h"
 #include "tree/MakeTree.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <filesystem>
 #include <ostream>
+#include <thread>
 #include <unistd.h>
-
-namespace {
 
 std::string in_dir(const std::string& dir, const std::string& name) {
     if (name.empty() || name.front() == '/' || dir.empty() || dir == ".") return name;
     return dir.back() == '/' ? dir + name : dir + "/" + name;
 }
+
+namespace {
 
 void print_notices(Diagnostics& diag, std::ostream& err, const char* level = "warning") {
     for (const Notice& n : diag.take()) err << "velmora-cli: " << level << ": " << n.text << "\n";
@@ -28,8 +41,11 @@ void print_notices(Diagnostics& diag, std::ostream& err, const char* level = "wa
 /// work has taken more than half a second.
 class TreeProgressBar {
   public:
-    explicit TreeProgressBar(std::ostream& err)
-        : err_(err), tty_(::isatty(STDERR_FILENO) == 1), start_(std::chrono::steady_clock::now()) {}
+    explicit TreeProgressBar(std::ostream& err, std::string label = {})
+        : err_(err),
+          tty_(::isatty(STDERR_FILENO) == 1),
+          label_(std::move(label)),
+          start_(std::chrono::steady_clock::now()) {}
     ~TreeProgressBar() {
         if (drawn_) err_ << "\n";
     }
@@ -37,15 +53,20 @@ class TreeProgressBar {
     TreeProgressBar& operator=(const TreeProgressBar&) = delete;
 
     void update(TreeStage stage, std::int64_t done, std::int64_t total) {
+        if (stage != stage_) last_percent_ = -1;
+        stage_ = stage;
+        label_ = stage_name(stage);
+        update(done, total);
+    }
+    void update(std::int64_t done, std::int64_t total) {
         if (!tty_ || total <= 0) return;
         const int percent = static_cast<int>(100 * std::min(done, total) / total);
-        if (stage == stage_ && percent == last_percent_) return;
+        if (percent == last_percent_) return;
         if (!drawn_ && std::chrono::steady_clock::now() - start_ < std::chrono::milliseconds(500)) return;
-        stage_ = stage;
         last_percent_ = percent;
         drawn_ = true;
         const int filled = percent * 30 / 100;
-        err_ << "\r" << stage_name(stage) << " [" << std::string(static_cast<std::size_t>(filled), '#')
+        err_ << "\r" << label_ << " [" << std::string(static_cast<std::size_t>(filled), '#')
              << std::string(static_cast<std::size_t>(30 - filled), ' ') << "] " << percent << "%   " << std::flush;
     }
 
@@ -68,15 +89,150 @@ class TreeProgressBar {
 
     std::ostream& err_;
     bool tty_;
+    std::string label_;
     bool drawn_ = false;
     TreeStage stage_ = TreeStage::counts;
     int last_percent_ = -1;
     std::chrono::steady_clock::time_point start_;
 };
 
+/// Makes the output folder and its parents when missing. False, with the reason on `err`, when it cannot.
+bool make_out_dir(const std::string& dir, std::ostream& err) {
+    namespace fs = std::filesystem;
+    if (dir.empty() || dir == ".") return true;
+    std::error_code ec;
+    if (fs::is_directory(dir, ec)) return true;
+    std::string why;
+    if (fs::exists(dir, ec)) {
+        why = "a file of that name is in the way";
+    } else if (!fs::create_directories(dir, ec) && ec) {
+        why = ec.message();
+    } else {
+        return true;
+    }
+    err << "velmora-cli: error: cannot make the output folder " << dir << ": " << why << "; nothing was written.\n";
+    return false;
+}
+
+/// posterior_k.txt of the pool, when there is a posterior (else says why it was not written), and each
+/// run's saved trajectory. False when one was not written.
+bool write_legacy_run_files(const AnalyzeOptions& options, const OpenedRuns& opened, const RunHeader& header,
+                            std::int32_t burn_in, const Posterior* posterior, Diagnostics& diag) {
+    bool ok = true;
+    const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
+    if (posterior) {
+        std::string result_line;
+        for (const RunInfo& r : opened.runs) result_line += (result_line.empty() ? "" : "; ") + r.path;
+        ok = write_posterior_file(posterior_path, result_line, header, *posterior, diag);
+    } else {
+        diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(burn_in) +
+                            " leaves no observation of the " + std::to_string(opened.store->get_n_samples()) +
+                            " stored.");
+        ok = false;
+    }
+    const std::string trajectory_path = in_dir(options.out_dir, options.trajectory_name);
+    for (std::size_t r = 0; r < opened.runs.size(); ++r)
+        ok = save_trajectory_file(numbered_name(trajectory_path, r, opened.runs.size()), opened.runs[r].side_path,
+                                  diag) &&
+             ok;
+    return ok;
+}
+
+/// What posterior_k.tsv shows of the pool: one source per run.
+PosteriorTable pooled_posterior_table(const OpenedRuns& opened, const RunHeader& header, const RunParameters& params,
+                                      const Posterior& posterior) {
+    PosteriorTable t;
+    const MC_Sample& store = *opened.store;
+    for (const RunInfo& r : opened.runs) t.sources.push_back({r.path, r.header, r.stored});
+    t.n_indivs = header.n_indivs;
+    t.Kmax = header.Kmax;
+    t.U = header.U;
+    t.burn_in = params.burn_in;
+    t.retained = store.count_retained(params.burn_in);
+    t.above_Kmax = count_above_Kmax(store, params.burn_in);
+    RunParameters range = params;
+    normalise_parameters(range, header.Kmax);
+    t.k_from = range.k_from;
+    t.k_to = range.k_to;
+    t.draws.assign(static_cast<std::size_t>(t.Kmax) + 1, 0);
+    for (std::int32_t k = 1; k <= t.Kmax; ++k)
+        t.draws[static_cast<std::size_t>(k)] = static_cast<std::int64_t>(store.get_k_count(k));
+    t.posterior = posterior;
+    return t;
+}
+
+/// Warnings about a run that loads but differs from what its header promises.
+void warn_about_runs(const OpenedRuns& opened, std::int32_t burn_in, std::ostream& err) {
+    const MC_Sample& store = *opened.store;
+    for (std::int32_t r = 0; r < store.n_runs(); ++r) {
+        const RunInfo& run = opened.runs[static_cast<std::size_t>(r)];
+        if (run.report.stop == LoadStop::none || run.report.stop == LoadStop::cut_short) {
+            const std::string text = short_run_text(run.stored, run.header.n_obs);
+            if (!text.empty()) err << "velmora-cli: warning: " << run.path << ": " << text << "\n";
+        }
+    }
+    const std::string text =
+        above_Kmax_text(count_above_Kmax(store, burn_in), store.count_retained(burn_in), store.Kmax());
+    if (!text.empty())
+        err << "velmora-cli: warning: " << (opened.runs.size() == 1 ? opened.runs.front().path : "the runs") << ": "
+            << text << "\n";
+}
+
+/// diagnostics.tsv, runs.tsv and posterior_k_runs.tsv. False when one was not written.
+bool write_diagnostic_files(const std::string& out_dir, const OpenedRuns& opened, const RunParameters& params,
+                            Diagnostics& diag) {
+    const MC_Sample& store = *opened.store;
+    const DiagnosticChains chains = diagnostic_chains(store, params.burn_in);
+    std::vector<QuantitySummary> rows{{"k", summarise_chains(chains.k)},
+                                      {"log_likelihood", summarise_chains(chains.log_likelihood)}};
+    bool ok = write_diagnostics_file(in_dir(out_dir, "diagnostics.tsv"), rows, diag);
+
+    const std::vector<RunSummary> summaries = summarise_runs(store, params.burn_in, store.Kmax());
+    RunParameters range = params;
+    normalise_parameters(range, store.Kmax());
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::vector<double> differences =
+        store.n_runs() == 1 && store.count_retained(params.burn_in) > 0
+            ? std::vector<double>{0.0}
+            : psm_max_diff(store, params.burn_in, range.k_from, range.k_to, threads);
+    std::vector<RunRow> run_rows;
+    std::vector<std::vector<double>> posteriors;
+    for (std::size_t r = 0; r < summaries.size(); ++r) {
+        const RunSummary& s = summaries[r];
+        run_rows.push_back(
+            RunRow{opened.runs[r].path, s.draws, s.retained, s.mean_k, s.mean_log_likelihood, differences[r]});
+        posteriors.push_back(s.posterior);
+    }
+    ok = write_runs_file(in_dir(out_dir, "runs.tsv"), run_rows, diag) && ok;
+    return write_posterior_k_runs_file(in_dir(out_dir, "posterior_k_runs.tsv"), posteriors, store.Kmax(), diag) && ok;
+}
+
+/// clustering.tsv and estimate.txt from the tree's draws, and cut.tsv when asked. False when one was not
+/// written (or the estimate could not be made).
+bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store, const MakeTreeResult& tree,
+                          const std::vector<std::string>& names, Diagnostics& diag, std::ostream& err) {
+    bool ok = true;
+    if (options.cut_level)
+        ok = write_cut_file(in_dir(options.out_dir, "cut.tsv"), cut_tree(tree.shape, *options.cut_level), names, diag);
+    if (!options.estimate) return ok;
+    const std::vector<std::int32_t> draws =
+        store.retained_observations(tree.used.burn_in, tree.used.k_from, tree.used.k_to);
+    EstimateSettings settings;
+    settings.loss = options.loss;
+    settings.seed = options.seed;
+    TreeProgressBar bar(err, "Estimating the clustering");
+    const Estimate estimate =
+        estimate_clustering(store, draws, store.n_indivs(), settings, &tree.shape,
+                            [&bar](double fraction) { bar.update(static_cast<std::int64_t>(fraction * 1000), 1000); });
+    ok = write_clustering_file(in_dir(options.out_dir, "clustering.tsv"), estimate, names, diag) && ok;
+    return write_estimate_file(in_dir(options.out_dir, "estimate.txt"), estimate, diag) && ok;
+}
+
 }  // namespace
 
 int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
+    const bool legacy = options.format != OutputFormat::tidy;
+    const bool tidy = options.format != OutputFormat::legacy;
     Diagnostics diag;
     RunParameters params = options.params;
     params.pairwise_path = in_dir(options.out_dir, params.pairwise_path);
@@ -84,10 +240,31 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     params.heights_path = in_dir(options.out_dir, params.heights_path);
     params.clusters_path = in_dir(options.out_dir, params.clusters_path);
     if (params.burn_in < 0) params.burn_in = 0;
+    if (params.k_from > params.k_to)
+        err << "velmora-cli: warning: --kmin " << params.k_from << " is above --kmax " << params.k_to
+            << "; the range is read in order, from " << params.k_to << " to " << params.k_from << ".\n";
+
+    // The first header gives the number of individuals the names must match, before anything is written.
+    RunHeader first;
+    if (read_result_header(options.result_paths.front(), first, diag) != HeaderStatus::ok) {
+        print_notices(diag, err, "error");
+        return exit_data;
+    }
+    std::vector<std::string> names = numbered_names(first.n_indivs);
+    if (!options.names_path.empty()) {
+        NamesFile file = read_names_file(options.names_path, first.n_indivs);
+        if (!file.ok()) {
+            err << "velmora-cli: error: " << file.error << " Nothing was written.\n";
+            return exit_data;
+        }
+        names = std::move(file.names);
+    }
+    if (!make_out_dir(options.out_dir, err)) return exit_data;
 
     OpenedRuns opened;
     try {
-        opened = open_runs(options.result_paths, in_dir(options.out_dir, side_file_name), diag);
+        opened =
+            open_runs(options.result_paths, legacy ? in_dir(options.out_dir, side_file_name) : std::string(), diag);
     } catch (const std::bad_alloc&) {
         print_notices(diag, err, "error");
         err << "velmora-cli: error: not enough memory to load the runs.\n";
@@ -105,34 +282,43 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
             status = exit_data;
     }
     print_notices(diag, err);
-    const MC_Sample& store = *opened.store;
-    const RunHeader header = pooled_header(opened.runs);
-    std::string result_line;
-    for (const RunInfo& r : opened.runs) result_line += (result_line.empty() ? "" : "; ") + r.path;
+    warn_about_runs(opened, params.burn_in, err);
 
-    const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
-    opened.store->count_k(params.burn_in);
-    if (const auto posterior = compute_posterior(header, store, params.burn_in)) {
-        if (!write_posterior_file(posterior_path, result_line, header, *posterior, diag)) status = exit_data;
-    } else {
-        diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(params.burn_in) +
-                            " leaves no observation of the " + std::to_string(store.get_n_samples()) + " stored.");
-        status = exit_data;
-    }
-    const std::string trajectory_path = in_dir(options.out_dir, options.trajectory_name);
-    for (std::size_t r = 0; r < opened.runs.size(); ++r)
-        if (!save_trajectory_file(numbered_name(trajectory_path, r, opened.runs.size()), opened.runs[r].side_path,
-                                  diag))
+    MC_Sample& store = *opened.store;
+    const RunHeader header = pooled_header(opened.runs);
+    store.count_k(params.burn_in);
+    const auto posterior = compute_posterior(header, store, params.burn_in);
+    const Posterior* shown = posterior ? &*posterior : nullptr;
+    if (legacy && !write_legacy_run_files(options, opened, header, params.burn_in, shown, diag)) status = exit_data;
+    if (tidy) {
+        if (!write_trace_tsv(in_dir(options.out_dir, trace_tsv_name), store, params.burn_in, diag)) status = exit_data;
+        const std::string posterior_path = in_dir(options.out_dir, posterior_tsv_name);
+        if (shown) {
+            if (!write_posterior_tsv(posterior_path, pooled_posterior_table(opened, header, params, *shown), diag))
+                status = exit_data;
+        } else if (!legacy) {
+            diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(params.burn_in) +
+                                " leaves no observation of the " + std::to_string(store.get_n_samples()) + " stored.");
             status = exit_data;
+        }
+        if (!write_diagnostic_files(options.out_dir, opened, params, diag)) status = exit_data;
+    }
     print_notices(diag, err);
     if (!options.tree) return status;
 
     MakeTreeResult tree;
     try {
         TreeProgressBar bar(err);
+        MakeTreeOutputs outputs;
+        outputs.write_files = legacy;
+        if (tidy)
+            outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
+                if (!write_tidy_psm(options.out_dir, marginal, k_list, names, diag)) status = exit_data;
+            };
         tree = make_tree(
-            opened.store.get(), params, diag,
-            [&bar](TreeStage stage, std::int64_t done, std::int64_t total) { bar.update(stage, done, total); });
+            &store, params, diag,
+            [&bar](TreeStage stage, std::int64_t done, std::int64_t total) { bar.update(stage, done, total); }, nullptr,
+            outputs);
     } catch (const Exceptions& e) {
         print_notices(diag, err, "error");
         err << "velmora-cli: error: " << e.what() << "\n";
@@ -144,5 +330,10 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
         return exit_data;
     }
     if (!tree.not_written.empty()) status = exit_data;
+    if (tidy) {
+        if (!write_tidy_tree_files(options.out_dir, tree.shape, names, diag)) status = exit_data;
+        if (!write_estimate_files(options, store, tree, names, diag, err)) status = exit_data;
+    }
+    print_notices(diag, err);
     return status;
 }

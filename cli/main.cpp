@@ -16,24 +16,37 @@ const char* const usage_text =
     "  velmora-cli analyze RESULT_FILE [RESULT_FILE...] [options]\n"
     "      Opens a result file and writes what the window writes for an open, \"Save Trajectory\" and\n"
     "      \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt, pairwise_probs.txt,\n"
-    "      tree.txt, node_clusters.txt and node_heights.txt. Several result files are chains over the\n"
-    "      same individuals: each loses the burn-in, every output pools what they keep, in order, and\n"
-    "      each run gets its own side file and saved trajectory (_trajectories_1.txt, ...).\n"
-    "      --burn-in B       observations left out of every estimate (default 10)\n"
+    "      tree.txt, node_clusters.txt and node_heights.txt; beside them, files that R and Python read\n"
+    "      as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree.nwk, tree.nex, nodes.tsv, the\n"
+    "      convergence diagnostics (diagnostics.tsv, runs.tsv, posterior_k_runs.tsv) and the point\n"
+    "      estimate of the clustering (clustering.tsv, estimate.txt).\n"
+    "      Several result files are chains over the same individuals: each loses the burn-in, every\n"
+    "      output pools what they keep, in order, and each run gets its own side file and saved\n"
+    "      trajectory (_trajectories_1.txt, trajectories_1.txt, ...).\n"
+    "      --burn-in B       observations left out of every estimate, in each run (default 10)\n"
     "      --kmin A          smallest k of the tree's range (default 1)\n"
     "      --kmax C          largest k of the tree's range (default 100)\n"
-    "      --out-dir DIR     folder of the outputs (default .)\n"
-    "      --no-tree         stop after the open and the saved trajectory\n"
+    "      --out-dir DIR     folder of the outputs, made when missing (default .)\n"
+    "      --names FILE      the individuals' names for the tidy files: one name a line, or a\n"
+    "                        tab-separated table with a 'name' column (and optionally 'individual',\n"
+    "                        'group'); without it individuals are named 1..n\n"
+    "      --format F        legacy (the seven files above), tidy (every other file) or both (default)\n"
+    "      --loss L          loss of the point estimate: vi (default) or binder\n"
+    "      --seed S          seed of the estimate's search (default 1); the same seed gives the same\n"
+    "                        clustering whatever the number of cores\n"
+    "      --cut LEVEL       also write cut.tsv: the clusters of the tree's merges at LEVEL or above\n"
+    "      --no-estimate     make no point estimate\n"
+    "      --no-tree         stop after the open, the saved trajectory and the diagnostics\n"
     "      --posterior NAME, --trajectory NAME, --pairwise NAME, --tree NAME, --clusters NAME,\n"
-    "      --heights NAME    other names for the outputs (inside DIR)\n"
+    "      --heights NAME    other names for the seven files (inside DIR)\n"
     "      Numbers are read as reals and truncated toward zero, as the window reads its fields.\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
     "\n"
     "Exit status: 0 when every output was written; 1 when the data stopped the work (a file that cannot\n"
-    "be read, a bad header, a record that stopped loading, an output that could not be written); 2 for a\n"
-    "usage error. Warnings and errors go to standard error, one per line.\n";
+    "be read, a bad header or names file, a record that stopped loading, an output that could not be\n"
+    "written); 2 for a usage error. Warnings and errors go to standard error, one per line.\n";
 
 int usage_error(const std::string& why) {
     std::cerr << "velmora-cli: " << why << "\n"
@@ -68,6 +81,22 @@ int run_analyze_command(Args& args) {
         std::string v;
         if (arg == "--no-tree") {
             options.tree = false;
+        } else if (arg == "--no-estimate") {
+            options.estimate = false;
+        } else if (arg == "--loss") {
+            if (!value(v) || (v != "vi" && v != "binder"))
+                return usage_error("option --loss needs vi or binder" +
+                                   (v.empty() ? std::string() : ", not '" + v + "'"));
+            options.loss = v == "vi" ? Loss::vi : Loss::binder;
+        } else if (arg == "--seed") {
+            if (!value(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 19)
+                return usage_error("option --seed needs a whole number from 0 to 10^19 - 1");
+            options.seed = std::stoull(v);
+        } else if (arg == "--cut") {
+            double level = 0;
+            if (!value(v) || !parse_real(v, level) || level < 0 || level > 1)
+                return usage_error("option --cut needs a level between 0 and 1");
+            options.cut_level = level;
         } else if (arg == "--burn-in" || arg == "--kmin" || arg == "--kmax") {
             double number = 0;
             if (!value(v)) return usage_error("option " + arg + " needs a number");
@@ -76,10 +105,22 @@ int run_analyze_command(Args& args) {
             if (arg == "--burn-in") options.params.burn_in = t < 0 ? 0 : t;
             if (arg == "--kmin") options.params.k_from = t;
             if (arg == "--kmax") options.params.k_to = t;
-        } else if (arg == "--out-dir" || arg == "--posterior" || arg == "--trajectory" || arg == "--pairwise" ||
-                   arg == "--tree" || arg == "--clusters" || arg == "--heights") {
+        } else if (arg == "--format") {
+            if (!value(v)) return usage_error("option --format needs legacy, tidy or both");
+            if (v == "legacy") {
+                options.format = OutputFormat::legacy;
+            } else if (v == "tidy") {
+                options.format = OutputFormat::tidy;
+            } else if (v == "both") {
+                options.format = OutputFormat::both;
+            } else {
+                return usage_error("option --format needs legacy, tidy or both, not '" + v + "'");
+            }
+        } else if (arg == "--out-dir" || arg == "--names" || arg == "--posterior" || arg == "--trajectory" ||
+                   arg == "--pairwise" || arg == "--tree" || arg == "--clusters" || arg == "--heights") {
             if (!value(v) || v.empty()) return usage_error("option " + arg + " needs a name");
             if (arg == "--out-dir") options.out_dir = v;
+            if (arg == "--names") options.names_path = v;
             if (arg == "--posterior") options.posterior_name = v;
             if (arg == "--trajectory") options.trajectory_name = v;
             if (arg == "--pairwise") options.params.pairwise_path = v;

@@ -142,6 +142,12 @@ double Marginal::pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) 
     return static_cast<double>(pair_numerator(t, a, b)) / static_cast<double>(t.total);
 }
 
+Marginal::PairTriangle Marginal::pair_triangle(const KList& k_list) const {
+    const Table& t = table_for(k_list);
+    if (t.direct || t.total == 0) return {{}, t.total};
+    return {t.cells, t.total};
+}
+
 double Marginal::calc_co_assi_prob(const std::vector<std::int32_t>& members, const KList& k_list) const {
     if (members.size() != 2) return 0.0;
     return pair_prob(members[0], members[1], k_list);

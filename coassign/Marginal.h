@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,16 @@ class Marginal {
     /// Makes the pair counts of k_list now rather than at the first query, reporting to `progress` (chunks
     /// of observations counted) and stopping with Cancelled when cancel is raised.
     void prepare(const KList& k_list, const Progress& progress) const;
+
+    /// The counts behind pair_prob for k_list: pair_prob(a, b) is cells[pair_index(a, b)] / total
+    /// (coassign/PairCounts.h). `cells` holds n_indivs (n_indivs - 1) / 2 entries, or none when total is 0
+    /// or the counts are too many for 32-bit cells (then ask pair_prob). Valid until another k list is
+    /// asked for; makes the counts when they are not made yet.
+    struct PairTriangle {
+        std::span<const std::uint32_t> cells;
+        std::int64_t total = 0;
+    };
+    PairTriangle pair_triangle(const KList& k_list) const;
 
     /// Sum of the observation counts of the entries of k_list, each entry as often as it occurs; a k
     /// outside 1..Kmax adds 0.

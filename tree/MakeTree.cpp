@@ -19,7 +19,7 @@ void normalise_parameters(RunParameters& params, std::int32_t Kmax) {
 }
 
 MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnostics& diag, const TreeProgress& progress,
-                         const std::atomic<bool>* cancel) {
+                         const std::atomic<bool>* cancel, const MakeTreeOutputs& outputs) {
     MakeTreeResult result;
     if (store == nullptr || store->n_indivs() < 1) {
         result.status = MakeTreeResult::Status::no_run;
@@ -62,8 +62,11 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
     marginal.prepare(k_list, stage(TreeStage::counts));
     const Progress writing = stage(TreeStage::pairwise_file);
     writing.step(0, n);
-    note(marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, diag, &writing), params.pairwise_path);
+    if (outputs.write_files)
+        note(marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, diag, &writing),
+             params.pairwise_path);
     writing.step(n, n);
+    if (outputs.pairs_counted) outputs.pairs_counted(marginal, k_list);
 
     Forest forest(n, k_list, params.burn_in);
     const Progress seeding = stage(TreeStage::seeding);
@@ -83,11 +86,13 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
 
     const Progress files = stage(TreeStage::tree_files);
     files.step(0, 3);
-    result.tree_file_written = note(forest.print_accepted_nodes(params.tree_path, diag), params.tree_path);
-    files.step(1, 3);
-    note(forest.print_all_clusters(params.clusters_path, diag), params.clusters_path);
-    files.step(2, 3);
-    note(history.print_node_co_assi_probs(params.heights_path, forest, n, diag), params.heights_path);
+    if (outputs.write_files) {
+        result.tree_file_written = note(forest.print_accepted_nodes(params.tree_path, diag), params.tree_path);
+        files.step(1, 3);
+        note(forest.print_all_clusters(params.clusters_path, diag), params.clusters_path);
+        files.step(2, 3);
+        note(history.print_node_co_assi_probs(params.heights_path, forest, n, diag), params.heights_path);
+    }
     files.step(3, 3);
 
     result.shape = tree_shape(forest);

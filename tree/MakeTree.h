@@ -33,6 +33,15 @@ enum class TreeStage {
 /// Hears make_tree's progress on the thread that runs it: the stage, and done of total in its units.
 using TreeProgress = std::function<void(TreeStage stage, std::int64_t done, std::int64_t total)>;
 
+/// What make_tree writes and hands out besides its result; the defaults are the window's.
+struct MakeTreeOutputs {
+    /// false: the tree is made but none of the four files is written (the batch tool's tidy-only output).
+    bool write_files = true;
+    /// Called once the pair counts of the tree's k list are made (after the pairwise file, before the
+    /// merges); both arguments are valid only during the call.
+    std::function<void(const Marginal& marginal, const KList& k_list)> pairs_counted;
+};
+
 struct MakeTreeResult {
     enum class Status { done, no_run, nothing_to_count } status = Status::done;
     std::string message;         ///< the sentence for no_run and nothing_to_count
@@ -55,4 +64,5 @@ struct MakeTreeResult {
 /// is nothing_to_count. Exceptions from the store propagate. When `cancel` is raised the work stops with
 /// Cancelled: files already written stay, the one being written is left as it was before.
 MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnostics& diag,
-                         const TreeProgress& progress = {}, const std::atomic<bool>* cancel = nullptr);
+                         const TreeProgress& progress = {}, const std::atomic<bool>* cancel = nullptr,
+                         const MakeTreeOutputs& outputs = {});
