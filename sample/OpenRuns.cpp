@@ -25,8 +25,10 @@ RunHeader pooled_header(const std::vector<RunInfo>& runs) {
 std::string numbered_name(const std::string& side_path, std::size_t r, std::size_t count) {
     if (count <= 1 || side_path.empty()) return side_path;
     const std::filesystem::path p(side_path);
+    std::string suffix(1, '_');
+    suffix += std::to_string(r + 1);
     std::filesystem::path name = p.stem();
-    name += "_" + std::to_string(r + 1);
+    name += suffix;
     name += p.extension();
     return (p.parent_path() / name).string();
 }

@@ -95,7 +95,8 @@ TEST(Cli, NothingToCountWritesNoTreeFilesAndExitsWith1) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("velmora-cli: error: "), std::string::npos) << r.err;
     EXPECT_TRUE(testutil::exists(dir.file("posterior_k.txt")));
-    for (const char* name : {"pairwise_probs.txt", "tree.txt", "node_clusters.txt", "node_heights.txt"})
+    for (const char* name : {"pairwise_probs.txt", "tree.txt", "node_clusters.txt", "node_heights.txt", "psm.tsv",
+                             "tree.nwk", "clustering.tsv", "estimate.txt"})
         EXPECT_FALSE(testutil::exists(dir.file(name))) << name;
 }
 
@@ -215,7 +216,8 @@ TEST(Cli, SeveralRunsPoolExactlyAsOneFileOfTheirRetainedRecords) {
     ASSERT_EQ(two.status, 0) << two.err;
     const Result one = run_cli(dir, "analyze pooled.txt --burn-in 0 --kmin 2 --kmax 5 --out-dir one");
     ASSERT_EQ(one.status, 0) << one.err;
-    for (const char* name : {"pairwise_probs.txt", "tree.txt", "node_clusters.txt", "node_heights.txt"})
+    for (const char* name : {"pairwise_probs.txt", "tree.txt", "node_clusters.txt", "node_heights.txt", "psm.tsv",
+                             "tree.nwk", "clustering.tsv", "estimate.txt"})
         EXPECT_EQ(testutil::read_text(dir.file(std::string("two/") + name)),
                   testutil::read_text(dir.file(std::string("one/") + name)))
             << name;
@@ -232,6 +234,12 @@ TEST(Cli, SeveralRunsPoolExactlyAsOneFileOfTheirRetainedRecords) {
     EXPECT_TRUE(testutil::exists(dir.file("two/trajectories_1.txt")));
     EXPECT_TRUE(testutil::exists(dir.file("two/trajectories_2.txt")));
     EXPECT_FALSE(testutil::exists(dir.file("two/_trajectories.txt")));
+    // One row per run in runs.tsv, one per run and k in posterior_k_runs.tsv.
+    const std::string runs = testutil::read_text(dir.file("two/runs.tsv"));
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), '\n'), 3);
+    EXPECT_EQ(runs.substr(runs.find("\n1\t")).substr(0, 17), "\n1\ta.txt\t300\t250\t");
+    const std::string per_run = testutil::read_text(dir.file("two/posterior_k_runs.tsv"));
+    EXPECT_EQ(std::count(per_run.begin(), per_run.end(), '\n'), 1 + 2 * 8);
 }
 
 TEST(Cli, RunsOverDifferentIndividualsAreRefused) {
