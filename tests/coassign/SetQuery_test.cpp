@@ -1,6 +1,7 @@
+
 #include "coassign/Marginal.h"
 #include "sample/Mc_sample.h"
-#include "tests/coassign/Stores.h"
+#include "tests/support/ResultText.h"
 
 #include <cmath>
 
@@ -82,3 +83,4 @@ TEST(SetQuery, PairsAgreeWithThePairCounts) {
         for (std::int32_t a = 1; a < b; ++a)
             EXPECT_EQ(store.calc_set_co_assi_prob({a, b}, {2, 3, 4}, 50), marginal.pair_prob(a, b, {2, 3, 4}));
 }
+
