@@ -42,7 +42,9 @@ struct RunState {
     std::int32_t burn_in = 0;
     std::int32_t last_burn_in = 0;
     RunHeader header;
-    std::unique_ptr<MC_Sample> store;
+    /// Shared, so that a computation still running on a worker thread keeps the store it reads alive after
+    /// the window has moved on to another run.
+    std::shared_ptr<MC_Sample> store;
     std::string side_path;
     bool trace_stale = true;
 };
