@@ -13,7 +13,51 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QValueAxis>
 #include <QWheelEvent>
+
+namespace {
+
+const char* const max_ticks_property = "velmora_max_ticks";
+
+/// The smallest of 1, 2, 5, 10, 20, 50, ... that cuts `span` into at most `max_ticks` intervals.
+double nice_interval(double span, int max_ticks) {
+    double step = 1;
+    while (span / step > max_ticks) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        step *= mantissa < 1.5 ? 2.0 : mantissa < 3.0 ? 2.5 : 2.0;
+    }
+    return step;
+}
+
+void fit_interval(QValueAxis* axis) {
+    axis->setTickInterval(nice_interval(axis->max() - axis->min(), axis->property(max_ticks_property).toInt()));
+}
+
+}  // namespace
+
+void fit_ticks_to_range(QValueAxis* axis, int max_ticks) {
+    axis->setProperty(max_ticks_property, max_ticks);
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis] { fit_interval(axis); });
+}
+
+void set_fitted_range(QValueAxis* axis, double lo, double hi) {
+    if (hi <= lo) hi = lo + 1;
+    axis->setTickInterval(nice_interval(hi - lo, axis->property(max_ticks_property).toInt()));
+    axis->setRange(lo, hi);
+}
+
+void reset_zoom(QChart* chart) {
+    QList<QValueAxis*> fitted;
+    for (QAbstractAxis* a : chart->axes())
+        if (auto* v = qobject_cast<QValueAxis*>(a); v != nullptr && v->property(max_ticks_property).isValid())
+            fitted.append(v);
+    if (chart->isZoomed()) {
+        for (QValueAxis* v : fitted) v->setTickInterval(1e300);
+        chart->zoomReset();
+    }
+    for (QValueAxis* v : fitted) fit_interval(v);
+}
 
 ChartView::ChartView(const QString& name, const QString& title, bool legend, QWidget* parent)
     : QChartView(new QChart, parent), note_(new QLabel(this)) {
@@ -87,7 +131,7 @@ void ChartView::zoom_about(double factor, QPointF at) {
     chart()->zoomIn(QRectF(from, plot.size() / factor));
 }
 
-void ChartView::reset_zoom() { chart()->zoomReset(); }
+void ChartView::reset_zoom() { ::reset_zoom(chart()); }
 
 bool ChartView::zoomed() const { return chart()->isZoomed(); }
 

@@ -8,6 +8,16 @@
 
 class QLabel;
 class QMenu;
+class QValueAxis;
+
+/// Makes `axis` an axis of whole numbers labelled at whole multiples of the smallest of 1, 2, 5, 10, 20, ...
+/// that keeps at most `max_ticks` labels, whatever range a zoom or a fill gives it.
+void fit_ticks_to_range(QValueAxis* axis, int max_ticks);
+/// Gives a fitted axis the range [lo, hi] (hi <= lo: [lo, lo + 1]), its tick interval first.
+void set_fitted_range(QValueAxis* axis, double lo, double hi);
+/// Shows the whole of `chart` again. An axis lays its ticks out with its old interval before it hears of a
+/// new range, so the fitted axes are given one tick before the range widens and their interval after.
+void reset_zoom(QChart* chart);
 
 /// A flat chart on a white panel with one title line and an optional legend at the bottom, that the user
 /// can zoom and pan and read values from:

@@ -20,18 +20,7 @@ namespace {
 const QColor red(255, 0, 0);
 const QColor green(0, 128, 0);
 
-/// The smallest of 1, 2, 5, 10, 20, 50, ... that cuts `span` into at most `max_ticks` intervals.
-double nice_interval(double span, int max_ticks) {
-    double step = 1;
-    while (span / step > max_ticks) {
-        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
-        step *= mantissa < 1.5 ? 2.0 : mantissa < 3.0 ? 2.5 : 2.0;
-    }
-    return step;
-}
-
-/// An axis of whole numbers, labelled at whole multiples of a step that keeps at most `max_ticks` labels
-/// whatever range a zoom gives it.
+/// An axis of whole numbers whose labels stay few whatever range a zoom gives it.
 QValueAxis* integer_axis(QChart* chart, Qt::Alignment where, int max_ticks) {
     auto* axis = new QValueAxis;
     axis->setTickType(QValueAxis::TicksDynamic);
@@ -39,16 +28,9 @@ QValueAxis* integer_axis(QChart* chart, Qt::Alignment where, int max_ticks) {
     axis->setTickInterval(1);
     axis->setLabelFormat(QStringLiteral("%d"));
     axis->setRange(0, 1);
-    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis, max_ticks](qreal lo, qreal hi) {
-        axis->setTickInterval(nice_interval(hi - lo, max_ticks));
-    });
+    fit_ticks_to_range(axis, max_ticks);
     chart->addAxis(axis, where);
     return axis;
-}
-
-void set_integer_range(QValueAxis* axis, double lo, double hi) {
-    if (hi <= lo) hi = lo + 1;
-    axis->setRange(lo, hi);
 }
 
 /// Index of the point nearest x among `count` points at x = first, first + 1, ...; -1 when none is near.
@@ -140,11 +122,11 @@ void fill_trace(const TraceSeries& series, const std::vector<TracePoint>& points
     }
     // Every change of an axis lays out all points of the series again: empty the series, set the axes,
     // then hand each series its points in one update.
-    series.k->chart()->zoomReset();
+    reset_zoom(series.k->chart());
     series.k->clear();
     series.log_likelihood->clear();
-    set_integer_range(attached(series.k, Qt::Horizontal), 0, static_cast<double>(points.size()) - 1);
-    set_integer_range(attached(series.k, Qt::Vertical), 0, k_max + 1);
+    set_fitted_range(attached(series.k, Qt::Horizontal), 0, static_cast<double>(points.size()) - 1);
+    set_fitted_range(attached(series.k, Qt::Vertical), 0, k_max + 1);
     QValueAxis* left = attached(series.log_likelihood, Qt::Vertical);
     if (points.empty() || !std::isfinite(ll_min) || !std::isfinite(ll_max)) {
         left->setRange(0, 1);
@@ -203,12 +185,11 @@ void fill_posterior(QBarSeries* series, const std::vector<double>& p) {
         values.append(p[static_cast<std::size_t>(k)]);
         top = std::max(top, p[static_cast<std::size_t>(k)]);
     }
-    series->chart()->zoomReset();
+    reset_zoom(series->chart());
     set->remove(0, set->count());
     if (last >= 1) set->append(values);
 
-    QValueAxis* x = attached(series, Qt::Horizontal);
-    x->setRange(0.5, std::max(last, 1) + 0.5);
+    set_fitted_range(attached(series, Qt::Horizontal), 0.5, std::max(last, 1) + 0.5);
     QValueAxis* y = attached(series, Qt::Vertical);
     y->setRange(0, top > 0 ? std::min(1.0, top * 1.15) : 1.0);
     y->applyNiceNumbers();
@@ -251,9 +232,9 @@ QList<QPointF> stair_points(const std::vector<double>& levels) {
 }
 
 void fill_levels(QLineSeries* series, const std::vector<double>& levels) {
-    series->chart()->zoomReset();
+    reset_zoom(series->chart());
     series->replace(stair_points(levels));
-    set_integer_range(attached(series, Qt::Horizontal), 0, static_cast<double>(levels.size()) - 1);
+    set_fitted_range(attached(series, Qt::Horizontal), 0, static_cast<double>(levels.size()) - 1);
 }
 
 QScatterSeries* add_coassignment_series(ChartView* view) {
@@ -280,8 +261,8 @@ void fill_coassignment(QScatterSeries* series, const std::vector<double>& values
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(values.size()));
     for (std::size_t m = 0; m < values.size(); ++m) points.append(QPointF(static_cast<double>(m + 1), values[m]));
-    series->chart()->zoomReset();
+    reset_zoom(series->chart());
     series->replace(points);
     // Half a unit beyond the first and last individual, so their points stand clear of the chart's edges.
-    set_integer_range(attached(series, Qt::Horizontal), 0.5, static_cast<double>(values.size()) + 0.5);
+    set_fitted_range(attached(series, Qt::Horizontal), 0.5, static_cast<double>(values.size()) + 0.5);
 }

@@ -115,6 +115,16 @@ class ChartsTest : public QObject {
         fill_levels(levels, {0.9, 0.5});
         QVERIFY(!view->zoomed());
         QCOMPARE(x->max(), 1.0);
+
+        // A long axis keeps a handful of labels while zoomed deep and after the zoom is undone.
+        const auto labels = [x] { return (x->max() - x->min()) / x->tickInterval(); };
+        fill_levels(levels, std::vector<double>(100001, 0.5));
+        for (int i = 0; i < 3; ++i) view->zoom_about(10, middle);
+        QVERIFY(x->max() - x->min() < 200);
+        QVERIFY(labels() >= 4 && labels() <= 12);
+        view->reset_zoom();
+        QCOMPARE(x->max(), 100000.0);
+        QVERIFY(labels() >= 4 && labels() <= 12);
     }
 
     void printedChartKeepsItsProportionsUnlessStretched() {
