@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStatusBar>
 
 void TForm1::Button1Click() {
@@ -24,12 +25,15 @@ void TForm1::Button1Click() {
         settings_.set_number(QStringLiteral("kmin"), make_tree_->kmin_value());
         settings_.set_number(QStringLiteral("kmax"), make_tree_->kmax_value());
         make_tree_->show_tree_started();
+        // Should the work not get under way, the page does not go on saying that a tree is being made.
+        auto not_started = qScopeGuard([this] { make_tree_->show_tree_stopped(tr("No tree was made.")); });
         const TreeRequest request{run_.store, params};
         const QString name = run_name();
         trees_.start<TreeOutcome>(
             tr("Making the tree of %1").arg(name),
             [request](JobControl& control) { return make_tree_job(request, control); },
             [this, name](TreeOutcome&& outcome) { apply_tree(name, std::move(outcome)); });
+        not_started.dismiss();
     });
 }
 
