@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLineSeries>
 #include <QMimeData>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -116,6 +117,32 @@ class WindowFeaturesTest : public QObject {
         }
         w.click("Button4");
         QCOMPARE(w.fake->last_save_folder, QDir::toNativeSeparators(ws.file(QStringLiteral("out"))));
+    }
+
+    void outputFilesAreTheBatchToolsByteForByte() {
+        Workspace ws;
+        QDir().mkdir(QStringLiteral("window"));
+        QDir().mkdir(QStringLiteral("cli"));
+        Window w;
+        w.fake->folder_answers.push_back(ws.file(QStringLiteral("window")));
+        w.click("choose_output_folder");
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.fake->save_answers.push_back(ws.file(QStringLiteral("window/trajectories.txt")));
+        w.click("Button4");
+        w.make_tree();
+        QVERIFY(w.fake->messages.empty());
+
+        QProcess cli;
+        cli.start(QStringLiteral(VELMORA_CLI_PATH), {QStringLiteral("analyze"), QStringLiteral(VELMORA_EXAMPLE),
+                                                     QStringLiteral("--out-dir"), ws.file(QStringLiteral("cli"))});
+        QVERIFY(cli.waitForFinished(120000));
+        QCOMPARE(cli.exitCode(), 0);
+        for (const char* f : {"_trajectories.txt", "posterior_k.txt", "trajectories.txt", "pairwise_probs.txt",
+                              "tree.txt", "node_clusters.txt", "node_heights.txt"}) {
+            const std::string mine = read_file(QStringLiteral("window/") + QLatin1String(f));
+            QVERIFY2(!mine.empty(), f);
+            QVERIFY2(mine == read_file(QStringLiteral("cli/") + QLatin1String(f)), f);
+        }
     }
 
     void traceStaysWhenTheSideFileCannotBeWritten() {
