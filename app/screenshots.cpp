@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/Clustering.h"
 #include "app/Dialogs.h"
+#include "app/NumericField.h"
 
 #include <iostream>
 #include <memory>
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
     QFile::copy(input, shown);
     form.open_result_file(shown);
     wait_for_work(form);
+    // A burn-in long enough for its shading on the trace to show.
+    form.findChild<NumericField*>(QStringLiteral("spin_burn_in"))->setValue(300);
     bool ok = save(form, 0, out + QStringLiteral("/window-infer-k.png"));
 
     form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
