@@ -3,6 +3,7 @@
 #include "app/Clustering.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
+#include "app/Page.h"
 #include "app/RunJobs.h"
 
 #include <iostream>
@@ -64,8 +65,12 @@ void TForm1::apply_tree(const QString& name, TreeOutcome&& outcome) {
     run_.tree_path = result.used.tree_path;
     run_.heights_path = result.used.heights_path;
     run_.clusters_path = result.used.clusters_path;
-    if (!trace_stale_) infer_k_->clear_trace();
-    trace_stale_ = true;
+    // The trace is emptied until "Infer k" comes back, unless that page is the one shown: the tree may have
+    // been made in the background while the user went back to it.
+    if (PageControl1->currentWidget() != infer_k_) {
+        if (!trace_stale_) infer_k_->clear_trace();
+        trace_stale_ = true;
+    }
     make_tree_->fill_individuals(run_.header.n_indivs);
     make_tree_->show_tree(result.levels, run_.header.n_indivs,
                           tr("Tree of %1: burn-in %2, k from %3 to %4, %5 draws.")

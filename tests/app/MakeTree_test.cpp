@@ -6,6 +6,7 @@
 #include <QLineSeries>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -46,6 +47,7 @@ class MakeTreeTest : public QObject {
         w.click("IncAllBtn");
         const QString label3 = w.text("Label3");
 
+        w.find<QTabWidget>("PageControl1")->setCurrentIndex(1);
         w.make_tree();
         QVERIFY(w.fake->messages.empty());  // "Done !" is said on the page and in the status bar
         QCOMPARE(w.text("tree_stage"), QStringLiteral("Done !"));
@@ -84,6 +86,21 @@ class MakeTreeTest : public QObject {
         QCOMPARE(w->run().burn_in, 20);
         QCOMPARE(w->run().k_from, 2);
         QCOMPARE(w.text("tree_source"), QStringLiteral("Tree of run.txt: burn-in 20, k from 2 to 4, 5 draws."));
+    }
+
+    void aTreeFinishedWhileInferKIsShownLeavesItsTraceAlone() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, pairs_run());
+        w.open(path);
+        w.find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        w.click("Button1");
+        w.find<QTabWidget>("PageControl1")->setCurrentIndex(0);
+        QVERIFY(w.wait());
+        QCOMPARE(w.text("tree_stage"), QStringLiteral("Done !"));
+        QCOMPARE(w.series<QLineSeries>("Chart4", "Series5")->count(), 30);
+        QVERIFY(!w->trace_stale());
     }
 
     void oneIndividualHasNoMergeStepAndIsDone() {
