@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDir>
 #include <QLineSeries>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QStatusBar>
@@ -98,6 +99,19 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(settings_in(ws)->value(QStringLiteral("files/recent")).toStringList(), QStringList{path});
         w.click("Button2");
         QCOMPARE(w.fake->last_open_folder, QFileInfo(path).absolutePath());
+
+        // Open Recent lists the file and opens it; a file gone since is said and dropped from the list.
+        auto* recent = w.find<QMenu>("menuRecent");
+        emit recent->aboutToShow();
+        recent->actions().constFirst()->trigger();
+        QVERIFY(w.wait());
+        QCOMPARE(w.text("Label12"), path);
+        QFile::remove(path);
+        emit recent->aboutToShow();
+        recent->actions().constFirst()->trigger();
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("no longer exists")));
+        QVERIFY(settings_in(ws)->value(QStringLiteral("files/recent")).toStringList().isEmpty());
     }
 
     void outputsGoToTheChosenFolder() {
