@@ -1,8 +1,8 @@
 #include "app/Application.h"
 
 #include "app/Dialogs.h"
-#include "sample/TextFormat.h"
 
+#include <clocale>
 #include <exception>
 #include <iostream>
 #include <utility>
@@ -11,8 +11,13 @@
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(app_title);
+    setOrganizationName(app_title);
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+char locale_decimal_separator() {
     const QString point = QLocale().decimalPoint();
-    set_decimal_separator(point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.');
+    return point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+/// The decimal separator of the user's locale when it is one ASCII character, else '.'.
+char locale_decimal_separator();
+
 /// The application object. Every event goes through `notify`, the one place where an exception that
 /// escapes a command is caught: it is handed to the error handler (the window shows it in the error
 /// box) and the event loop goes on.
@@ -11,7 +14,8 @@ class Application : public QApplication {
     Q_OBJECT
 
   public:
-    /// Also takes the process-wide decimal separator from the user's locale.
+    /// Also keeps the C library's number formatting in the "C" locale, so that the output files are written
+    /// with "." whatever the user's locale (Qt adopts the user's locale for the C library on start).
     Application(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;

@@ -1,112 +1,52 @@
 #include "app/Clustering.h"
 
 #include "app/Application.h"
-#include "app/NumericField.h"
+#include "app/ChartView.h"
+#include "app/InferKPage.h"
+#include "app/MakeTreePage.h"
 #include "sample/OpenRun.h"
-#include "sample/TextFormat.h"
-#include "summary/Posterior.h"
-#include "summary/Trajectory.h"
+#include "tree/MakeTree.h"
 
 #include <algorithm>
-#include <exception>
 #include <filesystem>
-#include <iostream>
-#include <utility>
 
-#include <QBarSeries>
-#include <QChartView>
 #include <QCloseEvent>
-#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
+#include <QKeySequence>
 #include <QLabel>
-#include <QLineEdit>
-#include <QLineSeries>
-#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QScatterSeries>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QToolButton>
+
+#ifndef VELMORA_VERSION
+#define VELMORA_VERSION "unknown"
+#endif
 
 namespace {
 
-std::string to_path(const QString& text) { return QFile::encodeName(text).toStdString(); }
+const QString caption = QStringLiteral("Velmora (version 1)");
 
-QString text_of(const std::string& s) { return QString::fromStdString(s); }
-
-/// Labels size themselves to their caption, keeping their place.
-void set_caption(QLabel* label, const QString& text) {
-    label->setText(text);
-    if (!label->wordWrap()) label->adjustSize();
-}
-
-QLabel* make_label(QWidget* page, const char* name, const QString& text, int x, int y, int w, int h) {
-    auto* label = new QLabel(page);
-    label->setObjectName(QLatin1String(name));
-    label->setGeometry(x, y, w, h);
-    set_caption(label, text);
-    return label;
-}
-
-QPushButton* make_button(QWidget* page, const char* name, const QString& text, int x, int y, int w, int h) {
-    auto* button = new QPushButton(text, page);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(x, y, w, h);
-    return button;
-}
-
-QLineEdit* make_edit(QWidget* page, const char* name, const QString& text, int x, int y, int w, int h) {
-    auto* edit = new QLineEdit(text, page);
-    edit->setObjectName(QLatin1String(name));
-    edit->setGeometry(x, y, w, h);
-    return edit;
-}
-
-NumericField* make_numeric(QWidget* page, const char* name, double value, double min, double max, double step,
-                           QRect geometry) {
-    auto* field = new NumericField(page);
-    field->setObjectName(QLatin1String(name));
-    field->setMinimum(min);
-    field->setMaximum(max);
-    field->setSingleStep(step);
-    field->setValue(value);
-    field->setGeometry(geometry);
-    return field;
-}
-
-QListWidget* make_list(QWidget* page, const char* name, int x, int y, int w, int h) {
-    auto* list = new QListWidget(page);
-    list->setObjectName(QLatin1String(name));
-    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list->setGeometry(x, y, w, h);
-    return list;
-}
-
-QChartView* place_chart(QWidget* page, const char* name, const QString& title, bool legend, QRect geometry) {
-    QChartView* view = make_chart_view(page, QLatin1String(name), title, legend);
-    view->setGeometry(geometry);
-    return view;
-}
-
-QString joined_texts(const std::vector<Notice>& notices) {
-    QStringList lines;
-    for (const Notice& n : notices) lines.append(text_of(n.text));
-    return lines.join(QLatin1Char('\n'));
+/// The first local file a drag carries, if any.
+QString dropped_file(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
 }
 
 }  // namespace
 
-TForm1::KeepNoticesOnError::KeepNoticesOnError(Diagnostics& diag, std::vector<Notice>& target)
-    : diag_(diag), target_(target), uncaught_(std::uncaught_exceptions()) {}
-
-TForm1::KeepNoticesOnError::~KeepNoticesOnError() {
-    if (std::uncaught_exceptions() > uncaught_) target_ = diag_.take();
-}
-
-TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(std::move(dialogs)) {
+TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> settings, QWidget* parent)
+    : QMainWindow(parent), dialogs_(std::move(dialogs)), settings_(std::move(settings)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Velmora (version 1)"));
+    setWindowTitle(caption);
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
                       QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed"),
@@ -123,35 +63,47 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, QWidget* parent) : QMainWindow(
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
     setAutoFillBackground(true);
+    setAcceptDrops(true);
 
-    run_.trace_stale = true;
-    PageControl1 = new QTabWidget(this);
+    PageControl1 = new PageTabs(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     setCentralWidget(PageControl1);
-    build_infer_k_page();
-    build_make_tree_page();
+    build_menus();
+    infer_k_ = new InferKPage;
+    make_tree_ = new MakeTreePage;
+    add_page(infer_k_, tr("Infer k"));
+    add_page(make_tree_, tr("Make Tree"));
     PageControl1->setCurrentIndex(0);
-    statusBar()->setObjectName(QStringLiteral("StatusBar"));
-    statusBar()->setSizeGripEnabled(true);
+    build_status_bar();
 
+    // The pages are drawn for the tab control's client area; what the tab bar and frame take of it is
+    // known only now.
+    const QSize page_area = PageControl1->page_area(design_client_size);
+    for (Page* page : pages_) page->set_design_size(page_area);
     move(38, 7);
-    resize(916, 697 + statusBar()->sizeHint().height());
+    resize(design_client_size.width(),
+           design_client_size.height() + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 
-    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    connect(spin_burn_in, &NumericField::changed, this, &TForm1::spin_burn_inChange);
-    connect(calc_posterior, &QPushButton::clicked, this, &TForm1::calc_posteriorClick);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
+    if (const QByteArray geometry = settings_.geometry(); !geometry.isEmpty()) restoreGeometry(geometry);
+    if (const auto b = settings_.number(QStringLiteral("burn_in"))) infer_k_->set_burn_in_value(*b);
+    const auto kmin = settings_.number(QStringLiteral("kmin"));
+    const auto kmax = settings_.number(QStringLiteral("kmax"));
+    if (kmin || kmax)
+        make_tree_->set_k_values(kmin.value_or(make_tree_->kmin_value()), kmax.value_or(make_tree_->kmax_value()));
+    output_folder_ = settings_.output_folder();
+    infer_k_->show_output_folder(shown_output_folder());
+    set_separator(locale_decimal_separator());
+
+    connect(infer_k_, &InferKPage::open_clicked, this, &TForm1::Button2Click);
+    connect(infer_k_, &InferKPage::burn_in_changed, this, &TForm1::spin_burn_inChange);
+    connect(infer_k_, &InferKPage::refresh_clicked, this, &TForm1::calc_posteriorClick);
+    connect(infer_k_, &InferKPage::save_trajectory_clicked, this, &TForm1::Button4Click);
+    connect(infer_k_, &InferKPage::choose_output_folder_clicked, this, &TForm1::choose_output_folder);
+    connect(make_tree_, &MakeTreePage::make_tree_clicked, this, &TForm1::Button1Click);
+    connect(make_tree_, &MakeTreePage::individual_picked, this, &TForm1::list_indivChange);
+    connect(make_tree_, &MakeTreePage::chosen_set_changed, this, &TForm1::show_set_co_assi_prob);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
-    connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
-    connect(Button7, &QPushButton::clicked, this, &TForm1::Button7Click);
-    connect(list_indiv, &QComboBox::activated, this, &TForm1::list_indivChange);
-    connect(IncludeBtn, &QPushButton::clicked, this, &TForm1::IncludeBtnClick);
-    connect(ExcludeBtn, &QPushButton::clicked, this, &TForm1::ExcludeBtnClick);
-    connect(IncAllBtn, &QPushButton::clicked, this, &TForm1::IncAllBtnClick);
-    connect(ExcAllBtn, &QPushButton::clicked, this, &TForm1::ExcAllBtnClick);
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    for (JobRunner* runner : {&loads_, &trees_, &queries_}) wire_jobs(*runner);
 
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -162,259 +114,266 @@ TForm1::~TForm1() {
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) app->set_error_handler(nullptr);
 }
 
-void TForm1::build_infer_k_page() {
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, tr("Infer k"));
-    QWidget* p = TabSheet1;
-
-    Label11 = make_label(p, "Label11", tr("Filename :"), 56, 3, 48, 13);
-    Label12 = make_label(p, "Label12", QStringLiteral("_____"), 112, 3, 30, 13);
-    Button2 = make_button(p, "Button2", tr("Open Strandel result file"), 296, 24, 129, 33);
-    Chart4 = place_chart(p, "Chart4", tr("Path of k and log likelihood for markov chain observations"), true,
-                         QRect(75, 60, 678, 281));
-    trace_ = add_trace_series(Chart4);
-    Series5 = trace_.k;
-    Series5->setObjectName(QStringLiteral("Series5"));
-    Series6 = trace_.log_likelihood;
-    Series6->setObjectName(QStringLiteral("Series6"));
-    Button3 = make_button(p, "Button3", tr("Print"), 776, 128, 75, 25);
-    Button4 = make_button(p, "Button4", tr("Save Trajectory"), 768, 224, 89, 25);
-    Chart2 =
-        place_chart(p, "Chart2", tr("Posterior distribution of k (burn in = 1000)"), false, QRect(301, 396, 356, 269));
-    Series3 = add_posterior_series(Chart2);
-    Series3->setObjectName(QStringLiteral("Series3"));
-    Label5 = make_label(p, "Label5", tr("Posterior k outfile"), 42, 450, 81, 13);
-    posterior_filename = make_edit(p, "posterior_filename", QStringLiteral("posterior_k.txt"), 129, 448, 167, 21);
-    Label4 = make_label(p, "Label4", tr("Burn in"), 80, 480, 33, 13);
-    spin_burn_in = make_numeric(p, "spin_burn_in", 10, 0, 10000, 10, QRect(128, 478, 81, 22));
-    calc_posterior = make_button(p, "calc_posterior", tr("Refresh"), 136, 518, 156, 20);
-    calc_posterior->setVisible(false);
-    calc_posterior->setEnabled(false);
-    Label8 = make_label(p, "Label8", tr("Bayes factor"), 672, 480, 59, 13);
-    Label_bayes = make_label(p, "Label_bayes", QStringLiteral(":"), 739, 479, 3, 13);
-    Button6 = make_button(p, "Button6", tr("Print"), 672, 544, 75, 25);
+void TForm1::command(const std::function<void()>& body) noexcept {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        show_error(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        show_error(tr("An error of an unknown kind ended the command."));
+    }
 }
 
-void TForm1::build_make_tree_page() {
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet2, tr("Make Tree"));
-    QWidget* p = TabSheet2;
-
-    Button1 = make_button(p, "Button1", tr("Make Tree"), 342, 12, 75, 25);
-    Label10 = make_label(p, "Label10", tr("Progression"), 456, 16, 55, 13);
-    ProgressBar1 = new QProgressBar(p);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(600, 16, 174, 16);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setTextVisible(false);
-    Button5 = make_button(p, "Button5", tr("Print"), 824, 16, 75, 25);
-    Label1 = make_label(p, "Label1", tr("For k ="), 34, 96, 33, 13);
-    kmin = make_numeric(p, "kmin", 1, 1, 9, 0.1, QRect(78, 95, 41, 22));
-    Label2 = make_label(p, "Label2", tr("To k ="), 122, 96, 31, 13);
-    kmax = make_numeric(p, "kmax", 100, 2, 100, 0.1, QRect(155, 95, 47, 22));
-    Label6 = make_label(p, "Label6", tr("Tree file"), 51, 147, 38, 13);
-    Edit2 = make_edit(p, "Edit2", QStringLiteral("tree.txt"), 117, 144, 116, 21);
-    Label9 = make_label(p, "Label9", tr("Node heights :"), 37, 182, 69, 13);
-    problevels_filename = make_edit(p, "problevels_filename", QStringLiteral("node_heights.txt"), 114, 181, 119, 21);
-    Label16 = make_label(p, "Label16", tr("Node clusters :"), 36, 226, 71, 13);
-    cluster_filename = make_edit(p, "cluster_filename", QStringLiteral("node_clusters.txt"), 112, 224, 121, 21);
-    Label17 = new QLabel(tr("Pairwise co-assignement probs"), p);
-    Label17->setObjectName(QStringLiteral("Label17"));
-    Label17->setWordWrap(true);
-    Label17->setGeometry(28, 281, 77, 39);
-    pairwise_co_assi_probs_filename =
-        make_edit(p, "pairwise_co_assi_probs_filename", QStringLiteral("pairwise_probs.txt"), 112, 288, 121, 21);
-    Chart1 = place_chart(p, "Chart1", tr("Prob levels"), false, QRect(224, 50, 673, 315));
-    Series1 = add_levels_series(Chart1);
-    Series1->setObjectName(QStringLiteral("Series1"));
-    Chart1->lower();
-    Label7 = make_label(p, "Label7", tr("Indiv."), 17, 391, 26, 13);
-    Chart3 = place_chart(p, "Chart3", tr("Posterior prob of co-assignement for Indiv with the others"), false,
-                         QRect(4, 401, 486, 264));
-    // The title goes below the drop-down list and the print button, which lie on the chart's upper corners.
-    Chart3->chart()->setMargins(QMargins(4, 26, 4, 2));
-    Series4 = add_coassignment_series(Chart3);
-    Series4->setObjectName(QStringLiteral("Series4"));
-    list_indiv = new QComboBox(p);
-    list_indiv->setObjectName(QStringLiteral("list_indiv"));
-    list_indiv->setEditable(false);
-    list_indiv->setGeometry(18, 407, 81, 21);
-    Button7 = make_button(p, "Button7", tr("Print"), 409, 404, 75, 25);
-    SrcList = make_list(p, "SrcList", 520, 384, 145, 265);
-    Label15 = make_label(p, "Label15", tr("Selected set of individuals :"), 728, 379, 129, 13);
-    DstList = make_list(p, "DstList", 728, 392, 145, 201);
-    IncludeBtn = make_button(p, "IncludeBtn", QStringLiteral(">"), 680, 416, 33, 17);
-    ExcludeBtn = make_button(p, "ExcludeBtn", QStringLiteral("<"), 680, 448, 33, 17);
-    IncAllBtn = make_button(p, "IncAllBtn", QStringLiteral(">>"), 680, 496, 41, 17);
-    ExcAllBtn = make_button(p, "ExcAllBtn", QStringLiteral("<<"), 680, 528, 41, 17);
-    Label14 = make_label(p, "Label14", tr("Co-assignement prob for chosen set :"), 672, 608, 175, 13);
-    Label3 = new QLabel(QStringLiteral("Label3"), p);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setWordWrap(true);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label3->setGeometry(854, 608, 56, 28);
-    Label3_note = new QLabel(p);
-    Label3_note->setObjectName(QStringLiteral("Label3_note"));
-    Label3_note->setWordWrap(true);
-    Label3_note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label3_note->setGeometry(672, 636, 236, 30);
+void TForm1::add_page(Page* page, const QString& title) {
+    pages_.append(page);
+    PageControl1->addTab(page, title);
+    connect(page, &Page::print_requested, this, &TForm1::print_chart);
+    QAction* go = view_menu_->addAction(title, this, [this, page] { PageControl1->setCurrentWidget(page); });
+    go->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + pages_.size())));
 }
 
-void TForm1::FormCreate() {
-    run_.burn_in = truncate_field(spin_burn_in->value());
-    run_.last_burn_in = run_.burn_in;
-    run_.opened = false;
+void TForm1::build_menus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    QAction* open = file->addAction(tr("&Open..."), this, &TForm1::Button2Click);
+    open->setObjectName(QStringLiteral("actionOpen"));
+    open->setShortcut(QKeySequence::Open);
+    recent_menu_ = file->addMenu(tr("Open &Recent"));
+    recent_menu_->setObjectName(QStringLiteral("menuRecent"));
+    connect(recent_menu_, &QMenu::aboutToShow, this, &TForm1::fill_recent_menu);
+    file->addSeparator();
+    QAction* save = file->addAction(tr("&Save Trajectory..."), this, &TForm1::Button4Click);
+    save->setObjectName(QStringLiteral("actionSaveTrajectory"));
+    save->setShortcut(QKeySequence::Save);
+    QAction* print = file->addAction(tr("&Print..."), this, [this] {
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget())) print_chart(page->current_chart());
+    });
+    print->setObjectName(QStringLiteral("actionPrint"));
+    print->setShortcut(QKeySequence::Print);
+    print->setStatusTip(tr("Prints the chart last clicked on the page shown"));
+    file->addSeparator();
+    QAction* folder = file->addAction(tr("Output &Folder..."), this, &TForm1::choose_output_folder);
+    folder->setObjectName(QStringLiteral("actionOutputFolder"));
+    file->addSeparator();
+    QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("actionQuit"));
+    quit->setShortcut(QKeySequence::Quit);
+
+    view_menu_ = menuBar()->addMenu(tr("&View"));
+    view_menu_->setObjectName(QStringLiteral("menuView"));
+    QAction* reset = view_menu_->addAction(tr("&Reset Zoom"), this, [this] {
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget()))
+            for (ChartView* chart : page->charts()) chart->reset_zoom();
+    });
+    reset->setObjectName(QStringLiteral("actionResetZoom"));
+    reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    view_menu_->addSeparator();
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("menuHelp"));
+    QAction* about = help->addAction(tr("&About Velmora"), this, [this] {
+        dialogs_->message(this, QMessageBox::Information,
+                          tr("Velmora version %1\n\nViewer and post-processor of Strandel result files: the "
+                             "posterior of the number of clusters k and a tree of clusters of individuals.\n\n"
+                             "Built with Qt %2.")
+                              .arg(QStringLiteral(VELMORA_VERSION), QString::fromLatin1(qVersion())));
+    });
+    about->setObjectName(QStringLiteral("actionAbout"));
 }
 
-RunParameters TForm1::read_run_parameters(const QString& path) const {
+void TForm1::build_status_bar() {
+    statusBar()->setObjectName(QStringLiteral("StatusBar"));
+    statusBar()->setSizeGripEnabled(true);
+    job_label_ = new QLabel(this);
+    job_label_->setObjectName(QStringLiteral("job_label"));
+    job_bar_ = new QProgressBar(this);
+    job_bar_->setObjectName(QStringLiteral("job_progress"));
+    job_bar_->setTextVisible(false);
+    job_bar_->setFixedSize(140, 12);
+    job_cancel_ = new QToolButton(this);
+    job_cancel_->setObjectName(QStringLiteral("job_cancel"));
+    job_cancel_->setText(tr("Cancel"));
+    job_cancel_->setToolTip(tr("Stop the work under way (Esc); nothing is left half-written"));
+    job_cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
+    job_cancel_->setAutoRaise(true);
+    connect(job_cancel_, &QToolButton::clicked, this, [this] {
+        for (JobRunner* runner : {&loads_, &trees_, &queries_}) runner->cancel();
+    });
+    statusBar()->addPermanentWidget(job_label_);
+    statusBar()->addPermanentWidget(job_bar_);
+    statusBar()->addPermanentWidget(job_cancel_);
+    // The bar keeps one height whether the work controls show or not, so the pages do not jump.
+    statusBar()->setFixedHeight(std::max(statusBar()->sizeHint().height(), job_cancel_->sizeHint().height() + 4));
+    for (QWidget* w :
+         {static_cast<QWidget*>(job_label_), static_cast<QWidget*>(job_bar_), static_cast<QWidget*>(job_cancel_)})
+        w->hide();
+}
+
+void TForm1::wire_jobs(JobRunner& runner) {
+    connect(&runner, &JobRunner::started, this, [this](const QString& title) {
+        job_label_->setText(title);
+        job_bar_->setRange(0, 0);
+        for (QWidget* w :
+             {static_cast<QWidget*>(job_label_), static_cast<QWidget*>(job_bar_), static_cast<QWidget*>(job_cancel_)})
+            w->show();
+        update_commands();
+    });
+    connect(&runner, &JobRunner::progressed, this, [this, &runner](const JobProgress& p) {
+        job_label_->setText(p.stage.isEmpty() ? runner.title() : p.stage);
+        job_bar_->setRange(0, static_cast<int>(std::min<qint64>(p.total, 1 << 30)));
+        job_bar_->setValue(static_cast<int>(std::min<qint64>(p.done, 1 << 30)));
+        if (&runner == &trees_) make_tree_->show_tree_progress(p);
+    });
+    connect(&runner, &JobRunner::finished, this,
+            [this, &runner](JobEnd end, const QString& message) { job_ended(runner, end, message); });
+}
+
+void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
+    if (!busy()) {
+        for (QWidget* w :
+             {static_cast<QWidget*>(job_label_), static_cast<QWidget*>(job_bar_), static_cast<QWidget*>(job_cancel_)})
+            w->hide();
+    }
+    update_commands();
+    if (close_pending_) {
+        if (!busy()) close();
+        return;
+    }
+    if (end == JobEnd::cancelled) {
+        if (&runner == &trees_) {
+            make_tree_->show_tree_stopped(tr("Cancelled: no tree was made."));
+            notify_user(tr("Make Tree was cancelled. Files it had finished stay; none is left half-written."));
+        } else if (&runner == &loads_) {
+            notify_user(tr("Opening was cancelled; the run open before is still shown."));
+        }
+    } else if (end == JobEnd::failed) {
+        if (&runner == &trees_) make_tree_->show_tree_stopped(tr("Stopped by an error."));
+        show_error(message);
+    }
+    if (!busy()) emit work_done();
+}
+
+bool TForm1::busy() const { return loads_.busy() || trees_.busy() || queries_.busy(); }
+
+void TForm1::update_commands() { make_tree_->set_make_tree_enabled(!loads_.busy() && !trees_.busy()); }
+
+void TForm1::update_title() {
+    setWindowTitle(run_.opened ? run_name() + QStringLiteral(" \u2014 ") + caption : caption);
+}
+
+QString TForm1::run_name() const { return QFileInfo(QString::fromStdString(run_.result_path)).fileName(); }
+
+void TForm1::fill_recent_menu() {
+    recent_menu_->clear();
+    const QStringList files = settings_.recent_files();
+    for (const QString& path : files)
+        recent_menu_->addAction(QDir::toNativeSeparators(path), this, [this, path] { open_recent(path); });
+    if (files.isEmpty()) recent_menu_->addAction(tr("(none)"))->setEnabled(false);
+    recent_menu_->addSeparator();
+    recent_menu_->addAction(tr("Clear List"), this, [this] { settings_.set_recent_files({}); })
+        ->setEnabled(!files.isEmpty());
+}
+
+void TForm1::open_recent(const QString& path) {
+    command([&] {
+        if (!QFileInfo::exists(path)) {
+            QStringList files = settings_.recent_files();
+            files.removeAll(path);
+            settings_.set_recent_files(files);
+            dialogs_->message(this, QMessageBox::Warning,
+                              tr("%1 no longer exists; it was taken off the list of recent files.").arg(path));
+            return;
+        }
+        open_result_file(path);
+    });
+}
+
+void TForm1::set_separator(char sep) {
+    separator_ = sep;
+    infer_k_->set_separator(sep);
+    make_tree_->set_separator(sep);
+}
+
+RunParameters TForm1::read_parameters() const {
     RunParameters p;
-    p.result_path = to_path(path);
-    p.pairwise_path = to_path(pairwise_co_assi_probs_filename->text());
-    p.tree_path = to_path(Edit2->text());
-    p.heights_path = to_path(problevels_filename->text());
-    p.clusters_path = to_path(cluster_filename->text());
-    p.k_from = truncate_field(kmin->value());
-    p.k_to = truncate_field(kmax->value());
-    p.burn_in = truncate_field(spin_burn_in->value());
+    p.result_path = run_.result_path;
+    p.pairwise_path = output_path(make_tree_->pairwise_name());
+    p.tree_path = output_path(make_tree_->tree_name());
+    p.heights_path = output_path(make_tree_->heights_name());
+    p.clusters_path = output_path(make_tree_->clusters_name());
+    p.k_from = make_tree_->k_from();
+    p.k_to = make_tree_->k_to();
+    p.burn_in = infer_k_->burn_in();
+    normalise_parameters(p, run_.header.Kmax);
     return p;
 }
 
-void TForm1::Button2Click() {
-    const std::optional<QString> path = dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"));
-    if (!path) return;
-    open_result_file(*path);
+std::string TForm1::output_path(const QString& name) const {
+    const QString path =
+        output_folder_.isEmpty() || QDir::isAbsolutePath(name) ? name : QDir(output_folder_).filePath(name);
+    return QFile::encodeName(path).toStdString();
 }
 
-void TForm1::open_result_file(const QString& path) {
-    if (tree_running_) {
-        notify_user(tr("A tree is being made from the open run; open another file when it is done."));
-        return;
-    }
-    statusBar()->clearMessage();
-    Diagnostics diag(&std::cout);
-    if (begin_open(run_, read_run_parameters(path), diag) != HeaderStatus::ok) {
-        show_notices(diag, QMessageBox::Warning);
-        return;
-    }
-    set_caption(Label12, path);
-    clear_trace();
-    spin_burn_in->setMaximum(run_.header.n_obs);
-    {
-        KeepNoticesOnError keep(diag, error_notices_);
-        load_store(run_, side_file_name, diag);
-    }
-    write_posterior(run_.burn_in, diag);
-    load_trace(diag);
-    fill_individuals(SrcList);
-    show_notices(diag, QMessageBox::Warning);
+QString TForm1::shown_output_folder() const {
+    return QDir::toNativeSeparators(output_folder_.isEmpty() ? QDir::currentPath() : output_folder_);
 }
 
-void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
-    const std::optional<Posterior> posterior = compute_posterior(run_.header, *run_.store, b);
-    if (!posterior) {
-        const std::int32_t stored = run_.store->get_n_samples();
-        notify_user(stored == 0 ? tr("The run holds no observation: there is no posterior of k.")
-                                : tr("A burn-in of %1 leaves none of the %2 observations: the posterior of k shown "
-                                     "is unchanged.")
-                                      .arg(b)
-                                      .arg(stored));
-        return;
-    }
-    fill_posterior(Series3, posterior->p);
-    set_chart_title(Chart2, text_of(posterior->title));
-    if (posterior->bayes_factor) {
-        set_caption(Label_bayes, text_of(fixed_point_text(*posterior->bayes_factor, decimal_separator())));
-    } else {
-        notify_user(
-            tr("The Bayes factor is not defined for a burn-in of %1; the value shown is the previous one.").arg(b));
-    }
-    write_posterior_file(to_path(posterior_filename->text()), run_.result_path, run_.header, *posterior, diag);
+void TForm1::choose_output_folder() {
+    command([this] {
+        const std::optional<QString> folder = dialogs_->choose_folder(this, shown_output_folder());
+        if (!folder) return;
+        output_folder_ = *folder;
+        settings_.set_output_folder(output_folder_);
+        infer_k_->show_output_folder(shown_output_folder());
+        notify_user(tr("Output files now go to %1.").arg(shown_output_folder()));
+    });
 }
 
-bool TForm1::load_trace(Diagnostics& diag) {
-    const std::optional<std::vector<TracePoint>> points = read_side_file(run_.side_path, diag);
-    if (!points) return false;
-    fill_trace(trace_, *points);
-    run_.trace_stale = false;
-    return true;
-}
-
-void TForm1::clear_trace() {
-    ::clear_trace(trace_);
-    run_.trace_stale = true;
-}
-
-void TForm1::spin_burn_inChange() {
-    calc_posterior->setEnabled(true);
-    const std::int32_t b = truncate_field(spin_burn_in->value());
-    if (b == run_.last_burn_in) return;
-    run_.last_burn_in = b;
-    if (!run_.opened || !run_.store) return;
-    statusBar()->clearMessage();
-    run_.store->count_k(b);
-    Diagnostics diag(&std::cout);
-    write_posterior(b, diag);
-    if (!diag.empty()) notify_user(joined_texts(diag.take()));
-}
-
-void TForm1::calc_posteriorClick() { spin_burn_inChange(); }
-
-void TForm1::Button4Click() {
-    const std::optional<QString> path = dialogs_->save_file(this, QStringLiteral("trajectories.txt"));
-    if (!path) return;
-    Diagnostics diag(&std::cout);
-    save_trajectory_file(to_path(*path), run_.side_path, diag);
-    show_notices(diag, QMessageBox::Warning);
-}
-
-void TForm1::PageControl1Change(int index) {
-    if (index != 0 || !run_.trace_stale) return;
-    Diagnostics diag(&std::cout);
-    load_trace(diag);
-    if (!diag.empty()) notify_user(joined_texts(diag.take()));
-}
-
-void TForm1::Button3Click() { dialogs_->print_preview(this, Chart4, true); }
-void TForm1::Button6Click() { dialogs_->print_preview(this, Chart2, false); }
-void TForm1::Button5Click() { dialogs_->print_preview(this, Chart1, false); }
-void TForm1::Button7Click() { dialogs_->print_preview(this, Chart3, false); }
-
-void TForm1::fill_individuals(QListWidget* list) const {
-    list->clear();
-    QStringList items;
-    items.reserve(run_.header.n_indivs);
-    for (std::int32_t i = 1; i <= run_.header.n_indivs; ++i) items.append(QString::number(i));
-    list->addItems(items);
+void TForm1::fit_to(const QRect& available) {
+    // The frame around the window is not known before it is shown: leave room for a title bar.
+    const QSize room = available.size() - QSize(16, 40);
+    const QSize size = this->size().boundedTo(room).expandedTo(minimumSizeHint());
+    resize(size);
+    QPoint at = pos();
+    at.setX(std::clamp(at.x(), available.left(), std::max(available.left(), available.right() - size.width())));
+    at.setY(std::clamp(at.y(), available.top(), std::max(available.top(), available.bottom() - size.height() - 30)));
+    move(at);
 }
 
 void TForm1::notify_user(const QString& text) { statusBar()->showMessage(text); }
 
 void TForm1::show_notices(Diagnostics& diag, QMessageBox::Icon icon, const QString& intro) {
     if (diag.empty()) return;
-    QString text = joined_texts(diag.take());
-    if (!intro.isEmpty()) text = intro + QLatin1Char('\n') + text;
-    dialogs_->message(this, icon, text);
+    QStringList lines;
+    if (!intro.isEmpty()) lines.append(intro);
+    for (const Notice& n : diag.take()) lines.append(QString::fromStdString(n.text));
+    dialogs_->message(this, icon, lines.join(QLatin1Char('\n')));
 }
 
 void TForm1::show_error(const QString& what) {
     QString text = what;
-    if (!error_notices_.empty()) text += QLatin1Char('\n') + joined_texts(error_notices_);
+    for (const Notice& n : error_notices_) text += QLatin1Char('\n') + QString::fromStdString(n.text);
     error_notices_.clear();
     dialogs_->message(this, QMessageBox::Critical, text);
 }
 
-void TForm1::refresh_separator() {
-    spin_burn_in->refresh_text();
-    kmin->refresh_text();
-    kmax->refresh_text();
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!dropped_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = dropped_file(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    command([&] { open_result_file(path); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (tree_running_) {
-        close_requested_ = true;
+    if (busy()) {
+        // Work under way stops first (it leaves nothing half-written); the window closes when it has.
+        close_pending_ = true;
+        for (JobRunner* runner : {&loads_, &trees_, &queries_}) runner->cancel();
+        notify_user(tr("Stopping the work under way before closing..."));
         event->ignore();
         return;
     }
@@ -423,7 +382,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose() {
+    settings_.set_geometry(saveGeometry());
+    settings_.set_number(QStringLiteral("burn_in"), infer_k_->burn_in_value());
+    settings_.set_number(QStringLiteral("kmin"), make_tree_->kmin_value());
+    settings_.set_number(QStringLiteral("kmax"), make_tree_->kmax_value());
     run_.store.reset();
     std::error_code ignored;
-    std::filesystem::remove(side_file_name, ignored);
+    std::filesystem::remove(output_path(QString::fromLatin1(side_file_name)), ignored);
+    if (!run_.side_path.empty()) std::filesystem::remove(run_.side_path, ignored);
+}
+
+void TForm1::print_chart(ChartView* chart) {
+    command([&] {
+        if (chart != nullptr) dialogs_->print_preview(this, chart, chart->print_stretched());
+    });
 }

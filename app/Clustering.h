@@ -1,103 +1,70 @@
 #pragma once
 
 #include "app/Dialogs.h"
-#include "app/charts.h"
+#include "app/Jobs.h"
+#include "app/Settings.h"
 #include "sample/Diagnostics.h"
 #include "sample/RunState.h"
+#include "summary/Trajectory.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QMainWindow>
+#include <QSettings>
 
-class NumericField;
-class QBarSeries;
-class QChartView;
-class QComboBox;
+class ChartView;
+class InferKPage;
+class MakeTreePage;
+class Page;
+class PageTabs;
 class QLabel;
-class QLineEdit;
-class QLineSeries;
-class QListWidget;
+class QMenu;
 class QProgressBar;
-class QPushButton;
-class QScatterSeries;
-class QTabWidget;
+class QToolButton;
+struct LoadedRun;
+struct TreeOutcome;
 
-/// The main window: both tab pages with their controls and charts, and the state of the open run.
-/// Controls carry their names as object names; handlers are named after their control and event.
+/// The main window: wires the pages, the menus and the workers, and holds the state of the open run.
+/// Long work (opening a file, making a tree, charting an individual) runs on workers; a result is applied
+/// only while it belongs to what the window shows. Handlers are named after their control and event.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit TForm1(std::unique_ptr<Dialogs> dialogs, QWidget* parent = nullptr);
+    /// `settings`: where the window remembers what it remembers (nothing when null).
+    explicit TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> settings = nullptr,
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     Dialogs& dialogs() { return *dialogs_; }
     const RunState& run() const { return run_; }
-    /// The open command after the file has been chosen.
+    /// The burn-in for which the posterior shown was computed.
+    std::int32_t last_burn_in() const { return last_burn_in_; }
+    /// True while the trace chart must be filled again when "Infer k" becomes current.
+    bool trace_stale() const { return trace_stale_; }
+    /// Separator of the numbers shown: the user's locale's, "." once a tree file has been written.
+    char decimal_separator() const { return separator_; }
+    /// Where relative output names are written; empty for the working directory.
+    QString output_folder() const { return output_folder_; }
+    /// Some work runs on a worker.
+    bool busy() const;
+
+    /// The open command once the file is chosen: loads it on a worker and shows it when it is loaded.
     void open_result_file(const QString& path);
+    /// Adds a page: a tab, and an entry in the View menu (Ctrl+1, Ctrl+2, ... in order).
+    void add_page(Page* page, const QString& title);
+    /// Keeps the window within `available` (a screen's free area), shrinking it down to its minimum size.
+    void fit_to(const QRect& available);
     /// Shows the error box for an exception that ended a command, with the notices that command left.
     void show_error(const QString& what);
 
-    // Infer k
-    QTabWidget* PageControl1;
-    QWidget* TabSheet1;
-    QLabel* Label11;
-    QLabel* Label12;
-    QPushButton* Button2;
-    QChartView* Chart4;
-    QLineSeries* Series5;
-    QLineSeries* Series6;
-    QPushButton* Button3;
-    QPushButton* Button4;
-    QLabel* Label5;
-    QLineEdit* posterior_filename;
-    QLabel* Label4;
-    NumericField* spin_burn_in;
-    QPushButton* calc_posterior;
-    QChartView* Chart2;
-    QBarSeries* Series3;
-    QPushButton* Button6;
-    QLabel* Label8;
-    QLabel* Label_bayes;
-
-    // Make Tree
-    QWidget* TabSheet2;
-    QPushButton* Button1;
-    QLabel* Label10;
-    QProgressBar* ProgressBar1;
-    QPushButton* Button5;
-    QLabel* Label1;
-    NumericField* kmin;
-    QLabel* Label2;
-    NumericField* kmax;
-    QLabel* Label6;
-    QLineEdit* Edit2;
-    QLabel* Label9;
-    QLineEdit* problevels_filename;
-    QLabel* Label16;
-    QLineEdit* cluster_filename;
-    QLabel* Label17;
-    QLineEdit* pairwise_co_assi_probs_filename;
-    QChartView* Chart1;
-    QLineSeries* Series1;
-    QLabel* Label7;
-    QComboBox* list_indiv;
-    QChartView* Chart3;
-    QScatterSeries* Series4;
-    QPushButton* Button7;
-    QListWidget* SrcList;
-    QPushButton* IncludeBtn;
-    QPushButton* ExcludeBtn;
-    QPushButton* IncAllBtn;
-    QPushButton* ExcAllBtn;
-    QLabel* Label15;
-    QListWidget* DstList;
-    QLabel* Label14;
-    QLabel* Label3;
-    /// Says which numbers of the chosen set were left out of the last set query, or why there was none.
-    QLabel* Label3_note;
+  signals:
+    /// The last work under way has ended (its result applied or turned away).
+    void work_done();
 
   public slots:
     void FormCreate();
@@ -106,57 +73,68 @@ class TForm1 : public QMainWindow {
     void calc_posteriorClick();
     void Button4Click();
     void PageControl1Change(int index);
-    void Button3Click();
-    void Button6Click();
-    void Button5Click();
-    void Button7Click();
-    void list_indivChange();
-    void IncludeBtnClick();
-    void ExcludeBtnClick();
-    void IncAllBtnClick();
-    void ExcAllBtnClick();
     void Button1Click();
-
-    int GetFirstSelection(QListWidget* list) const;
-    void MoveSelected(QListWidget* list, QListWidget* items);
-    void SetButtons();
-    void SetItem(QListWidget* list, int index);
+    void list_indivChange(std::int32_t n);
     void show_set_co_assi_prob();
+    void print_chart(ChartView* chart);
+    void choose_output_folder();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
-    /// Hands the notices of a command to the error box when an exception ends that command.
-    class KeepNoticesOnError {
-      public:
-        KeepNoticesOnError(Diagnostics& diag, std::vector<Notice>& target);
-        ~KeepNoticesOnError();
-        KeepNoticesOnError(const KeepNoticesOnError&) = delete;
-        KeepNoticesOnError& operator=(const KeepNoticesOnError&) = delete;
+    /// Runs a command's body; an exception ends the command and is shown in the error box.
+    void command(const std::function<void()>& body) noexcept;
 
-      private:
-        Diagnostics& diag_;
-        std::vector<Notice>& target_;
-        int uncaught_;
-    };
+    void build_menus();
+    void build_status_bar();
+    void wire_jobs(JobRunner& runner);
+    void job_ended(JobRunner& runner, JobEnd end, const QString& message);
+    void update_commands();
+    void update_title();
+    void fill_recent_menu();
+    void open_recent(const QString& path);
+    void set_separator(char sep);
 
-    void build_infer_k_page();
-    void build_make_tree_page();
-    RunParameters read_run_parameters(const QString& path) const;
+    /// The controls' values as every computation takes them: numbers truncated toward zero, a burn-in below
+    /// 0 as 0, the k range ordered and clamped to the run's Kmax, output names placed in the output folder.
+    RunParameters read_parameters() const;
+    /// `name` in the output folder (a name with a folder of its own stays as it is).
+    std::string output_path(const QString& name) const;
+    QString shown_output_folder() const;
+    QString run_name() const;
+
+    void apply_load(const QString& path, const std::string& side_path, LoadedRun&& loaded);
     void write_posterior(std::int32_t b, Diagnostics& diag);
-    bool load_trace(Diagnostics& diag);
-    void clear_trace();
-    void fill_individuals(QListWidget* list) const;
+    void apply_tree(const QString& name, TreeOutcome&& outcome);
     void notify_user(const QString& text);
     void show_notices(Diagnostics& diag, QMessageBox::Icon icon, const QString& intro = QString());
-    void refresh_separator();
     void FormClose();
 
     std::unique_ptr<Dialogs> dialogs_;
+    Settings settings_;
     RunState run_;
-    TraceSeries trace_;
+    std::int32_t last_burn_in_ = 0;
+    bool trace_stale_ = true;
+    /// The trace of the open run, kept whether or not its side file could be written.
+    std::optional<std::vector<TracePoint>> trace_;
+    char separator_ = '.';
+    QString output_folder_;
     std::vector<Notice> error_notices_;
-    bool tree_running_ = false;
-    bool close_requested_ = false;
+    bool close_pending_ = false;
+
+    PageTabs* PageControl1;
+    InferKPage* infer_k_;
+    MakeTreePage* make_tree_;
+    QList<Page*> pages_;
+    QMenu* view_menu_ = nullptr;
+    QMenu* recent_menu_ = nullptr;
+    QLabel* job_label_ = nullptr;
+    QProgressBar* job_bar_ = nullptr;
+    QToolButton* job_cancel_ = nullptr;
+    JobRunner loads_;
+    JobRunner trees_;
+    JobRunner queries_;
 };

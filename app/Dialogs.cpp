@@ -9,9 +9,9 @@
 #include <QPrinter>
 #include <QToolBar>
 
-std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& default_suffix,
-                                            const QString& initial_name) {
-    QFileDialog dialog(parent);
+std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& default_suffix, const QString& initial_name,
+                                            const QString& folder) {
+    QFileDialog dialog(parent, QString(), folder);
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -21,13 +21,22 @@ std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& defa
     return dialog.selectedFiles().constFirst();
 }
 
-std::optional<QString> QtDialogs::save_file(QWidget* parent, const QString& initial_name) {
-    QFileDialog dialog(parent);
+std::optional<QString> QtDialogs::save_file(QWidget* parent, const QString& initial_name, const QString& folder) {
+    QFileDialog dialog(parent, QString(), folder);
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.selectFile(initial_name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogs::choose_folder(QWidget* parent, const QString& folder) {
+    QFileDialog dialog(parent, QObject::tr("Output folder"), folder);
+    dialog.setObjectName(QStringLiteral("FolderDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }

@@ -18,11 +18,14 @@ inline const QString app_title = QStringLiteral("Velmora");
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
-    /// File-open dialog. Empty when the user cancels.
+    /// File-open dialog showing `folder` (the working directory when empty). Empty when the user cancels.
     virtual std::optional<QString> open_file(QWidget* parent, const QString& default_suffix,
-                                             const QString& initial_name) = 0;
-    /// File-save dialog, proposing `initial_name`. Empty when the user cancels.
-    virtual std::optional<QString> save_file(QWidget* parent, const QString& initial_name) = 0;
+                                             const QString& initial_name, const QString& folder) = 0;
+    /// File-save dialog, proposing `initial_name` in `folder` (the working directory when empty). Empty
+    /// when the user cancels.
+    virtual std::optional<QString> save_file(QWidget* parent, const QString& initial_name, const QString& folder) = 0;
+    /// Folder chooser starting at `folder`. Empty when the user cancels.
+    virtual std::optional<QString> choose_folder(QWidget* parent, const QString& folder) = 0;
     /// Modal box with an OK button, captioned with the application title.
     virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) = 0;
     /// Modal print preview of one chart: printer choice and set-up, orientation, margins, and a switch
@@ -32,9 +35,10 @@ class Dialogs {
 
 class QtDialogs : public Dialogs {
   public:
-    std::optional<QString> open_file(QWidget* parent, const QString& default_suffix,
-                                     const QString& initial_name) override;
-    std::optional<QString> save_file(QWidget* parent, const QString& initial_name) override;
+    std::optional<QString> open_file(QWidget* parent, const QString& default_suffix, const QString& initial_name,
+                                     const QString& folder) override;
+    std::optional<QString> save_file(QWidget* parent, const QString& initial_name, const QString& folder) override;
+    std::optional<QString> choose_folder(QWidget* parent, const QString& folder) override;
     void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
     void print_preview(QWidget* parent, QChartView* chart, bool stretched) override;
 };

@@ -1,120 +1,90 @@
+// "Make Tree": reads its parameters when pressed, makes the tree on a worker and shows it.
+
 #include "app/Clustering.h"
-#include "app/NumericField.h"
-#include "sample/TextFormat.h"
-#include "tree/MakeTree.h"
+#include "app/InferKPage.h"
+#include "app/MakeTreePage.h"
+#include "app/Page.h"
+#include "app/RunJobs.h"
 
-#include <algorithm>
 #include <iostream>
-#include <utility>
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QLineSeries>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QPushButton>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QStatusBar>
 
-namespace {
-
-/// Runs a function when the scope ends, however it ends.
-template <typename F>
-class AtScopeEnd {
-  public:
-    explicit AtScopeEnd(F f) : f_(std::move(f)) {}
-    ~AtScopeEnd() { f_(); }
-    AtScopeEnd(const AtScopeEnd&) = delete;
-    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
-
-  private:
-    F f_;
-};
-
-}  // namespace
-
 void TForm1::Button1Click() {
-    if (tree_running_) {
-        notify_user(tr("A tree is being made already."));
-        return;
-    }
-    statusBar()->clearMessage();
-    if (!run_.store) {
-        dialogs_->message(this, QMessageBox::Warning,
-                          tr("There is no run to make a tree from: open a result file first."));
-        return;
-    }
-    if (!run_.trace_stale) ::clear_trace(trace_);
-    run_.trace_stale = true;
-    list_indiv->clear();
-    SrcList->clear();
-    DstList->clear();
-    QStringList numbers;
-    numbers.reserve(run_.header.n_indivs);
-    for (std::int32_t i = 1; i <= run_.header.n_indivs; ++i) numbers.append(QString::number(i));
-    SrcList->addItems(numbers);
-    list_indiv->addItems(numbers);
-    list_indiv->setCurrentIndex(-1);
-    fill_levels(Series1, {});
-    const auto on_progress = [this](TreeStage stage, std::int64_t done, std::int64_t total) {
-        if (stage != TreeStage::merges) return;
-        if (done == 0) {
-            Label10->setText(tr("Constructing tree"));
-            Label10->adjustSize();
-            // A bar whose maximum equals its minimum would show a busy animation for good: with no merge step
-            // (one individual) the bar is simply full.
-            ProgressBar1->setRange(0, static_cast<int>(std::max<std::int64_t>(total, 1)));
-            ProgressBar1->setValue(total > 0 ? 0 : 1);
+    command([this] {
+        statusBar()->clearMessage();
+        if (!run_.store) {
+            dialogs_->message(this, QMessageBox::Warning,
+                              tr("There is no run to make a tree from: open a result file first."));
             return;
         }
-        ProgressBar1->setValue(static_cast<int>(done));
-        QCoreApplication::processEvents();
-    };
-    RunParameters params;
-    params.burn_in = run_.burn_in;
-    params.k_from = run_.k_from;
-    params.k_to = run_.k_to;
-    params.pairwise_path = run_.pairwise_path;
-    params.tree_path = run_.tree_path;
-    params.heights_path = run_.heights_path;
-    params.clusters_path = run_.clusters_path;
-
-    // While the merge loop lets events through, nothing may replace the store, release it or write the
-    // same files: the open and make-tree buttons are off, and closing waits for the end of the command.
-    tree_running_ = true;
-    Button1->setEnabled(false);
-    Button2->setEnabled(false);
-    const AtScopeEnd done([this] {
-        tree_running_ = false;
-        refresh_separator();
-        Button1->setEnabled(true);
-        Button2->setEnabled(true);
-        if (close_requested_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        if (loads_.busy() || trees_.busy()) return;
+        const RunParameters params = read_parameters();
+        settings_.set_number(QStringLiteral("burn_in"), infer_k_->burn_in_value());
+        settings_.set_number(QStringLiteral("kmin"), make_tree_->kmin_value());
+        settings_.set_number(QStringLiteral("kmax"), make_tree_->kmax_value());
+        make_tree_->show_tree_started();
+        // Should the work not get under way, the page does not go on saying that a tree is being made.
+        auto not_started = qScopeGuard([this] { make_tree_->show_tree_stopped(tr("No tree was made.")); });
+        const TreeRequest request{run_.store, params};
+        const QString name = run_name();
+        trees_.start<TreeOutcome>(
+            tr("Making the tree of %1").arg(name),
+            [request](JobControl& control) { return make_tree_job(request, control); },
+            [this, name](TreeOutcome&& outcome) { apply_tree(name, std::move(outcome)); });
+        not_started.dismiss();
     });
+}
 
+void TForm1::apply_tree(const QString& name, TreeOutcome&& outcome) {
     Diagnostics diag(&std::cout);
-    MakeTreeResult result;
-    {
-        KeepNoticesOnError keep(diag, error_notices_);
-        result = make_tree(run_.store.get(), params, diag, on_progress);
+    for (Notice& n : outcome.notices) diag.report(std::move(n.legacy), std::move(n.text));
+    const MakeTreeResult& result = outcome.result;
+    if (!outcome.error.empty()) {
+        make_tree_->show_tree_stopped(tr("Stopped by an error."));
+        error_notices_ = diag.take();
+        show_error(QString::fromStdString(outcome.error));
+        return;
     }
-    if (result.status != MakeTreeResult::Status::no_run) {
-        run_.k_from = result.used.k_from;
-        run_.k_to = result.used.k_to;
-    }
-    if (result.tree_file_written) set_decimal_separator('.');
-    if (close_requested_) return;
     if (result.status != MakeTreeResult::Status::done) {
+        if (result.status != MakeTreeResult::Status::no_run) {
+            run_.k_from = result.used.k_from;
+            run_.k_to = result.used.k_to;
+        }
+        make_tree_->show_tree_stopped(tr("No tree was made."));
         dialogs_->message(this, QMessageBox::Warning, QString::fromStdString(result.message));
         return;
     }
-    fill_levels(Series1, result.levels);
+    // The co-assignment queries now take the tree's burn-in and k range, so they agree with the tree shown.
+    run_.burn_in = result.used.burn_in;
+    run_.k_from = result.used.k_from;
+    run_.k_to = result.used.k_to;
+    run_.pairwise_path = result.used.pairwise_path;
+    run_.tree_path = result.used.tree_path;
+    run_.heights_path = result.used.heights_path;
+    run_.clusters_path = result.used.clusters_path;
+    // The trace is emptied until "Infer k" comes back, unless that page is the one shown: the tree may have
+    // been made in the background while the user went back to it.
+    if (PageControl1->currentWidget() != infer_k_) {
+        if (!trace_stale_) infer_k_->clear_trace();
+        trace_stale_ = true;
+    }
+    make_tree_->fill_individuals(run_.header.n_indivs);
+    make_tree_->show_tree(result.levels, run_.header.n_indivs,
+                          tr("Tree of %1: burn-in %2, k from %3 to %4, %5 draws.")
+                              .arg(name)
+                              .arg(result.used.burn_in)
+                              .arg(result.used.k_from)
+                              .arg(result.used.k_to)
+                              .arg(result.draws));
+    if (result.tree_file_written) set_separator('.');
     if (!result.not_written.empty()) {
         QStringList files;
         for (const std::string& f : result.not_written) files.append(QString::fromStdString(f));
-        QString text = tr("These files could not be written: %1.").arg(files.join(QStringLiteral(", ")));
-        for (const Notice& n : diag.take()) text += QLatin1Char('\n') + QString::fromStdString(n.text);
-        dialogs_->message(this, QMessageBox::Warning, text);
+        show_notices(diag, QMessageBox::Warning,
+                     tr("These files could not be written: %1.").arg(files.join(QStringLiteral(", "))));
     }
-    dialogs_->message(this, QMessageBox::Information, tr("Done !"));
+    notify_user(tr("Done !"));
 }

@@ -1,7 +1,5 @@
 #include "app/NumericField.h"
 
-#include "sample/TextFormat.h"
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -46,15 +44,18 @@ NumericField::NumericField(QWidget* parent) : QAbstractSpinBox(parent) {
     setValue(0);
 }
 
-double NumericField::value() const { return parse_number(lineEdit()->text(), decimal_separator()).value_or(minimum_); }
+double NumericField::value() const { return parse_number(lineEdit()->text(), separator_).value_or(minimum_); }
 
 void NumericField::setValue(double v) {
-    shown_separator_ = decimal_separator();
-    const QString text = number_text(clamped(v), shown_separator_);
+    const QString text = number_text(clamped(v), separator_);
     if (text != lineEdit()->text()) lineEdit()->setText(text);
 }
 
-void NumericField::refresh_text() { setValue(parse_number(lineEdit()->text(), shown_separator_).value_or(minimum_)); }
+void NumericField::set_separator(char sep) {
+    const double v = value();
+    separator_ = sep;
+    setValue(v);
+}
 
 void NumericField::stepBy(int steps) {
     setValue(value() + steps * step_);

@@ -13,7 +13,8 @@ QString number_text(double v, char sep);
 /// A numeric field whose text is its value. The value is the real number the text holds, or the minimum
 /// when the text is not a number; the arrows add or subtract the step; setting a value, stepping and
 /// leaving the field bring the value into the range (no range applies when minimum equals maximum) and
-/// show it. Numbers use the process-wide decimal separator. `changed` is emitted on every change of text.
+/// show it. Numbers are shown and read with the field's decimal separator ('.' until set_separator).
+/// `changed` is emitted on every change of text.
 class NumericField : public QAbstractSpinBox {
     Q_OBJECT
 
@@ -29,9 +30,9 @@ class NumericField : public QAbstractSpinBox {
     void setMaximum(double v) { maximum_ = v; }
     double singleStep() const { return step_; }
     void setSingleStep(double step) { step_ = step; }
-    /// Shows the value again with the decimal separator now in force, reading the text with the one it
-    /// was shown with.
-    void refresh_text();
+    /// Reads the text with the separator it was shown with and shows it again with `sep`.
+    void set_separator(char sep);
+    char separator() const { return separator_; }
 
     void stepBy(int steps) override;
     QValidator::State validate(QString& input, int& pos) const override;
@@ -49,5 +50,5 @@ class NumericField : public QAbstractSpinBox {
     double minimum_ = 0;
     double maximum_ = 99;
     double step_ = 1;
-    char shown_separator_ = '.';
+    char separator_ = '.';
 };

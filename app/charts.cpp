@@ -1,5 +1,7 @@
 #include "app/charts.h"
 
+#include "app/ChartView.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -18,33 +20,26 @@ namespace {
 const QColor red(255, 0, 0);
 const QColor green(0, 128, 0);
 
-/// The smallest of 1, 2, 5, 10, 20, 50, ... that cuts `span` into at most `max_ticks` intervals.
-double nice_interval(double span, int max_ticks) {
-    double step = 1;
-    while (span / step > max_ticks) {
-        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
-        step *= mantissa < 1.5 ? 2.0 : mantissa < 3.0 ? 2.5 : 2.0;
-    }
-    return step;
-}
-
-QValueAxis* integer_axis(QChart* chart, Qt::Alignment where) {
+/// An axis of whole numbers whose labels stay few whatever range a zoom gives it.
+QValueAxis* integer_axis(QChart* chart, Qt::Alignment where, int max_ticks) {
     auto* axis = new QValueAxis;
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setTickInterval(1);
     axis->setLabelFormat(QStringLiteral("%d"));
     axis->setRange(0, 1);
+    fit_ticks_to_range(axis, max_ticks);
     chart->addAxis(axis, where);
     return axis;
 }
 
-/// Integer range [lo, hi] with labels at whole multiples of a step that keeps their number small.
-void set_integer_range(QValueAxis* axis, double lo, double hi, int max_ticks) {
-    if (hi <= lo) hi = lo + 1;
-    axis->setTickInterval(nice_interval(hi - lo, max_ticks));
-    axis->setRange(lo, hi);
+/// Index of the point nearest x among `count` points at x = first, first + 1, ...; -1 when none is near.
+qsizetype nearest(double x, double first, qsizetype count) {
+    const double i = std::round(x - first);
+    return i >= 0 && i < static_cast<double>(count) ? static_cast<qsizetype>(i) : -1;
 }
+
+QString number(double v) { return QString::number(v, 'g', 6); }
 
 /// A vertical axis from 0 to 1; with `whole_units` its labels are 0 and 1 only, with minor ticks between.
 QValueAxis* probability_axis(QChart* chart, bool whole_units) {
@@ -70,40 +65,19 @@ QValueAxis* attached(QAbstractSeries* series, Qt::Orientation orientation, Qt::A
 
 }  // namespace
 
-QChartView* make_chart_view(QWidget* parent, const QString& name, const QString& title, bool legend) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    QFont title_font = chart->titleFont();
-    title_font.setPixelSize(12);
-    title_font.setBold(false);
-    chart->setTitleFont(title_font);
-    chart->setBackgroundBrush(Qt::white);
-    chart->setBackgroundRoundness(0);
-    chart->setDropShadowEnabled(false);
-    chart->setPlotAreaBackgroundVisible(false);
-    chart->setMargins(QMargins(4, 2, 4, 2));
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    chart->legend()->setVisible(legend);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    auto* view = new QChartView(chart, parent);
-    view->setObjectName(name);
-    view->setFrameShape(QFrame::NoFrame);
-    return view;
+ChartView* make_chart_view(QWidget* parent, const QString& name, const QString& title, bool legend) {
+    return new ChartView(name, title, legend, parent);
 }
 
-void set_chart_title(QChartView* view, const QString& title) { view->chart()->setTitle(title); }
-
-QString chart_title(QChartView* view) { return view->chart()->title(); }
-
-TraceSeries add_trace_series(QChartView* view) {
+TraceSeries add_trace_series(ChartView* view) {
     QChart* chart = view->chart();
-    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom, 10);
     auto* left = new QValueAxis;
     left->setRange(0, 1);
     left->setLabelsColor(green);
     left->setLabelFormat(QStringLiteral("%.6g"));
     chart->addAxis(left, Qt::AlignLeft);
-    QValueAxis* right = integer_axis(chart, Qt::AlignRight);
+    QValueAxis* right = integer_axis(chart, Qt::AlignRight, 8);
     right->setLabelsColor(red);
 
     TraceSeries s;
@@ -119,6 +93,14 @@ TraceSeries add_trace_series(QChartView* view) {
     s.k->attachAxis(right);
     s.log_likelihood->attachAxis(x);
     s.log_likelihood->attachAxis(left);
+    view->set_value_text([s](QPointF at) {
+        const qsizetype i = nearest(at.x(), 0, s.k->count());
+        if (i < 0) return QString();
+        return QObject::tr("Observation %1\nk = %2\nlog likelihood = %3")
+            .arg(i)
+            .arg(s.k->at(i).y())
+            .arg(number(s.log_likelihood->at(i).y()));
+    });
     return s;
 }
 
@@ -140,10 +122,11 @@ void fill_trace(const TraceSeries& series, const std::vector<TracePoint>& points
     }
     // Every change of an axis lays out all points of the series again: empty the series, set the axes,
     // then hand each series its points in one update.
+    reset_zoom(series.k->chart());
     series.k->clear();
     series.log_likelihood->clear();
-    set_integer_range(attached(series.k, Qt::Horizontal), 0, static_cast<double>(points.size()) - 1, 10);
-    set_integer_range(attached(series.k, Qt::Vertical), 0, k_max + 1, 8);
+    set_fitted_range(attached(series.k, Qt::Horizontal), 0, static_cast<double>(points.size()) - 1);
+    set_fitted_range(attached(series.k, Qt::Vertical), 0, k_max + 1);
     QValueAxis* left = attached(series.log_likelihood, Qt::Vertical);
     if (points.empty() || !std::isfinite(ll_min) || !std::isfinite(ll_max)) {
         left->setRange(0, 1);
@@ -160,7 +143,7 @@ void fill_trace(const TraceSeries& series, const std::vector<TracePoint>& points
 
 void clear_trace(const TraceSeries& series) { fill_trace(series, {}); }
 
-QBarSeries* add_posterior_series(QChartView* view) {
+QBarSeries* add_posterior_series(ChartView* view) {
     QChart* chart = view->chart();
     auto* series = new QBarSeries;
     auto* set = new QBarSet(QString());
@@ -174,7 +157,7 @@ QBarSeries* add_posterior_series(QChartView* view) {
     series->setLabelsPrecision(3);
     series->setLabelsAngle(-90);
     chart->addSeries(series);
-    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom, 10);
     x->setRange(0.5, 1.5);
     auto* y = new QValueAxis;
     y->setRange(0, 1);
@@ -182,6 +165,11 @@ QBarSeries* add_posterior_series(QChartView* view) {
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
+    view->set_value_text([set](QPointF at) {
+        const qsizetype k = nearest(at.x(), 0, set->count());
+        if (k < 1) return QString();
+        return QObject::tr("k = %1\nposterior probability = %2").arg(k).arg(number(set->at(k)));
+    });
     return series;
 }
 
@@ -197,12 +185,11 @@ void fill_posterior(QBarSeries* series, const std::vector<double>& p) {
         values.append(p[static_cast<std::size_t>(k)]);
         top = std::max(top, p[static_cast<std::size_t>(k)]);
     }
+    reset_zoom(series->chart());
     set->remove(0, set->count());
     if (last >= 1) set->append(values);
 
-    QValueAxis* x = attached(series, Qt::Horizontal);
-    x->setTickInterval(nice_interval(std::max(last, 1), 10));
-    x->setRange(0.5, std::max(last, 1) + 0.5);
+    set_fitted_range(attached(series, Qt::Horizontal), 0.5, std::max(last, 1) + 0.5);
     QValueAxis* y = attached(series, Qt::Vertical);
     y->setRange(0, top > 0 ? std::min(1.0, top * 1.15) : 1.0);
     y->applyNiceNumbers();
@@ -215,15 +202,22 @@ std::vector<double> posterior_bars(const QBarSeries* series) {
     return bars;
 }
 
-QLineSeries* add_levels_series(QChartView* view) {
+QLineSeries* add_levels_series(ChartView* view) {
     QChart* chart = view->chart();
     auto* series = new QLineSeries;
     series->setColor(red);
     chart->addSeries(series);
-    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom, 12);
     QValueAxis* y = probability_axis(chart, true);
     series->attachAxis(x);
     series->attachAxis(y);
+    // The level of step s stands at x = s - 1 (point 0 of the stair, then every second point).
+    view->set_value_text([series](QPointF at) {
+        const qsizetype steps = series->count() == 0 ? 0 : (series->count() + 1) / 2;
+        const qsizetype i = nearest(at.x(), 0, steps);
+        if (i < 0) return QString();
+        return QObject::tr("Merge step %1\nlevel = %2").arg(i + 1).arg(number(series->at(2 * i).y()));
+    });
     return series;
 }
 
@@ -238,11 +232,12 @@ QList<QPointF> stair_points(const std::vector<double>& levels) {
 }
 
 void fill_levels(QLineSeries* series, const std::vector<double>& levels) {
+    reset_zoom(series->chart());
     series->replace(stair_points(levels));
-    set_integer_range(attached(series, Qt::Horizontal), 0, static_cast<double>(levels.size()) - 1, 12);
+    set_fitted_range(attached(series, Qt::Horizontal), 0, static_cast<double>(levels.size()) - 1);
 }
 
-QScatterSeries* add_coassignment_series(QChartView* view) {
+QScatterSeries* add_coassignment_series(ChartView* view) {
     QChart* chart = view->chart();
     auto* series = new QScatterSeries;
     series->setMarkerShape(QScatterSeries::MarkerShapeCircle);
@@ -250,17 +245,24 @@ QScatterSeries* add_coassignment_series(QChartView* view) {
     series->setColor(red);
     series->setPen(Qt::NoPen);
     chart->addSeries(series);
-    QValueAxis* x = integer_axis(chart, Qt::AlignBottom);
+    QValueAxis* x = integer_axis(chart, Qt::AlignBottom, 10);
     QValueAxis* y = probability_axis(chart, false);
     series->attachAxis(x);
     series->attachAxis(y);
+    view->set_value_text([series](QPointF at) {
+        const qsizetype i = nearest(at.x(), 1, series->count());
+        if (i < 0) return QString();
+        return QObject::tr("Individual %1\nco-assignment probability = %2").arg(i + 1).arg(number(series->at(i).y()));
+    });
     return series;
 }
 
 void fill_coassignment(QScatterSeries* series, const std::vector<double>& values) {
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(values.size()));
-    for (std::size_t m = 0; m < values.size(); ++m) points.append(QPointF(static_cast<double>(m), values[m]));
+    for (std::size_t m = 0; m < values.size(); ++m) points.append(QPointF(static_cast<double>(m + 1), values[m]));
+    reset_zoom(series->chart());
     series->replace(points);
-    set_integer_range(attached(series, Qt::Horizontal), 0, static_cast<double>(values.size()) - 1, 10);
+    // Half a unit beyond the first and last individual, so their points stand clear of the chart's edges.
+    set_fitted_range(attached(series, Qt::Horizontal), 0.5, static_cast<double>(values.size()) + 0.5);
 }

@@ -6,12 +6,15 @@
 #include <memory>
 
 #include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
 #include <QTimer>
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
     try {
-        TForm1 form(std::make_unique<QtDialogs>());
+        TForm1 form(std::make_unique<QtDialogs>(), std::make_unique<QSettings>());
+        if (const QScreen* screen = form.screen()) form.fit_to(screen->availableGeometry());
         form.show();
         const QStringList args = Application::arguments();
         if (args.size() > 1) {

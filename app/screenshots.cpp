@@ -4,35 +4,57 @@
 #include "app/Application.h"
 #include "app/Clustering.h"
 #include "app/Dialogs.h"
+#include "app/NumericField.h"
 
 #include <iostream>
 #include <memory>
 
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
 /// Answers nothing: the screenshots need no dialog.
 class NoDialogs : public Dialogs {
   public:
-    std::optional<QString> open_file(QWidget*, const QString&, const QString&) override { return std::nullopt; }
-    std::optional<QString> save_file(QWidget*, const QString&) override { return std::nullopt; }
+    std::optional<QString> open_file(QWidget*, const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> save_file(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> choose_folder(QWidget*, const QString&) override { return std::nullopt; }
     void message(QWidget*, QMessageBox::Icon icon, const QString& text) override {
         if (icon != QMessageBox::Information) std::cerr << text.toStdString() << "\n";
     }
     void print_preview(QWidget*, QChartView*, bool) override {}
 };
 
+/// Runs the event loop until the window's work under way has ended.
+void wait_for_work(TForm1& form) {
+    if (!form.busy()) return;
+    QEventLoop loop;
+    QObject::connect(&form, &TForm1::work_done, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+/// Lets pending layout and paint requests run.
+void settle() {
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 bool save(TForm1& form, int page, const QString& path) {
-    form.PageControl1->setCurrentIndex(page);
-    QApplication::processEvents();
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(page);
+    settle();
     if (!form.grab().save(path)) {
         std::cerr << "cannot write " << path.toStdString() << "\n";
         return false;
@@ -62,14 +84,21 @@ int main(int argc, char** argv) {
     QDir().mkpath(QStringLiteral("examples"));
     QFile::copy(input, shown);
     form.open_result_file(shown);
+    wait_for_work(form);
+    // A burn-in long enough for its shading on the trace to show.
+    form.findChild<NumericField*>(QStringLiteral("spin_burn_in"))->setValue(300);
     bool ok = save(form, 0, out + QStringLiteral("/window-infer-k.png"));
 
-    form.PageControl1->setCurrentIndex(1);
-    form.Button1Click();
-    form.list_indiv->setCurrentIndex(0);
-    form.list_indivChange();
-    for (int row : {0, 1, 2, 20}) form.SrcList->item(row)->setSelected(true);
-    form.IncludeBtnClick();
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
+    form.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    wait_for_work(form);
+    auto* list_indiv = form.findChild<QComboBox*>(QStringLiteral("list_indiv"));
+    list_indiv->setCurrentIndex(0);
+    emit list_indiv->activated(0);
+    wait_for_work(form);
+    auto* source = form.findChild<QListWidget*>(QStringLiteral("SrcList"));
+    for (int row : {0, 1, 2, 20}) source->item(row)->setSelected(true);
+    form.findChild<QPushButton*>(QStringLiteral("IncludeBtn"))->click();
     ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
     form.close();
     return ok ? 0 : 1;

@@ -27,11 +27,7 @@ class SideWriter {
         path_ = path;
         buffer_.reserve(1 << 16);
     }
-    ~SideWriter() {
-        if (!file_.is_open() || discarded_) return;
-        flush();
-        if (!file_.commit()) diag_.report("", "Cannot write the trajectory file " + path_ + ": " + file_.error() + ".");
-    }
+    ~SideWriter() { finish(); }
     SideWriter(const SideWriter&) = delete;
     SideWriter& operator=(const SideWriter&) = delete;
 
@@ -44,6 +40,17 @@ class SideWriter {
         buffer_.append(digits, res.ptr);
         buffer_ += "\r\n";
         if (buffer_.size() >= (1 << 16)) flush();
+    }
+
+    /// Puts the side file in place with the lines written so far; true when it is there. Later calls,
+    /// and a discarded file, change nothing and give false.
+    bool finish() {
+        if (!file_.is_open() || discarded_ || finished_) return false;
+        finished_ = true;
+        flush();
+        if (file_.commit()) return true;
+        diag_.report("", "Cannot write the trajectory file " + path_ + ": " + file_.error() + ".");
+        return false;
     }
 
     /// Leaves the side file as it was before loading began.
@@ -63,6 +70,7 @@ class SideWriter {
     std::string path_;
     std::string buffer_;
     bool discarded_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace
@@ -258,6 +266,7 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
         report = LoadReport{LoadStop::malformed, c.line()};
     }
     n_samples_ = static_cast<std::int32_t>(samples_.size() / stride);
+    report.side_file_written = side.finish();
     return report;
 }
 

@@ -24,6 +24,9 @@ enum class LoadStop {
 struct LoadReport {
     LoadStop stop = LoadStop::none;
     int line = 0;  ///< line of the problem, when there is one
+    /// The side file is in place, one line per record read; false when it could not be written (reported)
+    /// or none was asked for.
+    bool side_file_written = false;
 };
 
 /// Every sampled clustering of a run, in file order. Observation i (from 0) is one row of

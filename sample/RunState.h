@@ -29,7 +29,7 @@ struct RunParameters {
     std::int32_t burn_in = 10;
 };
 
-/// State of the open run, owned by the window for the life of the process.
+/// State of the open run, owned by the window for the life of the process (the batch tool keeps one too).
 struct RunState {
     std::string result_path;
     bool opened = false;
@@ -40,11 +40,11 @@ struct RunState {
     std::int32_t k_from = 0;
     std::int32_t k_to = 0;
     std::int32_t burn_in = 0;
-    std::int32_t last_burn_in = 0;
     RunHeader header;
-    std::unique_ptr<MC_Sample> store;
+    /// Shared, so that a computation still running on a worker thread keeps the store it reads alive after
+    /// the window has moved on to another run.
+    std::shared_ptr<MC_Sample> store;
     std::string side_path;
-    bool trace_stale = true;
 };
 
 /// Name of the trajectory side file that every open writes in the working directory.

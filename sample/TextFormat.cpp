@@ -1,7 +1,6 @@
 #include "sample/TextFormat.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -75,10 +74,3 @@ std::string fixed_point_text(double v, char sep) {
     out += frac_text;
     return out;
 }
-
-namespace {
-std::atomic<char> g_separator{'.'};
-}
-
-char decimal_separator() { return g_separator.load(); }
-void set_decimal_separator(char sep) { g_separator.store(sep); }

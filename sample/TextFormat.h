@@ -13,8 +13,3 @@ std::string general_text(double v);
 /// eight digits before the point switch to scientific notation ("1.2345679E+09", with `sep` as point).
 /// So 0.8 -> "0.80000", 0.123456 -> "0.12346", 1234.5678912 -> "1234.56790".
 std::string fixed_point_text(double v, char sep);
-
-/// The process-wide decimal separator used for reals shown to the user. It starts as '.'; the window
-/// sets it from the user's locale at start, and writing a tree file sets it to '.' for the rest of the run.
-char decimal_separator();
-void set_decimal_separator(char sep);

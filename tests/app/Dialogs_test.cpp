@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include "app/Application.h"
+#include "app/ChartView.h"
 #include "app/charts.h"
 
 #include <functional>
@@ -8,6 +9,8 @@
 
 #include <QAction>
 #include <QChartView>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -37,8 +40,7 @@ class DialogsTest : public QObject {
 
   private slots:
     void printPreviewShowsOnePageAndPrintsNothing() {
-        std::unique_ptr<QChartView> view(
-            make_chart_view(nullptr, QStringLiteral("Chart2"), QStringLiteral("t"), false));
+        std::unique_ptr<ChartView> view(make_chart_view(nullptr, QStringLiteral("Chart2"), QStringLiteral("t"), false));
         view->resize(356, 269);
         for (bool stretched : {true, false}) {
             int pages = -1;
@@ -70,10 +72,17 @@ class DialogsTest : public QObject {
     }
 
     void cancelledFileDialogsGiveNothing() {
+        QString folder;
+        when_shown([&folder](QWidget* dialog) {
+            if (auto* d = qobject_cast<QFileDialog*>(dialog)) folder = d->directory().path();
+        });
+        QCOMPARE(QtDialogs().open_file(nullptr, QStringLiteral("txt"), QStringLiteral("*.txt"), QDir::tempPath()),
+                 std::nullopt);
+        QCOMPARE(folder, QDir::tempPath());
         when_shown([](QWidget*) {});
-        QCOMPARE(QtDialogs().open_file(nullptr, QStringLiteral("txt"), QStringLiteral("*.txt")), std::nullopt);
+        QCOMPARE(QtDialogs().save_file(nullptr, QStringLiteral("trajectories.txt"), QString()), std::nullopt);
         when_shown([](QWidget*) {});
-        QCOMPARE(QtDialogs().save_file(nullptr, QStringLiteral("trajectories.txt")), std::nullopt);
+        QCOMPARE(QtDialogs().choose_folder(nullptr, QDir::tempPath()), std::nullopt);
     }
 
     void escapedExceptionsReachTheErrorHandlerAndTheLoopGoesOn() {

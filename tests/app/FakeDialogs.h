@@ -3,7 +3,6 @@
 #include "app/Dialogs.h"
 
 #include <deque>
-#include <functional>
 #include <vector>
 
 #include <QChartView>
@@ -22,19 +21,27 @@ class FakeDialogs : public Dialogs {
 
     std::deque<std::optional<QString>> open_answers;
     std::deque<std::optional<QString>> save_answers;
+    std::deque<std::optional<QString>> folder_answers;
     std::vector<Message> messages;
     std::vector<Preview> previews;
     int open_asked = 0;
+    int save_asked = 0;
+    QString last_open_folder;
     QString last_save_proposal;
+    QString last_save_folder;
 
-    std::optional<QString> open_file(QWidget*, const QString&, const QString&) override {
+    std::optional<QString> open_file(QWidget*, const QString&, const QString&, const QString& folder) override {
         ++open_asked;
+        last_open_folder = folder;
         return next(open_answers);
     }
-    std::optional<QString> save_file(QWidget*, const QString& initial_name) override {
+    std::optional<QString> save_file(QWidget*, const QString& initial_name, const QString& folder) override {
+        ++save_asked;
         last_save_proposal = initial_name;
+        last_save_folder = folder;
         return next(save_answers);
     }
+    std::optional<QString> choose_folder(QWidget*, const QString&) override { return next(folder_answers); }
     void message(QWidget*, QMessageBox::Icon icon, const QString& text) override { messages.push_back({icon, text}); }
     void print_preview(QWidget*, QChartView* chart, bool stretched) override {
         previews.push_back({chart->objectName(), stretched});

@@ -1,7 +1,5 @@
 #include "app/NumericField.h"
 
-#include "sample/TextFormat.h"
-
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -14,8 +12,6 @@ class NumericFieldTest : public QObject {
     static QString text(const NumericField& field) { return field.findChild<QLineEdit*>()->text(); }
 
   private slots:
-    void cleanup() { set_decimal_separator('.'); }
-
     void readsNumbersWithTheSeparatorOnly() {
         QCOMPARE(parse_number(QStringLiteral("2.9"), '.'), std::optional<double>(2.9));
         QCOMPARE(parse_number(QStringLiteral(" 7.95 "), '.'), std::optional<double>(7.95));
@@ -83,17 +79,19 @@ class NumericFieldTest : public QObject {
         QCOMPARE(field.value(), 15.0);
     }
 
-    void usesTheSeparatorInForce() {
-        set_decimal_separator(',');
+    void usesItsSeparator() {
         NumericField field;
         field.setMaximum(100);
+        field.set_separator(',');
         field.setValue(2.5);
         QCOMPARE(text(field), QStringLiteral("2,5"));
         QCOMPARE(field.value(), 2.5);
-        set_decimal_separator('.');
-        field.refresh_text();
-        QCOMPARE(text(field), QStringLiteral("2.5"));
-        QCOMPARE(field.value(), 2.5);
+        set_text(field, QStringLiteral("2.5"));  // the other separator is not a number here
+        QCOMPARE(field.value(), 0.0);
+        set_text(field, QStringLiteral("3,25"));
+        field.set_separator('.');
+        QCOMPARE(text(field), QStringLiteral("3.25"));
+        QCOMPARE(field.value(), 3.25);
     }
 };
 

@@ -1,26 +1,23 @@
 #include "tests/app/WindowFixture.h"
 
-#include <fstream>
-#include <iostream>
+#include "app/NumericField.h"
 
+#include <fstream>
+#include <sstream>
+
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 std::string result_text(int n_indivs, int Kmax, const std::vector<Record>& records, double U, int declared) {
-    std::ostringstream out;
-    out << "test run\n"
-        << n_indivs << ' ' << Kmax << ' ' << (declared < 0 ? static_cast<int>(records.size()) : declared) << " 10 " << U
-        << " 1\n";
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        out << i * 10 << ' ' << records[i].log_likelihood << ' ' << records[i].clusters.size() << '\n';
-        for (const auto& cluster : records[i].clusters) {
-            out << cluster.size();
-            for (int m : cluster) out << ' ' << m;
-            out << '\n';
-        }
-    }
-    return out.str();
+    testutil::Header header{n_indivs, Kmax, declared};
+    header.U = U;
+    return testutil::result_text(header, records);
 }
 
 std::vector<Record> alternating_records(int n) {
@@ -54,17 +51,67 @@ Workspace::~Workspace() { QDir::setCurrent(previous_); }
 
 QString Workspace::file(const QString& name) const { return dir_.filePath(name); }
 
-Window::Window() {
+Window::Window(std::unique_ptr<QSettings> settings) {
     auto dialogs = std::make_unique<FakeDialogs>();
     fake = dialogs.get();
-    form = std::make_unique<TForm1>(std::move(dialogs));
+    form = std::make_unique<TForm1>(std::move(dialogs), std::move(settings));
+}
+
+QString Window::text(const char* name) const {
+    QWidget* w = find(name);
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* field = qobject_cast<NumericField*>(w)) return field->findChild<QLineEdit*>()->text();
+    return QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+void Window::set_text(const char* name, const QString& text) {
+    if (auto* edit = find<QLineEdit>(name)) edit->setText(text);
+}
+
+void Window::set_number(const char* field, double value) {
+    if (auto* f = find<NumericField>(field)) f->setValue(value);
+}
+
+void Window::click(const char* name) {
+    if (auto* button = find<QAbstractButton>(name)) button->click();
+}
+
+QStringList Window::items(const char* list) const {
+    QStringList out;
+    if (auto* combo = find<QComboBox>(list)) {
+        for (int i = 0; i < combo->count(); ++i) out.append(combo->itemText(i));
+    } else if (auto* l = find<QListWidget>(list)) {
+        for (int i = 0; i < l->count(); ++i) out.append(l->item(i)->text());
+    }
+    return out;
+}
+
+void Window::select(const char* list, std::initializer_list<int> rows) {
+    auto* l = find<QListWidget>(list);
+    l->clearSelection();
+    for (int row : rows) l->item(row)->setSelected(true);
 }
 
 void Window::open(const QString& path) {
     fake->open_answers.push_back(path);
-    form->Button2Click();
+    click("Button2");
+    wait();
 }
 
-CaptureStdout::CaptureStdout() : previous_(std::cout.rdbuf(captured_.rdbuf())) {}
+void Window::make_tree() {
+    click("Button1");
+    wait();
+}
 
-CaptureStdout::~CaptureStdout() { std::cout.rdbuf(previous_); }
+void Window::pick(int row) {
+    auto* combo = find<QComboBox>("list_indiv");
+    combo->setCurrentIndex(row);
+    emit combo->activated(row);
+    wait();
+}
+
+bool Window::wait() {
+    return QTest::qWaitFor([this] { return !form->busy(); }, 20000);
+}

@@ -1,21 +1,20 @@
 #pragma once
 
+#include "app/ChartView.h"
 #include "app/Clustering.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/support/CaptureStdout.h"
+#include "tests/support/ResultText.h"
 
-#include <iosfwd>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include <QChart>
 #include <QTemporaryDir>
 
-/// One sampled clustering: its log likelihood and its clusters' members.
-struct Record {
-    double log_likelihood;
-    std::vector<std::vector<int>> clusters;
-};
+using testutil::CaptureStdout;
+using testutil::Record;
 
 /// A result file holding `records`; `declared` is the header's number of observations (default: all).
 std::string result_text(int n_indivs, int Kmax, const std::vector<Record>& records, double U = 1.0, int declared = -1);
@@ -41,28 +40,41 @@ class Workspace {
     QString previous_;
 };
 
-/// The real window with a fake for its dialogs.
+/// The real window with a fake for its dialogs. Controls are found by their object names, as the user
+/// finds them by their captions.
 class Window {
   public:
-    Window();
+    explicit Window(std::unique_ptr<QSettings> settings = nullptr);
     TForm1* operator->() { return form.get(); }
-    /// Presses "Open Strandel result file" and answers the dialog with `path`.
+
+    template <typename T = QWidget>
+    T* find(const char* name) const {
+        return form->findChild<T*>(QLatin1String(name));
+    }
+    ChartView* chart(const char* name) const { return find<ChartView>(name); }
+    /// The series `name` of the chart `chart`.
+    template <typename S>
+    S* series(const char* chart_name, const char* name) const {
+        for (QAbstractSeries* s : chart(chart_name)->chart()->series())
+            if (s->objectName() == QLatin1String(name)) return qobject_cast<S*>(s);
+        return nullptr;
+    }
+    /// Caption of a label or button, text of an edit or numeric field.
+    QString text(const char* name) const;
+    void set_text(const char* name, const QString& text);
+    void set_number(const char* field, double value);
+    void click(const char* name);
+    QStringList items(const char* list) const;
+    void select(const char* list, std::initializer_list<int> rows);
+
+    /// Presses "Open Strandel result file", answers the dialog with `path` and waits for the file to load.
     void open(const QString& path);
+    void make_tree();
+    /// Picks row `row` of "Indiv." and waits for its chart.
+    void pick(int row);
+    /// Waits until no work is under way; false after 20 s.
+    bool wait();
 
     FakeDialogs* fake;
     std::unique_ptr<TForm1> form;
-};
-
-/// Collects what is written to standard output while it lives.
-class CaptureStdout {
-  public:
-    CaptureStdout();
-    ~CaptureStdout();
-    CaptureStdout(const CaptureStdout&) = delete;
-    CaptureStdout& operator=(const CaptureStdout&) = delete;
-    std::string text() const { return captured_.str(); }
-
-  private:
-    std::ostringstream captured_;
-    std::streambuf* previous_;
 };

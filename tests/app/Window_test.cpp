@@ -1,10 +1,9 @@
 #include "app/NumericField.h"
-#include "sample/TextFormat.h"
+#include "app/charts.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QBarSeries>
 #include <QChart>
-#include <QChartView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLegend>
@@ -19,17 +18,15 @@
 
 namespace {
 
-QStringList items(const QListWidget* list) {
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i) out.append(list->item(i)->text());
-    return out;
-}
-
 QStringList numbers(int from, int to) {
     QStringList out;
     for (int i = from; i <= to; ++i) out.append(QString::number(i));
     return out;
 }
+
+std::vector<double> bars(const Window& w) { return posterior_bars(w.series<QBarSeries>("Chart2", "Series3")); }
+
+qsizetype trace_count(const Window& w) { return w.series<QLineSeries>("Chart4", "Series5")->count(); }
 
 }  // namespace
 
@@ -37,17 +34,21 @@ class WindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void cleanup() { set_decimal_separator('.'); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
 
     void startsAsDesigned() {
         Workspace ws;
         Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
         QCOMPARE(w->objectName(), QStringLiteral("Form1"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora (version 1)"));
         QCOMPARE(w->pos(), QPoint(38, 7));
-        QCOMPARE(w->PageControl1->currentIndex(), 0);
-        QCOMPARE(w->PageControl1->tabText(0), QStringLiteral("Infer k"));
-        QCOMPARE(w->PageControl1->tabText(1), QStringLiteral("Make Tree"));
+        auto* tabs = w.find<QTabWidget>("PageControl1");
+        QCOMPARE(tabs->size(), QSize(916, 697));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Infer k"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Make Tree"));
 
         const struct {
             const char* name;
@@ -63,6 +64,7 @@ class WindowTest : public QObject {
             {"Label5", "Posterior k outfile", 42, 450},
             {"posterior_filename", "posterior_k.txt", 129, 448},
             {"Label4", "Burn in", 80, 480},
+            {"spin_burn_in", "10", 128, 478},
             {"calc_posterior", "Refresh", 136, 518},
             {"Label8", "Bayes factor", 672, 480},
             {"Label_bayes", ":", 739, 479},
@@ -71,7 +73,9 @@ class WindowTest : public QObject {
             {"Label10", "Progression", 456, 16},
             {"Button5", "Print", 824, 16},
             {"Label1", "For k =", 34, 96},
+            {"kmin", "1", 78, 95},
             {"Label2", "To k =", 122, 96},
+            {"kmax", "100", 155, 95},
             {"Label6", "Tree file", 51, 147},
             {"Edit2", "tree.txt", 117, 144},
             {"Label9", "Node heights :", 37, 182},
@@ -88,60 +92,62 @@ class WindowTest : public QObject {
             {"ExcAllBtn", "<<", 680, 528},
             {"Label15", "Selected set of individuals :", 728, 379},
             {"Label14", "Co-assignement prob for chosen set :", 672, 608},
-            {"Label3", "Label3", 854, 608},
+            {"Label3", "", 854, 608},
         };
         for (const auto& c : controls) {
-            auto* widget = w->findChild<QWidget*>(QLatin1String(c.name));
+            QWidget* widget = w.find(c.name);
             QVERIFY2(widget, c.name);
-            QString caption;
-            if (auto* label = qobject_cast<QLabel*>(widget)) caption = label->text();
-            if (auto* button = qobject_cast<QPushButton*>(widget)) caption = button->text();
-            if (auto* edit = qobject_cast<QLineEdit*>(widget)) caption = edit->text();
-            QCOMPARE(caption, QString::fromLatin1(c.caption));
+            QCOMPARE(w.text(c.name), QString::fromLatin1(c.caption));
             QCOMPARE(widget->pos(), QPoint(c.x, c.y));
         }
-        QCOMPARE(w->Chart4->geometry(), QRect(75, 60, 678, 281));
-        QCOMPARE(w->Chart2->geometry(), QRect(301, 396, 356, 269));
-        QCOMPARE(w->Chart1->geometry(), QRect(224, 50, 673, 315));
-        QCOMPARE(w->Chart3->geometry(), QRect(4, 401, 486, 264));
-        QCOMPARE(w->SrcList->geometry(), QRect(520, 384, 145, 265));
-        QCOMPARE(w->DstList->geometry(), QRect(728, 392, 145, 201));
+        const struct {
+            const char* name;
+            QRect at;
+        } boxes[] = {{"Chart4", {75, 60, 678, 281}},       {"Chart2", {301, 396, 356, 269}},
+                     {"Chart1", {224, 50, 673, 315}},      {"Chart3", {4, 401, 486, 264}},
+                     {"SrcList", {520, 384, 145, 265}},    {"DstList", {728, 392, 145, 201}},
+                     {"ProgressBar1", {600, 16, 174, 16}}, {"list_indiv", {18, 407, 81, 21}}};
+        for (const auto& b : boxes) QCOMPARE(w.find(b.name)->geometry(), b.at);
 
-        QVERIFY(w->calc_posterior->isHidden());
-        QVERIFY(!w->calc_posterior->isEnabled());
-        QVERIFY(w->Button1->isEnabled());
-        QCOMPARE(w->spin_burn_in->value(), 10.0);
-        QCOMPARE(w->spin_burn_in->minimum(), 0.0);
-        QCOMPARE(w->spin_burn_in->maximum(), 10000.0);
-        QCOMPARE(w->spin_burn_in->singleStep(), 10.0);
-        QCOMPARE(w->kmin->value(), 1.0);
-        QCOMPARE(w->kmin->maximum(), 9.0);
-        QCOMPARE(w->kmin->singleStep(), 0.1);
-        QCOMPARE(w->kmax->value(), 100.0);
-        QCOMPARE(w->kmax->minimum(), 2.0);
-        QCOMPARE(w->ProgressBar1->maximum(), 100);
-        QCOMPARE(w->ProgressBar1->value(), 0);
-        QVERIFY(!w->list_indiv->isEditable());
+        QVERIFY(w.find("calc_posterior")->isHidden());
+        QVERIFY(!w.find("calc_posterior")->isEnabled());
+        QVERIFY(w.find("Button1")->isEnabled());
+        const struct {
+            const char* name;
+            double min, max, step;
+        } fields[] = {{"spin_burn_in", 0, 10000, 10}, {"kmin", 1, 9, 0.1}, {"kmax", 2, 100, 0.1}};
+        for (const auto& f : fields) {
+            auto* field = w.find<NumericField>(f.name);
+            QCOMPARE(field->minimum(), f.min);
+            QCOMPARE(field->maximum(), f.max);
+            QCOMPARE(field->singleStep(), f.step);
+        }
+        QCOMPARE(w.find<QProgressBar>("ProgressBar1")->maximum(), 100);
+        QCOMPARE(w.find<QProgressBar>("ProgressBar1")->value(), 0);
+        QVERIFY(!w.find<QComboBox>("list_indiv")->isEditable());
+        QVERIFY(!w.text("Label3_note").isEmpty());  // a hint, not a placeholder
 
-        QCOMPARE(w->Chart4->chart()->title(),
+        QCOMPARE(w.chart("Chart4")->title(),
                  QStringLiteral("Path of k and log likelihood for markov chain observations"));
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 1000)"));
-        QCOMPARE(w->Chart1->chart()->title(), QStringLiteral("Prob levels"));
-        QCOMPARE(w->Chart3->chart()->title(),
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 1000)"));
+        QCOMPARE(w.chart("Chart1")->title(), QStringLiteral("Prob levels"));
+        QCOMPARE(w.chart("Chart3")->title(),
                  QStringLiteral("Posterior prob of co-assignement for Indiv with the others"));
-        QVERIFY(w->Chart4->chart()->legend()->isVisible());
-        QCOMPARE(w->Chart4->chart()->legend()->alignment(), Qt::AlignBottom);
-        QVERIFY(!w->Chart2->chart()->legend()->isVisible());
-        QCOMPARE(w->Series5->name(), QStringLiteral("K"));
-        QCOMPARE(w->Series5->color(), QColor(Qt::red));
-        QCOMPARE(w->Series5->attachedAxes().constLast()->alignment(), Qt::AlignRight);
-        QCOMPARE(w->Series6->name(), QStringLiteral("Log likelihood"));
-        QCOMPARE(w->Series6->attachedAxes().constLast()->alignment(), Qt::AlignLeft);
+        QVERIFY(w.chart("Chart4")->chart()->legend()->isVisible());
+        QCOMPARE(w.chart("Chart4")->chart()->legend()->alignment(), Qt::AlignBottom);
+        QVERIFY(!w.chart("Chart2")->chart()->legend()->isVisible());
+        auto* k = w.series<QLineSeries>("Chart4", "Series5");
+        auto* ll = w.series<QLineSeries>("Chart4", "Series6");
+        QCOMPARE(k->name(), QStringLiteral("K"));
+        QCOMPARE(k->color(), QColor(Qt::red));
+        QCOMPARE(k->attachedAxes().constLast()->alignment(), Qt::AlignRight);
+        QCOMPARE(ll->name(), QStringLiteral("Log likelihood"));
+        QCOMPARE(ll->attachedAxes().constLast()->alignment(), Qt::AlignLeft);
 
         QCOMPARE(w->run().burn_in, 10);
-        QCOMPARE(w->run().last_burn_in, 10);
+        QCOMPARE(w->last_burn_in(), 10);
         QVERIFY(!w->run().opened);
-        QVERIFY(w->run().trace_stale);
+        QVERIFY(w->trace_stale());
     }
 
     void openShowsPosteriorTraceAndIndividuals() {
@@ -149,31 +155,35 @@ class WindowTest : public QObject {
         Window w;
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, alternating_records(30)));
-        w->kmin->setValue(2.9);
-        w->kmax->setValue(7.95);
+        w.set_number("kmin", 2.9);
+        w.set_number("kmax", 7.95);
         w.open(path);
 
         QVERIFY(w.fake->messages.empty());
-        QCOMPARE(w->Label12->text(), path);
+        QCOMPARE(w.text("Label12"), path);
+        QCOMPARE(w->windowTitle(), QStringLiteral("run.txt \u2014 Velmora (version 1)"));
         QVERIFY(w->run().opened);
         QCOMPARE(w->run().k_from, 2);
-        QCOMPARE(w->run().k_to, 7);
+        QCOMPARE(w->run().k_to, 4);  // 7, lowered to the run's Kmax where it is read
         QCOMPARE(w->run().burn_in, 10);
         QCOMPARE(w->run().header.n_indivs, 5);
-        QCOMPARE(w->spin_burn_in->maximum(), 30.0);
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 10 )"));
-        QCOMPARE(posterior_bars(w->Series3), (std::vector<double>{0.5, 0.5, 0, 0}));
-        QCOMPARE(w->Label_bayes->text(), QStringLiteral("3.00000"));  // p1 = 1/2, prior1 = 1/4
+        QCOMPARE(w.find<NumericField>("spin_burn_in")->maximum(), 30.0);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 10 )"));
+        QCOMPARE(bars(w), (std::vector<double>{0.5, 0.5, 0, 0}));
+        QCOMPARE(w.text("Label_bayes"), QStringLiteral("3.00000"));  // p1 = 1/2, prior1 = 1/4
         const std::string posterior = read_file(QStringLiteral("posterior_k.txt"));
         QVERIFY(posterior.starts_with(path.toStdString() + "\r\n"));
         QVERIFY(posterior.find("Bayes factor : 3\r\n") != std::string::npos);
 
-        QCOMPARE(w->Series5->count(), 30);
-        QCOMPARE(w->Series5->at(1), QPointF(1, 2));
-        QCOMPARE(w->Series6->at(29), QPointF(29, -129));
-        QVERIFY(!w->run().trace_stale);
+        auto* k = w.series<QLineSeries>("Chart4", "Series5");
+        QCOMPARE(k->count(), 30);
+        QCOMPARE(k->at(1), QPointF(1, 2));
+        QCOMPARE(w.series<QLineSeries>("Chart4", "Series6")->at(29), QPointF(29, -129));
+        QCOMPARE(w.chart("Chart4")->shaded_range(), (std::optional<std::pair<double, double>>({0, 10})));
+        QVERIFY(!w->trace_stale());
         QVERIFY(file_exists(QStringLiteral("_trajectories.txt")));
-        QCOMPARE(items(w->SrcList), numbers(1, 5));
+        QCOMPARE(w.items("SrcList"), numbers(1, 5));
+        QCOMPARE(w.items("list_indiv"), numbers(1, 5));
     }
 
     void burnInRecomputesAtOnceUnderItsRules() {
@@ -184,30 +194,34 @@ class WindowTest : public QObject {
         w.open(path);
         QFile::remove(QStringLiteral("posterior_k.txt"));
 
-        w->spin_burn_in->setValue(10.5);  // truncates to the burn-in shown: nothing to do
+        w.set_number("spin_burn_in", 10.5);  // truncates to the burn-in shown: nothing to do
         QVERIFY(!file_exists(QStringLiteral("posterior_k.txt")));
-        QVERIFY(w->calc_posterior->isEnabled());
+        QVERIFY(w.find("calc_posterior")->isEnabled());
 
-        auto* edit = w->spin_burn_in->findChild<QLineEdit*>();
+        auto* edit = w.find<NumericField>("spin_burn_in")->findChild<QLineEdit*>();
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("2"));
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 2 )"));
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 2 )"));
         QTest::keyClicks(edit, QStringLiteral("1"));
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 21 )"));
-        QCOMPARE(w->run().last_burn_in, 21);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 21 )"));
+        QCOMPARE(w->last_burn_in(), 21);
         QCOMPARE(w->run().burn_in, 10);
+        QCOMPARE(w.chart("Chart4")->shaded_range()->second, 21.0);
         QVERIFY(file_exists(QStringLiteral("posterior_k.txt")));
-        // From 21 on: 4 records with k = 1, 5 with k = 2.
-        const std::vector<double> bars = posterior_bars(w->Series3);
-        QCOMPARE(bars.at(0), 4.0 / 9.0);
+        QCOMPARE(bars(w).at(0), 4.0 / 9.0);  // from 21 on: 4 records with k = 1, 5 with k = 2
 
-        QFile::remove(QStringLiteral("posterior_k.txt"));
-        w->spin_burn_in->setValue(30);  // the store holds 30 observations: none left
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 21 )"));
-        QCOMPARE(posterior_bars(w->Series3), bars);
+        // The store holds 30 observations: none is left, and no earlier burn-in's result stays.
+        w.set_number("spin_burn_in", 30);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 30 )"));
+        QVERIFY(bars(w).empty());
+        QVERIFY(w.chart("Chart2")->note().contains(QStringLiteral("none of the 30 observations")));
         QVERIFY(!file_exists(QStringLiteral("posterior_k.txt")));
         QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("30")));
-        QCOMPARE(w->run().last_burn_in, 30);
+        QCOMPARE(w->last_burn_in(), 30);
+
+        w.set_number("spin_burn_in", 20);
+        QVERIFY(w.chart("Chart2")->note().isEmpty());
+        QVERIFY(file_exists(QStringLiteral("posterior_k.txt")));
     }
 
     void undefinedBayesFactorKeepsTheLabelAndSaysSo() {
@@ -218,10 +232,11 @@ class WindowTest : public QObject {
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, records));
         w.open(path);
-        const QString bayes = w->Label_bayes->text();
-        w->spin_burn_in->setValue(20);  // from here on every record has k = 1
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 20 )"));
-        QCOMPARE(w->Label_bayes->text(), bayes);
+        const QString bayes = w.text("Label_bayes");
+        w.set_number("spin_burn_in", 20);  // from here on every record has k = 1
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 20 )"));
+        QCOMPARE(w.text("Label_bayes"), bayes);
+        QVERIFY(w.text("posterior_note").contains(QStringLiteral("not defined")));
         QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("not defined")));
         QVERIFY(read_file(QStringLiteral("posterior_k.txt")).find("Bayes factor :  Not defined \r\n\r\n") !=
                 std::string::npos);
@@ -232,53 +247,51 @@ class WindowTest : public QObject {
         Window w;
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, alternating_records(30)));
-        w->posterior_filename->setText(QStringLiteral("no/such/folder/posterior.txt"));
+        w.set_text("posterior_filename", QStringLiteral("no/such/folder/posterior.txt"));
         w.open(path);
         QCOMPARE(w.fake->messages.size(), std::size_t(1));  // the open command was spoiled: a box
         QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("no/such/folder/posterior.txt")));
-        QCOMPARE(w->Label_bayes->text(), QStringLiteral("3.00000"));
+        QCOMPARE(w.text("Label_bayes"), QStringLiteral("3.00000"));
 
-        w->spin_burn_in->setValue(12);  // while typing: a note in the status bar, no box
+        w.set_number("spin_burn_in", 12);  // while typing: a note in the status bar, no box
         QCOMPARE(w.fake->messages.size(), std::size_t(1));
         QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("no/such/folder/posterior.txt")));
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 12 )"));
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 12 )"));
     }
 
     void burnInBeforeAnyOpenOnlyMovesTheLastValue() {
         Workspace ws;
         Window w;
-        w->spin_burn_in->setValue(40);
-        QCOMPARE(w->run().last_burn_in, 40);
+        w.set_number("spin_burn_in", 40);
+        QCOMPARE(w->last_burn_in(), 40);
         QCOMPARE(w->run().burn_in, 10);
         QVERIFY(!file_exists(QStringLiteral("posterior_k.txt")));
     }
 
-    void secondOpenWithBurnInBeyondItKeepsThePosteriorShown() {
+    void secondOpenWithBurnInBeyondItShowsThatNothingRemains() {
         Workspace ws;
         Window w;
         const QString first = ws.file(QStringLiteral("first.txt"));
         const QString second = ws.file(QStringLiteral("second.txt"));
         write_file(first, result_text(5, 4, alternating_records(30)));
-        std::vector<Record> records;
-        for (int i = 0; i < 20; ++i) records.push_back({-5.0, {{1}, {2}, {3}}});
+        std::vector<Record> records(20, Record{-5.0, {{1}, {2}, {3}}});
         write_file(second, result_text(3, 3, records));
-        w->spin_burn_in->setValue(25);
+        w.set_number("spin_burn_in", 25);
         w.open(first);
-        const QString title = w->Chart2->chart()->title();
-        const std::vector<double> bars = posterior_bars(w->Series3);
-        const QString bayes = w->Label_bayes->text();
-        QCOMPARE(title, QStringLiteral("Posterior distribution of k (burn in = 25 )"));
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 25 )"));
 
         w.open(second);
         QVERIFY(w.fake->messages.empty());
-        QCOMPARE(w->Chart2->chart()->title(), title);
-        QCOMPARE(posterior_bars(w->Series3), bars);
-        QCOMPARE(w->Label_bayes->text(), bayes);
-        QCOMPARE(w->spin_burn_in->maximum(), 20.0);
-        QCOMPARE(w->spin_burn_in->value(), 25.0);
-        QCOMPARE(w->Series5->count(), 20);
-        QCOMPARE(items(w->SrcList), numbers(1, 3));
-        QCOMPARE(w->Label12->text(), second);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 25 )"));
+        QVERIFY(bars(w).empty());
+        QVERIFY(!w.chart("Chart2")->note().isEmpty());
+        QCOMPARE(w.text("Label_bayes"), QStringLiteral(":"));  // the first file's value is gone
+        QVERIFY(!file_exists(QStringLiteral("posterior_k.txt")));
+        QCOMPARE(w.find<NumericField>("spin_burn_in")->maximum(), 20.0);
+        QCOMPARE(w.find<NumericField>("spin_burn_in")->value(), 25.0);
+        QCOMPARE(trace_count(w), 20);
+        QCOMPARE(w.items("SrcList"), numbers(1, 3));
+        QCOMPARE(w.text("Label12"), second);
     }
 
     void unreadableResultFileLeavesTheOpenRunAlone() {
@@ -300,11 +313,11 @@ class WindowTest : public QObject {
             if (path.endsWith(QStringLiteral("missing.txt")))
                 QCOMPARE(out.text(), std::string("FILE mc_datafile NOT found!"));
             w.fake->messages.clear();
-            QCOMPARE(w->Label12->text(), good);
+            QCOMPARE(w.text("Label12"), good);
             QCOMPARE(w->run().store.get(), store);
             QCOMPARE(w->run().result_path, good.toStdString());
-            QCOMPARE(w->Series5->count(), 30);
-            QVERIFY(!w->run().trace_stale);
+            QCOMPARE(trace_count(w), 30);
+            QVERIFY(!w->trace_stale());
         }
     }
 
@@ -319,15 +332,14 @@ class WindowTest : public QObject {
         QCOMPARE(w.fake->messages.size(), std::size_t(1));
         QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("line")));
         QCOMPARE(w->run().store->get_n_samples(), 15);
-        QCOMPARE(w->Chart2->chart()->title(), QStringLiteral("Posterior distribution of k (burn in = 10 )"));
-        QCOMPARE(items(w->SrcList), numbers(1, 5));
-        QVERIFY(w->Series5->count() >= 15);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 10 )"));
+        QCOMPARE(w.items("SrcList"), numbers(1, 5));
+        QCOMPARE(trace_count(w), 16);  // the side file holds the line of the record that stopped loading
     }
 
     void exceptionWhileLoadingReachesTheErrorBox() {
         Workspace ws;
         Window w;
-        w->show();
         const QString good = ws.file(QStringLiteral("good.txt"));
         write_file(good, result_text(3, 3, {{-1, {{1, 2, 3}}}, {-2, {{1}, {2, 3}}}}));
         w.open(good);
@@ -336,19 +348,17 @@ class WindowTest : public QObject {
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, records));
 
-        // Through the event loop, where the application catches what escapes the command.
-        w.fake->open_answers.push_back(path);
-        QMetaObject::invokeMethod(w.form.get(), &TForm1::Button2Click, Qt::QueuedConnection);
-        QTRY_VERIFY(!w.fake->messages.empty());
+        w.open(path);
         QCOMPARE(w.fake->messages.size(), std::size_t(1));
         QCOMPARE(w.fake->messages[0].icon, QMessageBox::Critical);
         QVERIFY(
             w.fake->messages[0].text.startsWith(QStringLiteral("Exception: fill_mc_sample indiv out of range !\n")));
         QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("line")));
-        // The command ended where it failed: loaded so far, not posted to the lists.
-        QCOMPARE(w->Label12->text(), path);
+        // The command ended where it failed: the records before it are the run, with no posterior.
+        QCOMPARE(w.text("Label12"), path);
         QCOMPARE(w->run().store->get_n_samples(), 12);
-        QCOMPARE(items(w->SrcList), numbers(1, 3));
+        QVERIFY(bars(w).empty());
+        QCOMPARE(w.items("SrcList"), numbers(1, 5));
 
         w.fake->messages.clear();
         w.open(good);
@@ -359,44 +369,48 @@ class WindowTest : public QObject {
     void traceReloadsWhenInferKComesBackStale() {
         Workspace ws;
         Window w;
-        w->PageControl1->setCurrentIndex(1);
-        w->PageControl1->setCurrentIndex(0);  // nothing opened yet: the reload fails and stays due
-        QVERIFY(w->run().trace_stale);
+        auto* tabs = w.find<QTabWidget>("PageControl1");
+        tabs->setCurrentIndex(1);
+        tabs->setCurrentIndex(0);  // nothing opened yet: the reload fails and stays due
+        QVERIFY(w->trace_stale());
         QVERIFY(!w->statusBar()->currentMessage().isEmpty());
 
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, alternating_records(30)));
         w.open(path);
-        w->PageControl1->setCurrentIndex(1);
-        w->Button1Click();
-        QCOMPARE(w->Series5->count(), 0);
-        QVERIFY(w->run().trace_stale);
-        w->PageControl1->setCurrentIndex(0);
-        QCOMPARE(w->Series5->count(), 30);
-        QVERIFY(!w->run().trace_stale);
+        tabs->setCurrentIndex(1);
+        w.make_tree();
+        QCOMPARE(trace_count(w), 0);
+        QVERIFY(w->trace_stale());
+        tabs->setCurrentIndex(0);
+        QCOMPARE(trace_count(w), 30);
+        QVERIFY(!w->trace_stale());
 
+        // The trace is kept with the run: a side file gone since changes nothing.
         QFile::remove(QStringLiteral("_trajectories.txt"));
-        w->PageControl1->setCurrentIndex(1);
-        w->PageControl1->setCurrentIndex(0);
-        QCOMPARE(w->Series5->count(), 30);
+        tabs->setCurrentIndex(1);
+        w.make_tree();
+        tabs->setCurrentIndex(0);
+        QCOMPARE(trace_count(w), 30);
     }
 
     void cancelledDialogsChangeNothing() {
         Workspace ws;
         Window w;
-        w->Button2Click();
+        w.click("Button2");
         QCOMPARE(w.fake->open_asked, 1);
-        QCOMPARE(w->Label12->text(), QStringLiteral("_____"));
+        QCOMPARE(w.text("Label12"), QStringLiteral("_____"));
         QVERIFY(!w->run().opened);
 
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, alternating_records(30)));
         w.open(path);
-        w->Button2Click();
-        QCOMPARE(w->Label12->text(), path);
-        QCOMPARE(w->Series5->count(), 30);
+        w.click("Button2");
+        QVERIFY(!w->busy());
+        QCOMPARE(w.text("Label12"), path);
+        QCOMPARE(trace_count(w), 30);
 
-        w->Button4Click();
+        w.click("Button4");
         QCOMPARE(w.fake->last_save_proposal, QStringLiteral("trajectories.txt"));
         QVERIFY(!file_exists(QStringLiteral("trajectories.txt")));
         QVERIFY(w.fake->messages.empty());
@@ -405,16 +419,16 @@ class WindowTest : public QObject {
     void saveTrajectoryWritesTheTrace() {
         Workspace ws;
         Window w;
-        w.fake->save_answers.push_back(ws.file(QStringLiteral("before.txt")));
-        w->Button4Click();  // nothing opened: the header line only, and the user is told
-        QCOMPARE(read_file(ws.file(QStringLiteral("before.txt"))), std::string("  k  \t Log likelihood\r\n"));
+        w.click("Button4");  // nothing opened: said before any name is asked
+        QCOMPARE(w.fake->save_asked, 0);
         QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("No result file is open")));
 
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, {{10.5, {{1, 2}, {3, 4, 5}}}, {-3, {{1, 2, 3, 4, 5}}}}));
         w.open(path);
         w.fake->save_answers.push_back(ws.file(QStringLiteral("saved.txt")));
-        w->Button4Click();
+        w.click("Button4");
         QCOMPARE(read_file(ws.file(QStringLiteral("saved.txt"))),
                  std::string("  k  \t Log likelihood\r\n2\t10.500000\r\n1\t-3.000000\r\n"));
     }
@@ -422,17 +436,13 @@ class WindowTest : public QObject {
     void printButtonsPreviewTheirCharts() {
         Workspace ws;
         Window w;
-        w->show();
-        for (QPushButton* b : {w->Button3, w->Button6}) QTest::mouseClick(b, Qt::LeftButton);
-        w->PageControl1->setCurrentIndex(1);
-        for (QPushButton* b : {w->Button5, w->Button7}) QTest::mouseClick(b, Qt::LeftButton);
+        for (const char* b : {"Button3", "Button6", "Button5", "Button7"}) w.click(b);
         QCOMPARE(w.fake->previews.size(), std::size_t(4));
-        QCOMPARE(w.fake->previews[0].chart, QStringLiteral("Chart4"));
-        QVERIFY(w.fake->previews[0].stretched);
-        QCOMPARE(w.fake->previews[1].chart, QStringLiteral("Chart2"));
-        QCOMPARE(w.fake->previews[2].chart, QStringLiteral("Chart1"));
-        QCOMPARE(w.fake->previews[3].chart, QStringLiteral("Chart3"));
-        for (std::size_t i = 1; i < 4; ++i) QVERIFY(!w.fake->previews[i].stretched);
+        const char* charts[] = {"Chart4", "Chart2", "Chart1", "Chart3"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            QCOMPARE(w.fake->previews[i].chart, QString::fromLatin1(charts[i]));
+            QCOMPARE(w.fake->previews[i].stretched, i == 0);
+        }
     }
 
     void closingReleasesTheStoreAndDeletesTheSideFile() {
@@ -454,16 +464,23 @@ class WindowTest : public QObject {
         QVERIFY(!file_exists(QStringLiteral("_trajectories.txt")));
     }
 
-    void bayesFactorUsesTheDecimalSeparatorInForce() {
+    void numbersFollowTheLocaleUntilATreeFileIsWritten() {
         Workspace ws;
-        set_decimal_separator(',');
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         Window w;
         const QString path = ws.file(QStringLiteral("run.txt"));
         write_file(path, result_text(5, 4, alternating_records(30)));
         w.open(path);
-        QCOMPARE(w->Label_bayes->text(), QStringLiteral("3,00000"));
-        w->kmin->setValue(2.5);
-        QCOMPARE(w->kmin->findChild<QLineEdit*>()->text(), QStringLiteral("2,5"));
+        QCOMPARE(w.text("Label_bayes"), QStringLiteral("3,00000"));
+        w.set_number("kmin", 1.5);
+        QCOMPARE(w.text("kmin"), QStringLiteral("1,5"));
+        QVERIFY(read_file(QStringLiteral("posterior_k.txt")).find("Bayes factor : 3\r\n") != std::string::npos);
+
+        w.make_tree();
+        QCOMPARE(w->decimal_separator(), '.');
+        QCOMPARE(w.text("kmin"), QStringLiteral("1.5"));
+        w.set_number("spin_burn_in", 12);
+        QVERIFY(w.text("Label_bayes").contains(QLatin1Char('.')));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "app/charts.h"
 
+#include "app/ChartView.h"
 #include "app/Dialogs.h"
 
 #include <QBarSeries>
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QLineSeries>
 #include <QPainter>
+#include <QScatterSeries>
 #include <QSignalSpy>
 #include <QTest>
 #include <QValueAxis>
@@ -25,7 +27,7 @@ class ChartsTest : public QObject {
     }
 
     void posteriorBarsStopAtTheLargestStorableK() {
-        std::unique_ptr<QChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
+        std::unique_ptr<ChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
         QBarSeries* bars = add_posterior_series(view.get());
         std::vector<double> p(301, 0.0);
         for (int k = 1; k <= 300; ++k) p[static_cast<std::size_t>(k)] = k / 1000.0;
@@ -43,7 +45,7 @@ class ChartsTest : public QObject {
     }
 
     void traceFillsEachSeriesInOneUpdate() {
-        std::unique_ptr<QChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), true));
+        std::unique_ptr<ChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), true));
         const TraceSeries series = add_trace_series(view.get());
         std::vector<TracePoint> points(100000);
         for (std::size_t i = 0; i < points.size(); ++i)
@@ -61,8 +63,72 @@ class ChartsTest : public QObject {
         QCOMPARE(series.k->count(), 0);
     }
 
+    void individualsStandAtTheirNumbers() {
+        std::unique_ptr<ChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
+        QScatterSeries* points = add_coassignment_series(view.get());
+        fill_coassignment(points, {0.25, 1.0, 0.5});
+        QCOMPARE(points->points(), (QList<QPointF>{QPointF(1, 0.25), QPointF(2, 1.0), QPointF(3, 0.5)}));
+    }
+
+    void tooltipsNameThePointNearestThePointer() {
+        std::unique_ptr<ChartView> trace_view(make_chart_view(nullptr, QStringLiteral("t"), QString(), true));
+        fill_trace(add_trace_series(trace_view.get()), {{-10.5, 2}, {-3, 3}, {-4.25, 3}});
+        std::unique_ptr<ChartView> bar_view(make_chart_view(nullptr, QStringLiteral("b"), QString(), false));
+        fill_posterior(add_posterior_series(bar_view.get()), {0, 0.25, 0.75});
+        std::unique_ptr<ChartView> level_view(make_chart_view(nullptr, QStringLiteral("l"), QString(), false));
+        fill_levels(add_levels_series(level_view.get()), {0.9, 0.5, 0.2});
+        std::unique_ptr<ChartView> one_view(make_chart_view(nullptr, QStringLiteral("o"), QString(), false));
+        fill_coassignment(add_coassignment_series(one_view.get()), {0.25, 1.0, 0.5});
+        const struct {
+            ChartView* view;
+            double x;
+            const char* text;
+        } cases[] = {
+            {trace_view.get(), 1.3, "Observation 1\nk = 3\nlog likelihood = -3"},
+            {trace_view.get(), 2.5, ""},
+            {trace_view.get(), -0.6, ""},
+            {bar_view.get(), 2.2, "k = 2\nposterior probability = 0.75"},
+            {bar_view.get(), 0.2, ""},
+            {level_view.get(), 1.9, "Merge step 3\nlevel = 0.2"},
+            {level_view.get(), 0, "Merge step 1\nlevel = 0.9"},
+            {one_view.get(), 3, "Individual 3\nco-assignment probability = 0.5"},
+            {one_view.get(), 0.4, ""},
+        };
+        for (const auto& c : cases) QCOMPARE(c.view->value_text_at(QPointF(c.x, 0)), QString::fromLatin1(c.text));
+    }
+
+    void zoomIsUndoneByResetAndByNewPoints() {
+        std::unique_ptr<ChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
+        QLineSeries* levels = add_levels_series(view.get());
+        fill_levels(levels, {0.9, 0.8, 0.7, 0.6, 0.5, 0.4});
+        view->resize(400, 300);
+        view->show();
+        auto* x = qobject_cast<QValueAxis*>(levels->attachedAxes().constFirst());
+        const QPointF middle = view->mapFromScene(view->chart()->mapToScene(view->chart()->plotArea().center()));
+        view->zoom_about(2, middle);
+        QVERIFY(view->zoomed());
+        QVERIFY(x->max() - x->min() < 3);
+        view->reset_zoom();
+        QCOMPARE(x->min(), 0.0);
+        QCOMPARE(x->max(), 5.0);
+        view->zoom_about(2, middle);
+        fill_levels(levels, {0.9, 0.5});
+        QVERIFY(!view->zoomed());
+        QCOMPARE(x->max(), 1.0);
+
+        // A long axis keeps a handful of labels while zoomed deep and after the zoom is undone.
+        const auto labels = [x] { return (x->max() - x->min()) / x->tickInterval(); };
+        fill_levels(levels, std::vector<double>(100001, 0.5));
+        for (int i = 0; i < 3; ++i) view->zoom_about(10, middle);
+        QVERIFY(x->max() - x->min() < 200);
+        QVERIFY(labels() >= 4 && labels() <= 12);
+        view->reset_zoom();
+        QCOMPARE(x->max(), 100000.0);
+        QVERIFY(labels() >= 4 && labels() <= 12);
+    }
+
     void printedChartKeepsItsProportionsUnlessStretched() {
-        std::unique_ptr<QChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
+        std::unique_ptr<ChartView> view(make_chart_view(nullptr, QStringLiteral("c"), QStringLiteral("t"), false));
         view->resize(400, 100);
         view->show();
         const QColor paper(0, 0, 255);

@@ -2,7 +2,6 @@
 // `app_tests CLASS [Qt Test options]` runs one class; without a class name, all of them.
 
 #include "app/Application.h"
-#include "sample/TextFormat.h"
 
 #include <cstring>
 #include <vector>
@@ -15,10 +14,11 @@ int run_DialogsTest(int argc, char** argv);
 int run_WindowTest(int argc, char** argv);
 int run_PickerTest(int argc, char** argv);
 int run_MakeTreeTest(int argc, char** argv);
+int run_JobsTest(int argc, char** argv);
+int run_WindowFeaturesTest(int argc, char** argv);
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
-    set_decimal_separator('.');
     const struct {
         const char* name;
         int (*run)(int, char**);
@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
         {"WindowTest", run_WindowTest},
         {"PickerTest", run_PickerTest},
         {"MakeTreeTest", run_MakeTreeTest},
+        {"JobsTest", run_JobsTest},
+        {"WindowFeaturesTest", run_WindowFeaturesTest},
     };
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> args{argv[0]};

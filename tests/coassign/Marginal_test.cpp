@@ -1,7 +1,7 @@
 #include "coassign/Marginal.h"
 
 #include "sample/Exceptions.h"
-#include "tests/coassign/Stores.h"
+#include "tests/support/ResultText.h"
 #include "tests/support/TestUtil.h"
 
 #include <cstdio>

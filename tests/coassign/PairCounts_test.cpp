@@ -1,6 +1,6 @@
 #include "coassign/PairCounts.h"
 
-#include "tests/coassign/Stores.h"
+#include "tests/support/ResultText.h"
 
 #include <gtest/gtest.h>
 

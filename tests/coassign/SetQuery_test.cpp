@@ -1,6 +1,8 @@
+#include "sample/SetQuery.h"
+
 #include "coassign/Marginal.h"
 #include "sample/Mc_sample.h"
-#include "tests/coassign/Stores.h"
+#include "tests/support/ResultText.h"
 
 #include <cmath>
 
@@ -81,4 +83,23 @@ TEST(SetQuery, PairsAgreeWithThePairCounts) {
     for (std::int32_t b = 2; b <= 9; ++b)
         for (std::int32_t a = 1; a < b; ++a)
             EXPECT_EQ(store.calc_set_co_assi_prob({a, b}, {2, 3, 4}, 50), marginal.pair_prob(a, b, {2, 3, 4}));
+}
+
+TEST(SetQuery, OneAgainstAllAgreesWithThePairQueries) {
+    MC_Sample store;
+    testutil::load_rows(store, 11, 5, testutil::random_rows(11, 300, 5, 9));
+    const struct {
+        std::int32_t n, k_from, k_to, burn_in;
+    } cases[] = {{1, 1, 5, 0}, {6, 2, 4, 40}, {11, 3, 3, 299}, {4, 1, 5, 300}, {5, 4, 2, 0}};
+    for (const auto& c : cases) {
+        const auto all = count_co_assi_with_all(store, c.n, c.k_from, c.k_to, c.burn_in);
+        ASSERT_EQ(all.size(), 11U);
+        for (std::int32_t m = 1; m <= 11; ++m) {
+            const auto pair = store.count_set_co_assi({c.n, m}, c.k_from, c.k_to, c.burn_in);
+            EXPECT_EQ(all[static_cast<std::size_t>(m - 1)].hits, pair.hits) << c.n << " with " << m;
+            EXPECT_EQ(all[static_cast<std::size_t>(m - 1)].counted, pair.counted);
+        }
+    }
+    EXPECT_TRUE(count_co_assi_with_all(store, 0, 1, 5, 0).empty());
+    EXPECT_TRUE(count_co_assi_with_all(store, 12, 1, 5, 0).empty());
 }

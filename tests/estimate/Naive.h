@@ -1,7 +1,7 @@
 #pragma once
 
 #include "estimate/Estimate.h"
-#include "tests/coassign/Stores.h"
+#include "tests/support/ResultText.h"
 
 #include <cmath>
 #include <map>

@@ -279,3 +279,21 @@ TEST(McSample, CancelledLoadLeavesTheSideFileAsItWas) {
     EXPECT_LT(seen[0], seen[1]);
     EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "previous run\n");
 }
+
+TEST(McSample, ReportsWhetherTheSideFileIsInPlace) {
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    testutil::write_text(path, header(2, 2, 1) + "0 -1 1\n2 1 2\n");
+    const struct {
+        std::string side;
+        bool written;
+        std::size_t notices;
+    } cases[] = {{dir.file("side.txt"), true, 0}, {dir.file("no/such/folder/side.txt"), false, 1}, {"", false, 0}};
+    for (const auto& c : cases) {
+        MC_Sample store;
+        Diagnostics diag;
+        EXPECT_EQ(store.fill_mc_sample(path, c.side, diag).side_file_written, c.written) << c.side;
+        EXPECT_EQ(diag.notices().size(), c.notices) << c.side;
+        EXPECT_EQ(store.get_n_samples(), 1);
+    }
+}

@@ -57,10 +57,3 @@ TEST(FixedPointText, UsesTheGivenSeparatorAndNamesNonFiniteValues) {
     EXPECT_EQ(fixed_point_text(std::numeric_limits<double>::quiet_NaN(), '.'), "NAN");
     EXPECT_EQ(fixed_point_text(-std::numeric_limits<double>::infinity(), '.'), "-INF");
 }
-
-TEST(DecimalSeparator, IsProcessWide) {
-    const char before = decimal_separator();
-    set_decimal_separator(',');
-    EXPECT_EQ(decimal_separator(), ',');
-    set_decimal_separator(before);
-}

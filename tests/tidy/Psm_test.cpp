@@ -1,6 +1,6 @@
 #include "tidy/Psm.h"
 
-#include "tests/coassign/Stores.h"
+#include "tests/support/ResultText.h"
 #include "tests/tidy/TidyReaders.h"
 
 #include <charconv>

@@ -1,5 +1,7 @@
 #include "tree/Node.h"
 
+#include "tests/support/CaptureStdout.h"
+
 #include <iostream>
 #include <sstream>
 
@@ -7,17 +9,7 @@
 
 namespace {
 
-/// Captures what is written to standard output while it lives.
-class CaptureStdout {
-  public:
-    CaptureStdout() : old_(std::cout.rdbuf(buffer_.rdbuf())) {}
-    ~CaptureStdout() { std::cout.rdbuf(old_); }
-    std::string text() const { return buffer_.str(); }
-
-  private:
-    std::ostringstream buffer_;
-    std::streambuf* old_;
-};
+using testutil::CaptureStdout;
 
 TEST(Node, FreshNodeIsAnEmptyLeafAtLevelFive) {
     const Node node;

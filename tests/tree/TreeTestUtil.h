@@ -3,6 +3,7 @@
 #include "coassign/Marginal.h"
 #include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "tests/support/ResultText.h"
 #include "tree/Forest.h"
 #include "tree/History.h"
 
@@ -15,39 +16,13 @@
 
 namespace treetest {
 
-/// One observation: element 0 is k, element i the cluster (0..k) of individual i; 0 leaves it unlisted.
-using Row = std::vector<int>;
-
-/// Result file text holding `rows` for n individuals. A k = 1 row must put everyone in cluster 1.
-inline std::string result_text(int n, int Kmax, const std::vector<Row>& rows) {
-    std::ostringstream out;
-    out << "test run\n" << n << "\n" << Kmax << "\n" << rows.size() << "\n100\n1\n1\n";
-    for (std::size_t t = 0; t < rows.size(); ++t) {
-        const Row& row = rows[t];
-        const int k = row[0];
-        out << t * 100 << " -1.5 " << k << "\n";
-        if (k == 1) {
-            out << n;
-            for (int i = 1; i <= n; ++i) out << ' ' << i;
-            out << "\n";
-            continue;
-        }
-        for (int c = 1; c <= k; ++c) {
-            std::vector<int> members;
-            for (int i = 1; i <= n; ++i)
-                if (row[static_cast<std::size_t>(i)] == c) members.push_back(i);
-            out << members.size();
-            for (const int m : members) out << ' ' << m;
-            out << "\n";
-        }
-    }
-    return out.str();
-}
+using testutil::result_text;
+using testutil::Row;
 
 inline std::unique_ptr<MC_Sample> load_store(const std::string& text) {
     auto store = std::make_unique<MC_Sample>();
     Diagnostics diag;
-    store->fill_from_text(text.data(), text.data() + text.size(), "test", "", diag);
+    testutil::load_text(*store, text, diag);
     EXPECT_TRUE(diag.empty());
     return store;
 }

@@ -1,0 +1,284 @@
+#include "app/ChartView.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QAbstractSeries>
+#include <QChart>
+#include <QContextMenuEvent>
+#include <QGraphicsLayout>
+#include <QLabel>
+#include <QLegend>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+namespace {
+
+const char* const max_ticks_property = "velmora_max_ticks";
+
+/// The smallest of 1, 2, 5, 10, 20, 50, ... that cuts `span` into at most `max_ticks` intervals.
+double nice_interval(double span, int max_ticks) {
+    double step = 1;
+    while (span / step > max_ticks) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        step *= mantissa < 1.5 ? 2.0 : mantissa < 3.0 ? 2.5 : 2.0;
+    }
+    return step;
+}
+
+void fit_interval(QValueAxis* axis) {
+    axis->setTickInterval(nice_interval(axis->max() - axis->min(), axis->property(max_ticks_property).toInt()));
+}
+
+}  // namespace
+
+void fit_ticks_to_range(QValueAxis* axis, int max_ticks) {
+    axis->setProperty(max_ticks_property, max_ticks);
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis] { fit_interval(axis); });
+}
+
+void set_fitted_range(QValueAxis* axis, double lo, double hi) {
+    if (hi <= lo) hi = lo + 1;
+    axis->setTickInterval(nice_interval(hi - lo, axis->property(max_ticks_property).toInt()));
+    axis->setRange(lo, hi);
+}
+
+void reset_zoom(QChart* chart) {
+    QList<QValueAxis*> fitted;
+    for (QAbstractAxis* a : chart->axes())
+        if (auto* v = qobject_cast<QValueAxis*>(a); v != nullptr && v->property(max_ticks_property).isValid())
+            fitted.append(v);
+    if (chart->isZoomed()) {
+        for (QValueAxis* v : fitted) v->setTickInterval(1e300);
+        chart->zoomReset();
+    }
+    for (QValueAxis* v : fitted) fit_interval(v);
+}
+
+ChartView::ChartView(const QString& name, const QString& title, bool legend, QWidget* parent)
+    : QChartView(new QChart, parent), note_(new QLabel(this)) {
+    setObjectName(name);
+    QChart* c = chart();
+    c->setTitle(title);
+    QFont title_font = c->titleFont();
+    title_font.setPixelSize(12);
+    title_font.setBold(false);
+    c->setTitleFont(title_font);
+    c->setBackgroundBrush(Qt::white);
+    c->setBackgroundRoundness(0);
+    c->setDropShadowEnabled(false);
+    c->setPlotAreaBackgroundVisible(false);
+    c->setMargins(QMargins(4, 2, 4, 2));
+    c->layout()->setContentsMargins(0, 0, 0, 0);
+    c->legend()->setVisible(legend);
+    c->legend()->setAlignment(Qt::AlignBottom);
+    setFrameShape(QFrame::NoFrame);
+    setRubberBand(QChartView::RectangleRubberBand);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    // Files dropped on a chart open in the window, which takes the drop once the chart refuses it.
+    setAcceptDrops(false);
+
+    note_->setObjectName(name + QStringLiteral("_note"));
+    note_->setWordWrap(true);
+    note_->setAlignment(Qt::AlignCenter);
+    note_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    note_->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(255, 255, 255, 220); color: #404040; "
+                       "border: 1px solid #c0c0c0; padding: 4px; }"));
+    note_->hide();
+}
+
+QString ChartView::title() const { return chart()->title(); }
+
+void ChartView::set_title(const QString& title) { chart()->setTitle(title); }
+
+void ChartView::set_note(const QString& note) {
+    note_->setText(note);
+    note_->setVisible(!note.isEmpty());
+    place_note();
+}
+
+QString ChartView::note() const { return note_->text(); }
+
+void ChartView::place_note() {
+    const int w = std::max(60, std::min(width() - 16, 320));
+    note_->setFixedWidth(w);
+    note_->adjustSize();
+    note_->move((width() - note_->width()) / 2, (height() - note_->height()) / 2);
+}
+
+void ChartView::set_shaded_range(std::optional<std::pair<double, double>> range, const QString& caption) {
+    shaded_ = range;
+    shaded_caption_ = caption;
+    viewport()->update();
+}
+
+QPointF ChartView::value_at(QPointF view_point) const {
+    const QPointF in_chart = chart()->mapFromScene(mapToScene(view_point.toPoint()));
+    return chart()->mapToValue(in_chart);
+}
+
+void ChartView::zoom_about(double factor, QPointF at) {
+    const QRectF plot = chart()->plotArea();
+    const QPointF p = chart()->mapFromScene(mapToScene(at.toPoint()));
+    if (!plot.contains(p) || factor <= 0) return;
+    const QPointF from = p - (p - plot.topLeft()) / factor;
+    chart()->zoomIn(QRectF(from, plot.size() / factor));
+}
+
+void ChartView::reset_zoom() { ::reset_zoom(chart()); }
+
+bool ChartView::zoomed() const { return chart()->isZoomed(); }
+
+QMenu* ChartView::build_context_menu() {
+    auto* menu = new QMenu(this);
+    QAction* reset = menu->addAction(tr("Reset Zoom"), this, &ChartView::reset_zoom);
+    reset->setEnabled(zoomed());
+    menu->addAction(tr("Print..."), this, [this] { emit print_requested(this); });
+    emit context_menu(menu);
+    return menu;
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+    const bool pan = event->button() == Qt::MiddleButton ||
+                     (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ControlModifier));
+    if (pan) {
+        panning_ = true;
+        pan_from_ = event->position();
+        setCursor(Qt::ClosedHandCursor);
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* event) {
+    if (panning_) {
+        const QPointF d = event->position() - pan_from_;
+        pan_from_ = event->position();
+        chart()->scroll(-d.x(), d.y());
+        event->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(event);
+    if (event->buttons() != Qt::NoButton || !value_text_) return;
+    const QPointF in_chart = chart()->mapFromScene(mapToScene(event->position().toPoint()));
+    const QString text = chart()->plotArea().contains(in_chart) ? value_text_(value_at(event->position())) : QString();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+    } else {
+        QToolTip::showText(event->globalPosition().toPoint(), text, this);
+    }
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* event) {
+    if (panning_) {
+        panning_ = false;
+        unsetCursor();
+        event->accept();
+        return;
+    }
+    // The right button opens the menu; the chart view alone would zoom out on it.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(event);
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        reset_zoom();
+        event->accept();
+        return;
+    }
+    QChartView::mouseDoubleClickEvent(event);
+}
+
+void ChartView::wheelEvent(QWheelEvent* event) {
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0) {
+        event->ignore();
+        return;
+    }
+    zoom_about(std::pow(1.25, notches), event->position());
+    event->accept();
+}
+
+void ChartView::keyPressEvent(QKeyEvent* event) {
+    const QPointF middle = chart()->mapToScene(chart()->plotArea().center());
+    const QPointF at = mapFromScene(middle);
+    const qreal step = 20;
+    switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            zoom_about(1.25, at);
+            break;
+        case Qt::Key_Minus:
+            zoom_about(0.8, at);
+            break;
+        case Qt::Key_Left:
+            chart()->scroll(-step, 0);
+            break;
+        case Qt::Key_Right:
+            chart()->scroll(step, 0);
+            break;
+        case Qt::Key_Up:
+            chart()->scroll(0, step);
+            break;
+        case Qt::Key_Down:
+            chart()->scroll(0, -step);
+            break;
+        case Qt::Key_Home:
+            reset_zoom();
+            break;
+        default:
+            QChartView::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+void ChartView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = build_context_menu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+void ChartView::resizeEvent(QResizeEvent* event) {
+    QChartView::resizeEvent(event);
+    place_note();
+}
+
+void ChartView::drawForeground(QPainter* painter, const QRectF& rect) {
+    QChartView::drawForeground(painter, rect);
+    if (!shaded_ || chart()->series().isEmpty()) return;
+    QAbstractSeries* series = chart()->series().constFirst();
+    const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
+    const double left = chart()->mapToScene(chart()->mapToPosition(QPointF(shaded_->first, 0), series)).x();
+    const double right = chart()->mapToScene(chart()->mapToPosition(QPointF(shaded_->second, 0), series)).x();
+    const QRectF band =
+        QRectF(QPointF(std::min(left, right), plot.top()), QPointF(std::max(left, right), plot.bottom()))
+            .intersected(plot);
+    if (band.isEmpty()) return;
+    painter->save();
+    painter->fillRect(band, QColor(90, 90, 90, 40));
+    if (!shaded_caption_.isEmpty() && band.width() > 30) {
+        painter->setPen(QColor(70, 70, 70));
+        QFont f = painter->font();
+        f.setPixelSize(10);
+        painter->setFont(f);
+        painter->drawText(band.adjusted(3, 2, -2, 0), Qt::AlignLeft | Qt::AlignTop, shaded_caption_);
+    }
+    painter->restore();
+}

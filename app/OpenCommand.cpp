@@ -1,0 +1,197 @@
+// The "Infer k" commands: opening a result file, the posterior of k for a burn-in, the trace, and saving
+// the trajectory.
+
+#include "app/Clustering.h"
+#include "app/InferKPage.h"
+#include "app/MakeTreePage.h"
+#include "app/RunJobs.h"
+#include "sample/OutputFile.h"
+#include "sample/TextFormat.h"
+#include "summary/Posterior.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStatusBar>
+
+namespace {
+
+std::string to_path(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+}  // namespace
+
+void TForm1::FormCreate() {
+    run_.burn_in = std::max(0, infer_k_->burn_in());
+    last_burn_in_ = run_.burn_in;
+    run_.opened = false;
+}
+
+void TForm1::Button2Click() {
+    command([this] {
+        const std::optional<QString> path =
+            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"), settings_.last_folder());
+        if (!path) return;
+        settings_.set_last_folder(QFileInfo(*path).absolutePath());
+        open_result_file(*path);
+    });
+}
+
+void TForm1::open_result_file(const QString& path) {
+    // A tree or a chart still being made belongs to the run this file replaces.
+    if (trees_.busy()) notify_user(tr("Make Tree was cancelled: another file is being opened."));
+    trees_.cancel();
+    queries_.cancel();
+    const LoadRequest request{to_path(path), output_path(QString::fromLatin1(side_file_name))};
+    loads_.start<LoadedRun>(
+        tr("Opening %1").arg(QFileInfo(path).fileName()),
+        [request](JobControl& control) { return load_run(request, control); },
+        [this, path, side = request.side_path](LoadedRun&& loaded) { apply_load(path, side, std::move(loaded)); });
+}
+
+void TForm1::apply_load(const QString& path, const std::string& side_path, LoadedRun&& loaded) {
+    statusBar()->clearMessage();
+    Diagnostics diag(&std::cout);
+    for (Notice& n : loaded.notices) diag.report(std::move(n.legacy), std::move(n.text));
+    if (loaded.header_status != HeaderStatus::ok) {
+        show_notices(diag, QMessageBox::Warning);
+        return;
+    }
+    run_.result_path = to_path(path);
+    run_.opened = true;
+    run_.header = loaded.header;
+    run_.store = std::move(loaded.store);
+    run_.side_path = side_path;
+    const RunParameters params = read_parameters();
+    run_.burn_in = params.burn_in;
+    run_.k_from = params.k_from;
+    run_.k_to = params.k_to;
+    run_.pairwise_path = params.pairwise_path;
+    run_.tree_path = params.tree_path;
+    run_.heights_path = params.heights_path;
+    run_.clusters_path = params.clusters_path;
+    trace_ = std::move(loaded.trace);
+    settings_.set_recent_files(with_recent(settings_.recent_files(), QFileInfo(path).absoluteFilePath()));
+
+    // Nothing of the file open before stays on screen.
+    infer_k_->show_file(path);
+    update_title();
+    infer_k_->reset_posterior();
+    infer_k_->clear_trace();
+    trace_stale_ = true;
+    infer_k_->set_trace_note(loaded.side_file_written
+                                 ? QString()
+                                 : tr("The trajectory file could not be written; the trace is kept in memory."));
+    make_tree_->clear_tree(tr("No tree made yet for %1.").arg(run_name()));
+    make_tree_->reset_individual();
+    make_tree_->fill_individuals(run_.header.n_indivs);
+    make_tree_->reset_set_probability();
+    infer_k_->set_burn_in_limit(run_.header.n_obs);
+
+    if (!loaded.error.empty()) {
+        infer_k_->show_no_posterior(tr("Posterior distribution of k"),
+                                    tr("Loading stopped with an error: there is no posterior of k."));
+        error_notices_ = diag.take();
+        show_error(QString::fromStdString(loaded.error));
+        return;
+    }
+    run_.store->count_k(run_.burn_in);
+    write_posterior(run_.burn_in, diag);
+    infer_k_->show_trace(*trace_);
+    trace_stale_ = false;
+    infer_k_->mark_burn_in(run_.burn_in);
+    show_notices(diag, QMessageBox::Warning);
+    if (statusBar()->currentMessage().isEmpty())
+        notify_user(tr("Opened %1: %2 observations of %3 individuals.")
+                        .arg(run_name())
+                        .arg(run_.store->get_n_samples())
+                        .arg(run_.header.n_indivs));
+}
+
+void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
+    const QString title = tr("Posterior distribution of k (burn in = %1 )").arg(b);
+    const std::optional<Posterior> posterior = compute_posterior(run_.header, *run_.store, b);
+    const QString name = infer_k_->posterior_name();
+    if (!posterior) {
+        const std::int32_t stored = run_.store->get_n_samples();
+        QString note = stored == 0 || run_.header.n_obs == 0
+                           ? tr("The run holds no observation: there is no posterior of k.")
+                           : tr("A burn-in of %1 leaves none of the %2 observations: there is no posterior of k.")
+                                 .arg(b)
+                                 .arg(stored);
+        // A posterior file left from another burn-in would pass for this one.
+        std::error_code ec;
+        if (std::filesystem::remove(output_path(name), ec))
+            note +=
+                QLatin1Char(' ') + tr("%1 was removed so that it does not hold another burn-in's result.").arg(name);
+        infer_k_->show_no_posterior(title, note);
+        notify_user(note);
+        return;
+    }
+    QString bayes;
+    QString note;
+    if (posterior->bayes_factor) {
+        bayes = QString::fromStdString(fixed_point_text(*posterior->bayes_factor, separator_));
+    } else {
+        note = tr("The Bayes factor is not defined for a burn-in of %1; the value shown is the previous one.").arg(b);
+        notify_user(note);
+    }
+    infer_k_->show_posterior(posterior->p, QString::fromStdString(posterior->title), bayes, note);
+    write_posterior_file(output_path(name), run_.result_path, run_.header, *posterior, diag);
+}
+
+void TForm1::spin_burn_inChange() {
+    command([this] {
+        const std::int32_t b = std::max(0, infer_k_->burn_in());
+        if (b == last_burn_in_) return;
+        last_burn_in_ = b;
+        if (!run_.opened || !run_.store) return;
+        statusBar()->clearMessage();
+        run_.store->count_k(b);
+        Diagnostics diag(&std::cout);
+        write_posterior(b, diag);
+        infer_k_->mark_burn_in(b);
+        QStringList lines;
+        for (const Notice& n : diag.take()) lines.append(QString::fromStdString(n.text));
+        if (!lines.isEmpty()) notify_user(lines.join(QLatin1Char(' ')));
+    });
+}
+
+void TForm1::calc_posteriorClick() { spin_burn_inChange(); }
+
+void TForm1::PageControl1Change(int index) {
+    command([&] {
+        if (index != 0 || !trace_stale_) return;
+        if (!trace_) {
+            Diagnostics diag(&std::cout);
+            const auto points = read_side_file(run_.side_path, diag);
+            if (!points) {
+                notify_user(QString::fromStdString(diag.take().front().text));
+                return;
+            }
+            trace_ = *points;
+        }
+        infer_k_->show_trace(*trace_);
+        trace_stale_ = false;
+    });
+}
+
+void TForm1::Button4Click() {
+    command([this] {
+        if (!run_.opened || !trace_) {
+            dialogs_->message(this, QMessageBox::Information,
+                              tr("No result file is open, so there is no trajectory to save. Open a result file "
+                                 "first."));
+            return;
+        }
+        const std::optional<QString> path =
+            dialogs_->save_file(this, QStringLiteral("trajectories.txt"), shown_output_folder());
+        if (!path) return;
+        Diagnostics diag(&std::cout);
+        if (write_output_file(to_path(*path), "", diag, [this](std::ostream& out) { print_trajectory(out, *trace_); }))
+            notify_user(tr("Trajectory saved to %1.").arg(*path));
+        show_notices(diag, QMessageBox::Warning);
+    });
+}

@@ -1,0 +1,157 @@
+// How the window answers while it opens a run and makes its tree. A timer asks the event loop for a turn every
+// 10 ms; the worst lateness of those turns is the longest the window left input waiting. Also: when the first
+// progress showed, how long cancel took, and the time to the first paint once a run is loaded.
+//
+// Usage: window_bench [RESULT_FILE]   (without a file: a simulated run of 100,000 observations of 60
+// individuals). Run with QT_QPA_PLATFORM=offscreen, or under xvfb-run for a real X server.
+
+#include "app/Application.h"
+#include "app/Clustering.h"
+#include "app/Dialogs.h"
+#include "sample/Simulator.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+class NoDialogs : public Dialogs {
+  public:
+    std::optional<QString> open_file(QWidget*, const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> save_file(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> choose_folder(QWidget*, const QString&) override { return std::nullopt; }
+    void message(QWidget*, QMessageBox::Icon, const QString& text) override {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    void print_preview(QWidget*, QChartView*, bool) override {}
+};
+
+/// What one stretch of work looked like from the event loop.
+struct Watch {
+    double seconds = 0;          ///< from the command to the end of the work
+    double worst_ms = 0;         ///< the longest a turn of the event loop came late
+    double first_progress = -1;  ///< seconds to the first progress shown (-1: none)
+    int turns = 0;
+};
+
+/// Runs `command` and the event loop until the window's work has ended (or `cancel_after` seconds have
+/// passed, when the work is cancelled and the wait goes on until it has stopped).
+Watch watch(TForm1& form, const std::function<void()>& command, double cancel_after = -1,
+            double* cancel_seconds = nullptr) {
+    Watch w;
+    QElapsedTimer clock;
+    QTimer ping;
+    ping.setInterval(10);
+    ping.setTimerType(Qt::PreciseTimer);
+    qint64 last = 0;
+    QObject::connect(&ping, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        w.worst_ms = std::max(w.worst_ms, (now - last) / 1e6 - 10.0);
+        last = now;
+        ++w.turns;
+    });
+    auto* bar = form.findChild<QProgressBar*>(QStringLiteral("job_progress"));
+    const auto progress = QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+        if (value > 0 && w.first_progress < 0) w.first_progress = clock.nsecsElapsed() / 1e9;
+    });
+    QEventLoop loop;
+    QObject::connect(&form, &TForm1::work_done, &loop, &QEventLoop::quit);
+    double cancelled_at = -1;
+    QTimer cancel;
+    cancel.setSingleShot(true);
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        cancelled_at = clock.nsecsElapsed() / 1e9;
+        form.findChild<QAbstractButton*>(QStringLiteral("job_cancel"))->click();
+    });
+    if (cancel_after >= 0) cancel.start(static_cast<int>(cancel_after * 1000));
+    clock.start();
+    ping.start();
+    command();
+    if (form.busy()) loop.exec();
+    w.seconds = clock.nsecsElapsed() / 1e9;
+    QObject::disconnect(progress);
+    if (cancel_seconds != nullptr) *cancel_seconds = cancelled_at < 0 ? -1 : w.seconds - cancelled_at;
+    return w;
+}
+
+void print(const char* what, const Watch& w) {
+    std::printf("%-34s %8.2f s   worst event-loop delay %6.1f ms (%.2f of 100 ms)   first progress %s\n", what,
+                w.seconds, w.worst_ms, w.worst_ms / 100.0,
+                w.first_progress < 0 ? "none" : (std::to_string(w.first_progress).substr(0, 5) + " s").c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    Application app(argc, argv);
+    QTemporaryDir dir;
+    QString path;
+    if (argc > 1) {
+        path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    } else {
+        path = dir.filePath(QStringLiteral("run.txt"));
+        SimulationSettings settings;
+        settings.n_obs = 100000;
+        settings.n_indivs = 60;
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        simulate_run(out, settings);
+    }
+    QDir::setCurrent(dir.path());
+
+    TForm1 form(std::make_unique<NoDialogs>());
+    form.show();
+    auto* make_tree = form.findChild<QAbstractButton*>(QStringLiteral("Button1"));
+
+    double cancel = -1;
+    const Watch open_cancelled = watch(
+        form, [&] { form.open_result_file(path); }, 1.0, &cancel);
+    print("open, cancelled after 1 s", open_cancelled);
+    std::printf("%-34s %8.3f s\n", "  cancel took", cancel);
+
+    const Watch open = watch(form, [&] { form.open_result_file(path); });
+    print("open", open);
+    QElapsedTimer paint;
+    paint.start();
+    const QPixmap first = form.grab();
+    std::printf("%-34s %8.3f s\n", "  first paint of the loaded run", paint.nsecsElapsed() / 1e9);
+
+    const Watch tree_cancelled = watch(
+        form, [&] { make_tree->click(); }, 2.0, &cancel);
+    print("make tree, cancelled after 2 s", tree_cancelled);
+    std::printf("%-34s %8.3f s\n", "  cancel took", cancel);
+
+    const Watch tree = watch(form, [&] { make_tree->click(); });
+    print("make tree", tree);
+    std::printf("event-loop turns counted: %d (open), %d (make tree)\n", open.turns, tree.turns);
+
+    auto* individuals = form.findChild<QComboBox*>(QStringLiteral("list_indiv"));
+    const Watch one = watch(form, [&] {
+        individuals->setCurrentIndex(0);
+        emit individuals->activated(0);
+    });
+    print("chart of individual 1", one);
+    QElapsedTimer set;
+    set.start();
+    form.findChild<QAbstractButton*>(QStringLiteral("IncAllBtn"))->click();
+    std::printf("%-34s %8.3f s (on the window's thread)\n", "probability of all individuals", set.nsecsElapsed() / 1e9);
+    return 0;
+}
