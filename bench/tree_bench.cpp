@@ -125,10 +125,10 @@ int main(int argc, char** argv) {
         tree.lap("tree files");
         const auto& st = forest.stats();
         std::printf(
-            "  proposals %lld, levels computed %lld (%.2f%%), pair bounds %s\n", static_cast<long long>(st.proposals),
-            static_cast<long long>(st.evaluations),
+            "  proposals %lld, levels computed %lld (%.2f%%), rows scanned %lld, pair bounds %s, %s codes\n",
+            static_cast<long long>(st.proposals), static_cast<long long>(st.evaluations),
             st.proposals ? 100.0 * static_cast<double>(st.evaluations) / static_cast<double>(st.proposals) : 0.0,
-            st.bounded ? "on" : "off");
+            static_cast<long long>(st.scans), st.bounded ? "on" : "off", st.narrow ? "16-bit" : "32-bit");
     }
     std::printf("  %-28s %8.3f s\n", "make-tree stages in all", tree.total());
 
