@@ -19,6 +19,13 @@
 
 namespace {
 
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double peak_mb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -27,13 +34,16 @@ double peak_mb() {
 
 class Stage {
   public:
-    Stage() : start_(std::chrono::steady_clock::now()) {}
+    Stage() : start_(std::chrono::steady_clock::now()), cpu_start_(cpu_seconds()) {}
     double lap(const char* name) {
         const auto now = std::chrono::steady_clock::now();
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        std::printf("  %-28s %8.3f s   peak %7.1f MB\n", name, seconds, peak_mb());
+        const double cpu = cpu_seconds();
+        std::printf("  %-28s %8.3f s   processor %8.3f s   peak %7.1f MB\n", name, seconds, cpu - cpu_start_,
+                    peak_mb());
         std::fflush(stdout);
         start_ = now;
+        cpu_start_ = cpu;
         total_ += seconds;
         return seconds;
     }
@@ -41,6 +51,7 @@ class Stage {
 
   private:
     std::chrono::steady_clock::time_point start_;
+    double cpu_start_;
     double total_ = 0;
 };
 
@@ -104,12 +115,14 @@ int main(int argc, char** argv) {
     const KList k_list = make_k_list(run.k_from, run.k_to);
     std::printf("  k %d..%d: %lld retained observations\n", run.k_from, run.k_to,
                 static_cast<long long>(marginal.count_obs_in_k_list(k_list)));
+    marginal.prepare(k_list, Progress());
     tree.lap("counts");
     marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag);
     tree.lap("pairwise file");
     {
         Forest forest(n, k_list, run.burn_in);
         forest.init_proposals(marginal);
+        marginal.release_counts();
         tree.lap("forest seeding");
         internal_node_history history(n);
         for (std::int32_t s = 1; s < n; ++s) {

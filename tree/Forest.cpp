@@ -36,6 +36,9 @@ Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
     slot_.assign(ids, -1);
     lo_.assign(ids, 1);
     hi_.assign(ids, 0);
+    cache_.assign(ids * cached, 0);
+    cache_size_.assign(ids, 0);
+    floor_.assign(ids, 0);
     active_.reserve(static_cast<std::size_t>(n_indivs));
     for (std::int32_t i = 1; i <= n_indivs; ++i) {
         nodes_[static_cast<std::size_t>(i)].add_indiv(i);
@@ -96,14 +99,28 @@ void Forest::seed(const Count& count, std::int64_t total, bool narrow, const Pro
             v2[ux] = v;
         }
     };
+    std::vector<std::uint32_t> codes(size);
     for (std::int32_t b = 2; b <= n; ++b) {
         if (progress != nullptr && b % 64 == 0) progress->step(b / 2, n);
+        // Row b's partners a < b all come here, in order, so b's own values are kept in locals.
+        Value b1{0}, b2{0};
+        std::int32_t b_pos = b;
         for (std::int32_t a = 1; a < b; ++a) {
             const Value v = count(a, b);
-            pairs_.set_one(b - 1, a - 1, code_of(v));
+            codes[static_cast<std::size_t>(a - 1)] = code_of(v);
             meet(a, b, v);
-            meet(b, a, v);
+            if (v > b1) {
+                b2 = b1;
+                b1 = v;
+                b_pos = a;
+            } else if (v > b2) {
+                b2 = v;
+            }
         }
+        v1[static_cast<std::size_t>(b)] = b1;
+        v2[static_cast<std::size_t>(b)] = b2;
+        pos1[static_cast<std::size_t>(b)] = b_pos;
+        pairs_.set_row_start(b - 1, codes.data(), b - 1);
     }
     pairs_.mirror_lower();
 
@@ -120,12 +137,15 @@ void Forest::seed(const Count& count, std::int64_t total, bool narrow, const Pro
         if (best > second) {
             lo_[ui] = hi_[ui] = best_j;
             used[ub] = true;
-            heap_.push_back(Cursor{code_of(best), i, best_j, true});
+            cache_[ui * cached] = PairTable::key(code_of(best), best_j);
+            cache_size_[ui] = 1;
+            heap_.push_back(Cursor{code_of(best), i});
             stats_.proposals += 1;
         } else {
             lo_[ui] = i + 1;
             hi_[ui] = n;
-            heap_.push_back(Cursor{code_of(best), i, 0, false});
+            floor_[ui] = ~std::uint64_t{0};
+            heap_.push_back(Cursor{code_of(best), i});
             stats_.proposals += n - i;
         }
     }
@@ -143,48 +163,56 @@ std::uint32_t Forest::evaluate(std::int32_t a, std::int32_t b) {
     return code;
 }
 
+std::uint64_t Forest::best_of(std::int32_t o) {
+    const auto uo = static_cast<std::size_t>(o);
+    std::uint64_t* keys = cache_.data() + uo * cached;
+    std::size_t size = cache_size_[uo];
+    std::size_t dead = 0;
+    while (dead < size && !is_active(PairTable::key_id(keys[dead]))) ++dead;
+    if (dead != 0) {
+        std::copy(keys + dead, keys + size, keys);
+        size -= dead;
+    }
+    if ((size == 0 || keys[0] < floor_[uo]) && floor_[uo] != 0) {
+        ++stats_.scans;
+        size = pairs_.row_top(slot(o), lo_[uo], hi_[uo], keys, cached);
+        floor_[uo] = size == cached ? keys[cached - 1] : 0;
+    }
+    cache_size_[uo] = static_cast<std::uint8_t>(size);
+    return size == 0 ? 0 : keys[0];
+}
+
 std::uint32_t Forest::top_proposal(std::int32_t& owner, std::int32_t& partner) {
     for (;;) {
         assert(!heap_.empty());
         Cursor& top = heap_.front();
         const std::int32_t o = top.owner;
-        if (!is_active(o)) {
+        const std::uint64_t best = is_active(o) ? best_of(o) : 0;
+        if (best == 0) {
             std::pop_heap(heap_.begin(), heap_.end(), ranks_below);
             heap_.pop_back();
             continue;
         }
-        if (!top.fresh || !is_active(top.partner)) {
-            PairTable::Best best;
-            const std::int32_t lo = lo_[static_cast<std::size_t>(o)];
-            if (lo == hi_[static_cast<std::size_t>(o)]) {
-                if (is_active(lo)) best = {pairs_.code(slot(o), slot(lo)), lo};
-            } else {
-                ++stats_.scans;
-                best = pairs_.row_best(slot(o), lo, hi_[static_cast<std::size_t>(o)]);
-            }
-            if (best.id == 0) {
-                std::pop_heap(heap_.begin(), heap_.end(), ranks_below);
-                heap_.pop_back();
-                continue;
-            }
-            top.partner = best.id;
-            top.fresh = true;
-            if (best.code != top.code) {
-                // Codes only fall, so the owner ranks lower than the heap thought.
-                assert(best.code < top.code);
-                top.code = best.code;
-                sift_down_top(heap_, ranks_below);
-                continue;
-            }
+        const std::uint32_t code = PairTable::key_code(best);
+        if (code != top.code) {
+            // Codes only fall, so the owner ranks lower than the heap thought.
+            assert(code < top.code);
+            top.code = code;
+            sift_down_top(heap_, ranks_below);
+            continue;
         }
+        const std::int32_t x = PairTable::key_id(best);
         // Seeded proposals are exact; those made after a merge are exact once computed or when bounded by 0.
-        if (o > n_indivs_ && !pairs_.exact(slot(o), slot(top.partner))) {
-            if (evaluate(o, top.partner) != top.code) top.fresh = false;
+        if (o > n_indivs_ && !pairs_.exact(slot(o), slot(x))) {
+            std::uint64_t* keys = cache_.data() + static_cast<std::size_t>(o) * cached;
+            keys[0] = PairTable::key(evaluate(o, x), x);
+            for (std::size_t i = 1; i < cache_size_[static_cast<std::size_t>(o)] && keys[i] > keys[i - 1]; ++i)
+                std::swap(keys[i], keys[i - 1]);
             continue;
         }
         owner = o;
-        partner = top.partner;
-        return top.code;
+        partner = x;
+        return code;
     }
 }
 
@@ -242,7 +270,8 @@ void Forest::update_proposals(std::int32_t id, const MC_Sample& store) {
     lo_[static_cast<std::size_t>(id)] = 1;
     hi_[static_cast<std::size_t>(id)] = id - 1;
     stats_.proposals += static_cast<std::int64_t>(active_.size()) - 1;
-    heap_.push_back(Cursor{bound == PairTable::Bound::none ? pairs_.code_of_one() : cap, id, 0, false});
+    floor_[static_cast<std::size_t>(id)] = ~std::uint64_t{0};
+    heap_.push_back(Cursor{bound == PairTable::Bound::none ? pairs_.code_of_one() : cap, id});
     std::push_heap(heap_.begin(), heap_.end(), ranks_below);
 }
 

@@ -97,24 +97,24 @@ class Forest {
     const Stats& stats() const { return stats_; }
 
   private:
-    /// An owner's best proposal as ranked in the heap: code is at least the code of the owner's best live
-    /// proposal; when `fresh`, it is that code and `partner` is its other cluster, as long as that cluster is
-    /// still active.
+    /// An owner as ranked in the heap: code is at least the code of the owner's best live proposal.
     struct Cursor {
         std::uint32_t code;
         std::int32_t owner;
-        std::int32_t partner;
-        bool fresh;
     };
     /// Higher codes first; equal codes go by owner, the earlier proposed first.
     static bool ranks_below(const Cursor& a, const Cursor& b) {
         return a.code < b.code || (a.code == b.code && a.owner > b.owner);
     }
+    /// Proposals an owner remembers from the last scan of its row.
+    static constexpr std::size_t cached = 16;
 
     bool is_active(std::int32_t id) const { return (where_[static_cast<std::size_t>(id)] & in_active) != 0; }
     std::int32_t slot(std::int32_t id) const { return slot_[static_cast<std::size_t>(id)]; }
     /// Computes the level of the union of a and b into the table; returns its code.
     std::uint32_t evaluate(std::int32_t a, std::int32_t b);
+    /// The key (PairTable::key) of owner o's best live proposal, 0 when it has none.
+    std::uint64_t best_of(std::int32_t o);
     /// The owner and partner of the best live proposal, computing levels as needed; returns its code.
     std::uint32_t top_proposal(std::int32_t& owner, std::int32_t& partner);
     template <class Count>
@@ -132,9 +132,15 @@ class Forest {
     std::vector<std::int32_t> slot_;     // by id: slot of an active cluster in labels_ and pairs_
     std::vector<std::int32_t> lo_, hi_;  // by owner id: its proposals are with the active clusters of ids lo..hi
     std::vector<Cursor> heap_;           // one cursor per owner that may have live proposals
-    std::int64_t marginal_total_ = -1;   // observations the Marginal counts for k_list
-    bool consecutive_ = false;           // k_list is k_from, k_from + 1, ..., k_to
-    bool pairs_agree_ = false;           // the Marginal and the labels count the same observations
+    // By owner id: the best keys of the owner's row at its last scan, best first, as they are now (entries
+    // whose partner has merged since are dropped when they reach the front); and the floor, above which
+    // every live proposal of the owner is among them (0 when all are, all-ones before the first scan).
+    std::vector<std::uint64_t> cache_;
+    std::vector<std::uint8_t> cache_size_;
+    std::vector<std::uint64_t> floor_;
+    std::int64_t marginal_total_ = -1;  // observations the Marginal counts for k_list
+    bool consecutive_ = false;          // k_list is k_from, k_from + 1, ..., k_to
+    bool pairs_agree_ = false;          // the Marginal and the labels count the same observations
     std::int32_t pair_bound_limit_ = 16384;
     std::uint32_t accepted_code_ = 0;  // code of the last proposal accepted
     PairTable pairs_;

@@ -69,6 +69,8 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
     const Progress seeding = stage(TreeStage::seeding);
     seeding.step(0, n);
     forest.init_proposals(marginal, &seeding);
+    // The forest holds the pair levels it needs from here on; the counts would only add to the peak.
+    marginal.release_counts();
     seeding.step(n, n);
     internal_node_history history(n);
     const Progress merging = stage(TreeStage::merges);

@@ -17,11 +17,12 @@
 /// column tells whether the code is the level itself or only an upper bound of it (read along rows only).
 class PairTable {
   public:
-    /// Best entry of a row: the highest code, the lowest id on ties; id 0 when the row has none.
-    struct Best {
-        std::uint32_t code = 0;
-        std::int32_t id = 0;
-    };
+    /// An entry of a row as a key: code << 16 | (65535 - id), so that keys rank as the entries do.
+    static std::uint64_t key(std::uint32_t code, std::int32_t id) {
+        return std::uint64_t{code} << 16 | (0xFFFFu - static_cast<std::uint32_t>(id));
+    }
+    static std::uint32_t key_code(std::uint64_t key) { return static_cast<std::uint32_t>(key >> 16); }
+    static std::int32_t key_id(std::uint64_t key) { return static_cast<std::int32_t>(0xFFFFu - (key & 0xFFFFu)); }
 
     /// dim slots (0..16384) with every cell uninitialised, every slot dead and every flag clear.
     void reset(std::int32_t dim, bool narrow, std::int64_t total);
@@ -45,8 +46,8 @@ class PairTable {
         set_one(cell(a, b), code);
         set_one(cell(b, a), code);
     }
-    /// Sets cell (row, col) only; for filling a table row by row before mirror_lower.
-    void set_one(std::int32_t row, std::int32_t col, std::uint32_t code) { set_one(cell(row, col), code); }
+    /// Sets the cells (row, 0..count-1) only; for filling the table row by row before mirror_lower.
+    void set_row_start(std::int32_t row, const std::uint32_t* codes, std::int32_t count);
     /// Copies the cells below the diagonal to those above it and zeroes the diagonal.
     void mirror_lower();
 
@@ -64,8 +65,10 @@ class PairTable {
     void kill_slot(std::int32_t slot) { ids_[static_cast<std::size_t>(slot)] = 0; }
     std::uint32_t cap(std::int32_t slot) const { return caps_[static_cast<std::size_t>(slot)]; }
 
-    /// Best entry of row `row` among the live slots whose id lies in [lo, hi] (1 <= lo, hi < 65536).
-    Best row_best(std::int32_t row, std::int32_t lo, std::int32_t hi) const;
+    /// The best `k` (at most 64) entries of row `row` among the live slots whose id lies in [lo, hi]
+    /// (1 <= lo, hi < 32768) as keys into top, best first (the highest code, the lowest id on ties);
+    /// returns how many there are.
+    std::size_t row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k);
 
     /// How make_union_row bounds the new cluster's levels.
     enum class Bound {
@@ -97,8 +100,12 @@ class PairTable {
     std::int64_t total_ = 0;
     std::unique_ptr<std::uint16_t[]> narrow_cells_;
     std::unique_ptr<std::uint32_t[]> wide_cells_;
-    std::vector<std::uint64_t> flags_;    // by row, one bit per column: the code is exact
-    std::vector<std::uint16_t> ids_;      // by slot: the cluster's id, 0 when dead
-    std::vector<std::uint32_t> caps_;     // by slot: code of the cluster's own level
-    std::vector<std::uint32_t> scratch_;  // one row of codes
+    std::vector<std::uint64_t> flags_;       // by row, one bit per column: the code is exact
+    std::size_t padded_ = 0;                 // dim rounded up to a whole block of slots
+    std::vector<std::uint16_t> ids_;         // by slot: the cluster's id, 0 when dead (and past dim)
+    std::vector<std::uint32_t> keys_;        // row_top's keys of one row
+    std::vector<std::uint32_t> block_best_;  // row_top's best key of each block
+    std::vector<std::uint64_t> block_top_;   // row_top's best blocks
+    std::vector<std::uint32_t> caps_;        // by slot: code of the cluster's own level
+    std::vector<std::uint32_t> scratch_;     // one row of codes
 };
