@@ -248,7 +248,21 @@ void Forest::update_proposals(std::int32_t id, const MC_Sample& store) {
             labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_);
         // Levels from the Marginal bound those from the labels only when both counted the same observations.
         pairs_agree_ = consecutive_ && marginal_total_ == labels_.retained();
-        if (!pairs_agree_) pairs_.widen();
+        if (!pairs_agree_ && pairs_.narrow()) {
+            // Codes held outside the table change form with it; the order they give stays the same.
+            const auto wide = [this](std::uint32_t code) { return PairTable::float_bits(pairs_.level(code)); };
+            for (Cursor& c : heap_) c.code = wide(c.code);
+            for (std::size_t o = 0; o < cache_size_.size(); ++o) {
+                for (std::size_t i = 0; i < cache_size_[o]; ++i) {
+                    std::uint64_t& key = cache_[o * cached + i];
+                    key = PairTable::key(wide(PairTable::key_code(key)), PairTable::key_id(key));
+                }
+                if (floor_[o] != 0 && floor_[o] != ~std::uint64_t{0})
+                    floor_[o] = PairTable::key(wide(PairTable::key_code(floor_[o])), PairTable::key_id(floor_[o]));
+            }
+            pairs_.widen();
+        }
+        stats_.narrow = pairs_.narrow();
         stats_.bounded = pairs_agree_ && n_indivs_ <= pair_bound_limit_;
     }
     const Node& node = nodes_[static_cast<std::size_t>(id)];
