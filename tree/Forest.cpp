@@ -122,7 +122,7 @@ void Forest::seed(const Count& count, std::int64_t total, bool narrow, const Pro
         pos1[static_cast<std::size_t>(b)] = b_pos;
         pairs_.set_row_start(b - 1, codes.data(), b - 1);
     }
-    pairs_.mirror_lower();
+    pairs_.mirror_lower(progress);
 
     // best_j's highest value over partners other than i and best_j is v1 unless it sits at i.
     std::vector<bool> used(size, false);

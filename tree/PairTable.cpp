@@ -167,24 +167,26 @@ void PairTable::widen() {
 namespace {
 
 template <class Cell>
-void mirror_cells(Cell* cells, std::size_t n) {
+void mirror_cells(Cell* cells, std::size_t n, const Progress* progress) {
     constexpr std::size_t tile = 64;
-    for (std::size_t r0 = 0; r0 < n; r0 += tile)
+    for (std::size_t r0 = 0; r0 < n; r0 += tile) {
+        if (progress != nullptr) progress->check();
         for (std::size_t c0 = r0; c0 < n; c0 += tile)
             for (std::size_t r = r0; r < std::min(n, r0 + tile); ++r)
                 for (std::size_t c = std::max(c0, r + 1); c < std::min(n, c0 + tile); ++c)
                     cells[r * n + c] = cells[c * n + r];
+    }
     for (std::size_t s = 0; s < n; ++s) cells[s * n + s] = 0;
 }
 
 }  // namespace
 
-void PairTable::mirror_lower() {
+void PairTable::mirror_lower(const Progress* progress) {
     const auto n = static_cast<std::size_t>(dim_);
     if (narrow_)
-        mirror_cells(narrow_cells_.get(), n);
+        mirror_cells(narrow_cells_.get(), n, progress);
     else
-        mirror_cells(wide_cells_.get(), n);
+        mirror_cells(wide_cells_.get(), n, progress);
 }
 
 void PairTable::set_row_start(std::int32_t row, const std::uint32_t* codes, std::int32_t count) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sample/Progress.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,8 +50,9 @@ class PairTable {
     }
     /// Sets the cells (row, 0..count-1) only; for filling the table row by row before mirror_lower.
     void set_row_start(std::int32_t row, const std::uint32_t* codes, std::int32_t count);
-    /// Copies the cells below the diagonal to those above it and zeroes the diagonal.
-    void mirror_lower();
+    /// Copies the cells below the diagonal to those above it and zeroes the diagonal. Checks `progress`
+    /// for cancel every 64 rows (it throws Cancelled).
+    void mirror_lower(const Progress* progress = nullptr);
 
     bool exact(std::int32_t row, std::int32_t col) const {
         return (flags_[row_words() * static_cast<std::size_t>(row) + static_cast<std::size_t>(col) / 64] >>
