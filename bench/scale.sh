@@ -39,7 +39,7 @@ echo "-- stage by stage (tree_bench)"
 awk '/^  (load|counts|pairwise file|forest seeding|merges|tree files) / {
          name[++n] = substr($0, 3, 28); sub(/ +$/, "", name[n]); split(substr($0, 31), f, " ");
          secs[n] = f[1]; cpu[n] = f[4]; total += f[1] }
-     /levels computed/ { stats = $0 }
+     /levels computed|merge step/ { stats = stats (stats == "" ? "" : "\n") $0 }
      END { for (i = 1; i <= n; ++i)
                printf "  %-30s %8.2f s  %5.1f%%   (processor %.2f s)\n", name[i], secs[i], 100 * secs[i] / total, cpu[i];
            printf "  %-30s %8.2f s\n%s\n", "all stages", total, stats }' "$out/stages.txt"

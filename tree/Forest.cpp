@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <functional>
 
 namespace {
 
@@ -182,8 +183,20 @@ std::uint64_t Forest::best_of(std::int32_t o) {
     return size == 0 ? 0 : keys[0];
 }
 
-std::uint32_t Forest::top_proposal(std::int32_t& owner, std::int32_t& partner) {
-    for (;;) {
+void Forest::beat(const Progress* progress, std::int32_t s) {
+    if (progress == nullptr) return;
+    progress->check();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_beat_ < std::chrono::milliseconds(250)) return;
+    last_beat_ = now;
+    progress->step(s - 1, n_indivs_ - 1);
+}
+
+std::uint32_t Forest::top_proposal(std::int32_t& owner, std::int32_t& partner, const Progress* progress,
+                                   std::int32_t s) {
+    // A step is mostly short, but can compute a great many levels (over a second at 16,384 individuals).
+    for (std::uint32_t round = 1;; ++round) {
+        if (round % 256 == 0) beat(progress, s);
         assert(!heap_.empty());
         Cursor& top = heap_.front();
         const std::int32_t o = top.owner;
@@ -216,10 +229,11 @@ std::uint32_t Forest::top_proposal(std::int32_t& owner, std::int32_t& partner) {
     }
 }
 
-void Forest::merge_best_proposal(std::int32_t s, std::int32_t id) {
+void Forest::merge_best_proposal(std::int32_t s, std::int32_t id, const Progress* progress) {
     std::int32_t c1 = 0;
     std::int32_t c2 = 0;
-    accepted_code_ = top_proposal(c1, c2);
+    last_beat_ = std::chrono::steady_clock::now();
+    accepted_code_ = top_proposal(c1, c2, progress, s);
     assert(id == n_indivs_ + s && id > active_.back());
 
     for (const std::int32_t c : {c1, c2}) {
@@ -239,13 +253,16 @@ void Forest::merge_best_proposal(std::int32_t s, std::int32_t id) {
     active_.push_back(id);
 }
 
-void Forest::update_proposals(std::int32_t id, const MC_Sample& store) {
+void Forest::update_proposals(std::int32_t id, const MC_Sample& store, const Progress* progress) {
     const KList& k_list = *k_list_;
     if (!labels_.built()) {
+        const std::int32_t s = id - n_indivs_;
+        last_beat_ = std::chrono::steady_clock::now();
+        const std::function<void()> tick = [this, progress, s] { beat(progress, s); };
         if (k_list.empty())
-            labels_.build(store, n_indivs_, 1, 0, burn_in_);
+            labels_.build(store, n_indivs_, 1, 0, burn_in_, tick);
         else
-            labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_);
+            labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_, tick);
         // Levels from the Marginal bound those from the labels only when both counted the same observations.
         pairs_agree_ = consecutive_ && marginal_total_ == labels_.retained();
         if (!pairs_agree_ && pairs_.narrow()) {

@@ -8,6 +8,7 @@
 #include "tree/PairTable.h"
 #include "tree/SharedLabels.h"
 
+#include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -53,10 +54,14 @@ class Forest {
     void init_proposals(const Marginal& marginal, const Progress* progress = nullptr);
     /// Accepts the best proposal at merge step s (1..n_indivs - 1) as node id = n_indivs + s: its two
     /// clusters move from the active to the accepted nodes and the new node becomes active.
-    void merge_best_proposal(std::int32_t s, std::int32_t id);
+    /// `progress`, when given, is checked for cancel while levels are computed (it throws Cancelled; the
+    /// Forest is then to be thrown away) and, when the step runs long, hears s - 1 of n_indivs - 1 again
+    /// every 250 ms.
+    void merge_best_proposal(std::int32_t s, std::int32_t id, const Progress* progress = nullptr);
     /// After the merge that made node id: drops the proposals that involve its children and proposes the
-    /// new cluster with every other active cluster. Raises what the store raises.
-    void update_proposals(std::int32_t id, const MC_Sample& store);
+    /// new cluster with every other active cluster. Raises what the store raises. `progress` as for
+    /// merge_best_proposal (the first call builds the label vectors, seconds at 16,384 individuals).
+    void update_proposals(std::int32_t id, const MC_Sample& store, const Progress* progress = nullptr);
     /// Enters the only active node, the root, among the accepted nodes under id 2n - 1 (it stays active).
     void close_tree(std::int32_t n);
 
@@ -116,7 +121,9 @@ class Forest {
     /// The key (PairTable::key) of owner o's best live proposal, 0 when it has none.
     std::uint64_t best_of(std::int32_t o);
     /// The owner and partner of the best live proposal, computing levels as needed; returns its code.
-    std::uint32_t top_proposal(std::int32_t& owner, std::int32_t& partner);
+    std::uint32_t top_proposal(std::int32_t& owner, std::int32_t& partner, const Progress* progress, std::int32_t s);
+    /// Checks `progress` for cancel and reports s - 1 of n_indivs - 1 when 250 ms have passed since the last.
+    void beat(const Progress* progress, std::int32_t s);
     template <class Count>
     void seed(const Count& count, std::int64_t total, bool table_holds_counts, const Progress* progress);
 
@@ -143,6 +150,7 @@ class Forest {
     bool pairs_agree_ = false;          // the Marginal and the labels count the same observations
     std::int32_t pair_bound_limit_ = 16384;
     std::uint32_t accepted_code_ = 0;  // code of the last proposal accepted
+    std::chrono::steady_clock::time_point last_beat_;
     PairTable pairs_;
     SharedLabels labels_;
     Stats stats_;

@@ -76,9 +76,9 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
     const Progress merging = stage(TreeStage::merges);
     merging.step(0, n - 1);
     for (std::int32_t s = 1; s < n; ++s) {
-        forest.merge_best_proposal(s, n + s);
+        forest.merge_best_proposal(s, n + s, &merging);
         history.record_merge(n + s, forest);
-        forest.update_proposals(n + s, *store);
+        forest.update_proposals(n + s, *store, &merging);
         merging.step(s, n - 1);
     }
     forest.close_tree(n);

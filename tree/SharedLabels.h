@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 /// For each cluster of individuals, one byte per retained observation (from the first observation on,
@@ -20,8 +21,9 @@ class SharedLabels {
 
     /// Fills slot i-1 with the cluster values of individual i (1..n_indivs). A first_obs below 0 counts
     /// from 0. Reads the store's rows directly; n_indivs must not exceed the store's.
+    /// `tick`, when given, is called after every 64 observations (it may throw to stop the work).
     void build(const MC_Sample& store, std::int32_t n_indivs, std::int32_t k_from, std::int32_t k_to,
-               std::int32_t first_obs);
+               std::int32_t first_obs, const std::function<void()>& tick = {});
     bool built() const { return built_; }
     /// Number of retained observations.
     std::int64_t retained() const { return static_cast<std::int64_t>(retained_); }
