@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 /// For each cluster of individuals, one byte per retained observation (from the first observation on,
@@ -34,10 +35,11 @@ class SharedLabels {
     std::int64_t count_shared(std::int32_t a, std::int32_t b) const;
 
   private:
-    const std::uint8_t* slot(std::int32_t s) const { return data_.data() + static_cast<std::size_t>(s) * width_; }
-    std::uint8_t* slot(std::int32_t s) { return data_.data() + static_cast<std::size_t>(s) * width_; }
+    const std::uint8_t* slot(std::int32_t s) const { return data_.get() + static_cast<std::size_t>(s) * width_; }
+    std::uint8_t* slot(std::int32_t s) { return data_.get() + static_cast<std::size_t>(s) * width_; }
 
-    std::vector<std::uint8_t> data_;
+    // Left uninitialised when made: the build writes every byte, so the pages are touched while it reports.
+    std::unique_ptr<std::uint8_t[]> data_;
     std::size_t retained_ = 0;
     std::size_t width_ = 0;  // bytes per slot: retained_ rounded up to a whole block, the tail holding `none`
     bool built_ = false;
