@@ -10,6 +10,7 @@
 #include "tree/History.h"
 #include "tree/MakeTree.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,13 @@
 
 namespace {
 
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * t.tv_usec; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double peak_mb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -27,13 +35,16 @@ double peak_mb() {
 
 class Stage {
   public:
-    Stage() : start_(std::chrono::steady_clock::now()) {}
+    Stage() : start_(std::chrono::steady_clock::now()), cpu_start_(cpu_seconds()) {}
     double lap(const char* name) {
         const auto now = std::chrono::steady_clock::now();
         const double seconds = std::chrono::duration<double>(now - start_).count();
-        std::printf("  %-28s %8.3f s   peak %7.1f MB\n", name, seconds, peak_mb());
+        const double cpu = cpu_seconds();
+        std::printf("  %-28s %8.3f s   processor %8.3f s   peak %7.1f MB\n", name, seconds, cpu - cpu_start_,
+                    peak_mb());
         std::fflush(stdout);
         start_ = now;
+        cpu_start_ = cpu;
         total_ += seconds;
         return seconds;
     }
@@ -41,6 +52,7 @@ class Stage {
 
   private:
     std::chrono::steady_clock::time_point start_;
+    double cpu_start_;
     double total_ = 0;
 };
 
@@ -104,31 +116,40 @@ int main(int argc, char** argv) {
     const KList k_list = make_k_list(run.k_from, run.k_to);
     std::printf("  k %d..%d: %lld retained observations\n", run.k_from, run.k_to,
                 static_cast<long long>(marginal.count_obs_in_k_list(k_list)));
+    marginal.prepare(k_list, Progress());
     tree.lap("counts");
     marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag);
     tree.lap("pairwise file");
     {
         Forest forest(n, k_list, run.burn_in);
         forest.init_proposals(marginal);
+        marginal.release_counts();
         tree.lap("forest seeding");
         internal_node_history history(n);
+        // The window hears progress and can cancel once per merge step; the first builds the label vectors.
+        double first = 0;
+        double longest = 0;
         for (std::int32_t s = 1; s < n; ++s) {
+            const auto step_start = std::chrono::steady_clock::now();
             forest.merge_best_proposal(s, n + s);
             history.record_merge(n + s, forest);
             forest.update_proposals(n + s, *run.store);
+            const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - step_start).count();
+            (s == 1 ? first : longest) = std::max(s == 1 ? first : longest, took);
         }
         forest.close_tree(n);
         tree.lap("merges");
+        std::printf("  first merge step %.1f ms, longest of the others %.1f ms\n", 1000 * first, 1000 * longest);
         forest.print_accepted_nodes(run.tree_path, diag);
         forest.print_all_clusters(run.clusters_path, diag);
         history.print_node_co_assi_probs(run.heights_path, forest, n, diag);
         tree.lap("tree files");
         const auto& st = forest.stats();
         std::printf(
-            "  proposals %lld, levels computed %lld (%.2f%%), pair bounds %s\n", static_cast<long long>(st.proposals),
-            static_cast<long long>(st.evaluations),
+            "  proposals %lld, levels computed %lld (%.2f%%), rows scanned %lld, pair bounds %s, %s codes\n",
+            static_cast<long long>(st.proposals), static_cast<long long>(st.evaluations),
             st.proposals ? 100.0 * static_cast<double>(st.evaluations) / static_cast<double>(st.proposals) : 0.0,
-            st.bounded ? "on" : "off");
+            static_cast<long long>(st.scans), st.bounded ? "on" : "off", st.narrow ? "16-bit" : "32-bit");
     }
     std::printf("  %-28s %8.3f s\n", "make-tree stages in all", tree.total());
 

@@ -120,6 +120,12 @@ const Marginal::Table& Marginal::table_for(const KList& k_list, const Progress* 
     return *table_;
 }
 
+Marginal::PairCountView Marginal::pair_counts(const KList& k_list) const {
+    const Table& t = table_for(k_list);
+    return PairCountView{t.direct ? std::span<const std::uint32_t>() : std::span<const std::uint32_t>(t.cells),
+                         t.total};
+}
+
 void Marginal::prepare(const KList& k_list, const Progress& progress) const { table_for(k_list, &progress); }
 
 std::int64_t Marginal::pair_numerator(const Table& t, std::int32_t a, std::int32_t b) const {

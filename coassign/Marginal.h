@@ -39,6 +39,19 @@ class Marginal {
     /// calc_co_assi_prob({a, b}, k_list) without building a member list; for repeated calls with one k_list.
     double pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) const;
 
+    /// The counts behind pair_prob for k_list: pair_prob(a, b, k_list) is cells[pair_index(a, b)] / total
+    /// (see coassign/PairCounts.h), computed in double. cells is empty when nothing is counted, or when the
+    /// weighted observations exceed 2^32 - 1 and pairs are counted on request. Valid until another k list
+    /// is asked for or release_counts is called.
+    struct PairCountView {
+        std::span<const std::uint32_t> cells;
+        std::int64_t total = 0;
+    };
+    PairCountView pair_counts(const KList& k_list) const;
+    /// Frees the pair counts; the next query makes them again. For callers done with the pairs that need
+    /// the memory (the counts of 16,384 individuals take 0.5 GB).
+    void release_counts() { table_.reset(); }
+
     /// Makes the pair counts of k_list now rather than at the first query, reporting to `progress` (chunks
     /// of observations counted) and stopping with Cancelled when cancel is raised.
     void prepare(const KList& k_list, const Progress& progress) const;

@@ -1,7 +1,10 @@
 #include "tree/Forest.h"
 
+#include "coassign/PairCounts.h"
+
 #include <algorithm>
 #include <cassert>
+#include <functional>
 
 namespace {
 
@@ -32,7 +35,11 @@ Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
     nodes_.resize(ids);
     where_.assign(ids, 0);
     slot_.assign(ids, -1);
-    batches_.resize(ids);
+    lo_.assign(ids, 1);
+    hi_.assign(ids, 0);
+    cache_.assign(ids * cached, 0);
+    cache_size_.assign(ids, 0);
+    floor_.assign(ids, 0);
     active_.reserve(static_cast<std::size_t>(n_indivs));
     for (std::int32_t i = 1; i <= n_indivs; ++i) {
         nodes_[static_cast<std::size_t>(i)].add_indiv(i);
@@ -45,158 +52,198 @@ Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
 void Forest::init_proposals(const Marginal& marginal, const Progress* progress) {
     const KList& k_list = *k_list_;
     marginal_total_ = marginal.count_obs_in_k_list(k_list);
-    if (n_indivs_ <= pair_bound_limit_) build_bounds(marginal, progress);
-    // Pair probabilities are quotients hits / total with one total, so two distinct ones lie at least
-    // 1 / total apart; with total below 2^22 rounding them to float keeps their order and their ties, and
-    // the seeding can compare the floats of the bounds matrix instead of asking the Marginal again.
-    if (!bounds_.empty() && marginal_total_ <= (std::int64_t{1} << 22)) {
-        seed([this](std::int32_t a, std::int32_t b) { return static_cast<double>(bound(a - 1, b - 1)); }, progress);
+    consecutive_ = !k_list.empty();
+    for (std::size_t i = 1; i < k_list.size(); ++i) consecutive_ = consecutive_ && k_list[i] == k_list[i - 1] + 1;
+    const Marginal::PairCountView view = marginal.pair_counts(k_list);
+    if (view.total == 0) {
+        seed([](std::int32_t, std::int32_t) { return std::uint32_t{0}; }, 0, consecutive_, progress);
+    } else if (!view.cells.empty()) {
+        // Counts keep their order and ties exactly; as 16-bit codes they halve the table when the
+        // Marginal counts each observation once, as the labels will.
+        const bool narrow = consecutive_ && view.total == marginal_total_ && view.total <= 0xFFFF;
+        seed([&view](std::int32_t a, std::int32_t b) { return view.cells[pair_index(a, b)]; }, view.total, narrow,
+             progress);
     } else {
-        seed(
-            [&](std::int32_t a, std::int32_t b) {
-                return a < b ? marginal.pair_prob(a, b, k_list) : marginal.pair_prob(b, a, k_list);
-            },
-            progress);
+        seed([&](std::int32_t a, std::int32_t b) { return marginal.pair_prob(a, b, k_list); }, -1, false, progress);
     }
 }
 
-template <class PairProb>
-void Forest::seed(const PairProb& p, const Progress* progress) {
+/// count(a, b) for a < b is the pair's numerator over `total`, or its probability when total is -1.
+template <class Count>
+void Forest::seed(const Count& count, std::int64_t total, bool narrow, const Progress* progress) {
+    using Value = decltype(count(1, 2));
     const std::int32_t n = n_indivs_;
-    std::vector<bool> used(static_cast<std::size_t>(n) + 1, false);
-    for (std::int32_t i = 1; i < n; ++i) {
-        if (progress != nullptr && i % 64 == 0) progress->step(i, n);
-        if (used[static_cast<std::size_t>(i)]) continue;
-        double best = 0.0;
-        std::int32_t best_j = i;
-        for (std::int32_t j = 1; j <= n; ++j) {
-            if (j == i) continue;
-            const double v = p(i, j);
-            if (v > best) {
-                best = v;
-                best_j = j;
+    pairs_.reset(n, narrow, narrow ? total : 0);
+    stats_.narrow = narrow;
+    const auto code_of = [&](Value v) {
+        if (narrow) return static_cast<std::uint32_t>(v);
+        if (total == 0) return std::uint32_t{0};
+        if (total < 0) return PairTable::float_bits(static_cast<float>(v));
+        return PairTable::float_bits(static_cast<float>(static_cast<double>(v) / static_cast<double>(total)));
+    };
+    for (std::int32_t i = 1; i <= n; ++i) pairs_.set_slot(i - 1, i, pairs_.code_of_one());
+
+    // One pass over the pairs fills the table and finds, for each individual x, its highest value v1 (at
+    // the lowest partner pos1, x itself while every value is 0) and the highest value v2 over the
+    // partners other than pos1. Each individual meets its partners in ascending order.
+    const std::size_t size = static_cast<std::size_t>(n) + 1;
+    std::vector<Value> v1(size, Value{0}), v2(size, Value{0});
+    std::vector<std::int32_t> pos1(size);
+    for (std::int32_t x = 1; x <= n; ++x) pos1[static_cast<std::size_t>(x)] = x;
+    const auto meet = [&](std::int32_t x, std::int32_t j, Value v) {
+        const auto ux = static_cast<std::size_t>(x);
+        if (v > v1[ux]) {
+            v2[ux] = v1[ux];
+            v1[ux] = v;
+            pos1[ux] = j;
+        } else if (v > v2[ux]) {
+            v2[ux] = v;
+        }
+    };
+    std::vector<std::uint32_t> codes(size);
+    for (std::int32_t b = 2; b <= n; ++b) {
+        if (progress != nullptr && b % 64 == 0) progress->step(b / 2, n);
+        // Row b's partners a < b all come here, in order, so b's own values are kept in locals.
+        Value b1{0}, b2{0};
+        std::int32_t b_pos = b;
+        for (std::int32_t a = 1; a < b; ++a) {
+            const Value v = count(a, b);
+            codes[static_cast<std::size_t>(a - 1)] = code_of(v);
+            meet(a, b, v);
+            if (v > b1) {
+                b2 = b1;
+                b1 = v;
+                b_pos = a;
+            } else if (v > b2) {
+                b2 = v;
             }
         }
-        double second = 0.0;
-        for (std::int32_t j = 1; j <= n; ++j) {
-            if (j == i || j == best_j) continue;
-            const double v = p(best_j, j);
-            if (v > second) second = v;
-            if (second > best) break;
-        }
-        auto& batch = batches_[static_cast<std::size_t>(i)];
+        v1[static_cast<std::size_t>(b)] = b1;
+        v2[static_cast<std::size_t>(b)] = b2;
+        pos1[static_cast<std::size_t>(b)] = b_pos;
+        pairs_.set_row_start(b - 1, codes.data(), b - 1);
+    }
+    pairs_.mirror_lower(progress);
+
+    // best_j's highest value over partners other than i and best_j is v1 unless it sits at i.
+    std::vector<bool> used(size, false);
+    for (std::int32_t i = 1; i < n; ++i) {
+        if (progress != nullptr && i % 256 == 0) progress->step(n / 2 + i / 2, n);
+        const auto ui = static_cast<std::size_t>(i);
+        if (used[ui]) continue;
+        const Value best = v1[ui];
+        const std::int32_t best_j = pos1[ui];
+        const auto ub = static_cast<std::size_t>(best_j);
+        const Value second = pos1[ub] != i ? v1[ub] : v2[ub];
         if (best > second) {
-            batch.push_back(Entry{static_cast<float>(best), next_seq_++, static_cast<std::int16_t>(best_j), true});
-            used[static_cast<std::size_t>(best_j)] = true;
+            lo_[ui] = hi_[ui] = best_j;
+            used[ub] = true;
+            cache_[ui * cached] = PairTable::key(code_of(best), best_j);
+            cache_size_[ui] = 1;
+            heap_.push_back(Cursor{code_of(best), i});
+            stats_.proposals += 1;
         } else {
-            batch.reserve(static_cast<std::size_t>(n - i));
-            for (std::int32_t j = i + 1; j <= n; ++j)
-                batch.push_back(Entry{static_cast<float>(p(i, j)), next_seq_++, static_cast<std::int16_t>(j), true});
+            lo_[ui] = i + 1;
+            hi_[ui] = n;
+            floor_[ui] = ~std::uint64_t{0};
+            heap_.push_back(Cursor{code_of(best), i});
+            stats_.proposals += n - i;
         }
-        stats_.proposals += static_cast<std::int64_t>(batch.size());
-        push_batch(i);
     }
+    std::make_heap(heap_.begin(), heap_.end(), ranks_below);
 }
 
-void Forest::build_bounds(const Marginal& marginal, const Progress* progress) {
-    const std::int32_t n = n_indivs_;
-    bounds_.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(n), 1.0f);
-    // Row b first for a < b, the order in which the Marginal keeps its counts; then mirrored in tiles.
-    for (std::int32_t b = 2; b <= n; ++b) {
-        if (progress != nullptr && b % 256 == 0) progress->check();
-        for (std::int32_t a = 1; a < b; ++a)
-            bound(b - 1, a - 1) = static_cast<float>(marginal.pair_prob(a, b, *k_list_));
-    }
-    constexpr std::int32_t tile = 64;
-    for (std::int32_t r0 = 0; r0 < n; r0 += tile)
-        for (std::int32_t c0 = r0; c0 < n; c0 += tile)
-            for (std::int32_t r = r0; r < std::min(n, r0 + tile); ++r)
-                for (std::int32_t c = std::max(c0, r + 1); c < std::min(n, c0 + tile); ++c) bound(r, c) = bound(c, r);
-}
-
-void Forest::push_batch(std::int32_t owner) {
-    auto& batch = batches_[static_cast<std::size_t>(owner)];
-    if (batch.empty()) return;
-    const auto below = [](const Entry& a, const Entry& b) { return ranks_below(a.level, a.seq, b.level, b.seq); };
-    std::make_heap(batch.begin(), batch.end(), below);
-    heap_.push_back(Cursor{batch.front().level, batch.front().seq, owner});
-    std::push_heap(heap_.begin(), heap_.end(),
-                   [](const Cursor& a, const Cursor& b) { return ranks_below(a.level, a.seq, b.level, b.seq); });
-}
-
-float Forest::exact_level(std::int32_t a, std::int32_t b) {
+std::uint32_t Forest::evaluate(std::int32_t a, std::int32_t b) {
     ++stats_.evaluations;
-    const std::int32_t sa = slot_[static_cast<std::size_t>(a)];
-    const std::int32_t sb = slot_[static_cast<std::size_t>(b)];
-    const std::int64_t counted = labels_.retained();
-    const float level =
-        counted == 0
-            ? 0.0f
-            : static_cast<float>(static_cast<double>(labels_.count_shared(sa, sb)) / static_cast<double>(counted));
-    if (!bounds_.empty()) {
-        assert(level <= bound(sa, sb));
-        bound(sa, sb) = level;
-        bound(sb, sa) = level;
-    }
-    return level;
+    const std::int32_t sa = slot(a);
+    const std::int32_t sb = slot(b);
+    const std::uint32_t code = pairs_.code_of_count(labels_.count_shared(sa, sb), labels_.retained());
+    assert(code <= pairs_.code(sa, sb));
+    pairs_.set_code(sa, sb, code);
+    pairs_.set_exact(sa, sb);
+    return code;
 }
 
-Forest::Entry Forest::top_proposal(std::int32_t& owner) {
-    const auto entry_below = [](const Entry& a, const Entry& b) { return ranks_below(a.level, a.seq, b.level, b.seq); };
-    const auto cursor_below = [](const Cursor& a, const Cursor& b) {
-        return ranks_below(a.level, a.seq, b.level, b.seq);
-    };
-    for (;;) {
+std::uint64_t Forest::best_of(std::int32_t o) {
+    const auto uo = static_cast<std::size_t>(o);
+    std::uint64_t* keys = cache_.data() + uo * cached;
+    std::size_t size = cache_size_[uo];
+    std::size_t dead = 0;
+    while (dead < size && !is_active(PairTable::key_id(keys[dead]))) ++dead;
+    if (dead != 0) {
+        std::copy(keys + dead, keys + size, keys);
+        size -= dead;
+    }
+    if ((size == 0 || keys[0] < floor_[uo]) && floor_[uo] != 0) {
+        ++stats_.scans;
+        size = pairs_.row_top(slot(o), lo_[uo], hi_[uo], keys, cached);
+        floor_[uo] = size == cached ? keys[cached - 1] : 0;
+    }
+    cache_size_[uo] = static_cast<std::uint8_t>(size);
+    return size == 0 ? 0 : keys[0];
+}
+
+void Forest::beat(const Progress* progress, std::int32_t s) {
+    if (progress == nullptr) return;
+    progress->check();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_beat_ < std::chrono::milliseconds(250)) return;
+    last_beat_ = now;
+    progress->step(s - 1, n_indivs_ - 1);
+}
+
+std::uint32_t Forest::top_proposal(std::int32_t& owner, std::int32_t& partner, const Progress* progress,
+                                   std::int32_t s) {
+    // A step is mostly short, but can compute a great many levels (over a second at 16,384 individuals).
+    for (std::uint32_t round = 1;; ++round) {
+        if (round % 256 == 0) beat(progress, s);
         assert(!heap_.empty());
-        const std::int32_t o = heap_.front().owner;
-        auto& batch = batches_[static_cast<std::size_t>(o)];
-        if (!is_active(o) || batch.empty()) {
-            std::pop_heap(heap_.begin(), heap_.end(), cursor_below);
+        Cursor& top = heap_.front();
+        const std::int32_t o = top.owner;
+        const std::uint64_t best = is_active(o) ? best_of(o) : 0;
+        if (best == 0) {
+            std::pop_heap(heap_.begin(), heap_.end(), ranks_below);
             heap_.pop_back();
-            std::vector<Entry>().swap(batch);
             continue;
         }
-        Entry& e = batch.front();
-        if (!is_active(e.other)) {
-            // The other cluster was merged since: the proposal is gone.
-            std::pop_heap(batch.begin(), batch.end(), entry_below);
-            batch.pop_back();
-        } else if (!e.exact) {
-            e.level = exact_level(o, e.other);
-            e.exact = true;
-            sift_down_top(batch, entry_below);
-        } else {
-            owner = o;
-            return e;
+        const std::uint32_t code = PairTable::key_code(best);
+        if (code != top.code) {
+            // Codes only fall, so the owner ranks lower than the heap thought.
+            assert(code < top.code);
+            top.code = code;
+            sift_down_top(heap_, ranks_below);
+            continue;
         }
-        // The batch's best entry changed, never for a better one: rank its cursor again.
-        if (batch.empty()) {
-            std::pop_heap(heap_.begin(), heap_.end(), cursor_below);
-            heap_.pop_back();
-            std::vector<Entry>().swap(batch);
-        } else {
-            heap_.front().level = batch.front().level;
-            heap_.front().seq = batch.front().seq;
-            sift_down_top(heap_, cursor_below);
+        const std::int32_t x = PairTable::key_id(best);
+        // Seeded proposals are exact; those made after a merge are exact once computed or when bounded by 0.
+        if (o > n_indivs_ && !pairs_.exact(slot(o), slot(x))) {
+            std::uint64_t* keys = cache_.data() + static_cast<std::size_t>(o) * cached;
+            keys[0] = PairTable::key(evaluate(o, x), x);
+            for (std::size_t i = 1; i < cache_size_[static_cast<std::size_t>(o)] && keys[i] > keys[i - 1]; ++i)
+                std::swap(keys[i], keys[i - 1]);
+            continue;
         }
+        owner = o;
+        partner = x;
+        return code;
     }
 }
 
-void Forest::merge_best_proposal(std::int32_t s, std::int32_t id) {
+void Forest::merge_best_proposal(std::int32_t s, std::int32_t id, const Progress* progress) {
     std::int32_t c1 = 0;
-    const Entry best = top_proposal(c1);
-    const std::int32_t c2 = best.other;
+    std::int32_t c2 = 0;
+    last_beat_ = std::chrono::steady_clock::now();
+    accepted_code_ = top_proposal(c1, c2, progress, s);
     assert(id == n_indivs_ + s && id > active_.back());
 
     for (const std::int32_t c : {c1, c2}) {
         where_[static_cast<std::size_t>(c)] = in_accepted;
         active_.erase(std::lower_bound(active_.begin(), active_.end(), c));
-        std::vector<Entry>().swap(batches_[static_cast<std::size_t>(c)]);
     }
     Node& node = nodes_[static_cast<std::size_t>(id)];
     node.set_step(s);
     node.set_children(c1, c2);
-    node.set_prob_level(best.level);
+    node.set_prob_level(pairs_.level(accepted_code_));
     const Node::Cluster& m1 = *nodes_[static_cast<std::size_t>(c1)].get_cluster();
     const Node::Cluster& m2 = *nodes_[static_cast<std::size_t>(c2)].get_cluster();
     Node::Cluster& members = *node.get_cluster();
@@ -206,45 +253,57 @@ void Forest::merge_best_proposal(std::int32_t s, std::int32_t id) {
     active_.push_back(id);
 }
 
-void Forest::update_proposals(std::int32_t id, const MC_Sample& store) {
+void Forest::update_proposals(std::int32_t id, const MC_Sample& store, const Progress* progress) {
     const KList& k_list = *k_list_;
     if (!labels_.built()) {
+        const std::int32_t s = id - n_indivs_;
+        last_beat_ = std::chrono::steady_clock::now();
+        const std::function<void()> tick = [this, progress, s] { beat(progress, s); };
         if (k_list.empty())
-            labels_.build(store, n_indivs_, 1, 0, burn_in_);
+            labels_.build(store, n_indivs_, 1, 0, burn_in_, tick);
         else
-            labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_);
+            labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_, tick);
         // Levels from the Marginal bound those from the labels only when both counted the same observations.
-        pairs_agree_ = marginal_total_ == labels_.retained();
-        if (!pairs_agree_) std::vector<float>().swap(bounds_);
-        stats_.bounded = !bounds_.empty();
+        pairs_agree_ = consecutive_ && marginal_total_ == labels_.retained();
+        if (!pairs_agree_ && pairs_.narrow()) {
+            // Codes held outside the table change form with it; the order they give stays the same.
+            const auto wide = [this](std::uint32_t code) { return PairTable::float_bits(pairs_.level(code)); };
+            for (Cursor& c : heap_) c.code = wide(c.code);
+            for (std::size_t o = 0; o < cache_size_.size(); ++o) {
+                for (std::size_t i = 0; i < cache_size_[o]; ++i) {
+                    std::uint64_t& key = cache_[o * cached + i];
+                    key = PairTable::key(wide(PairTable::key_code(key)), PairTable::key_id(key));
+                }
+                if (floor_[o] != 0 && floor_[o] != ~std::uint64_t{0})
+                    floor_[o] = PairTable::key(wide(PairTable::key_code(floor_[o])), PairTable::key_id(floor_[o]));
+            }
+            pairs_.widen();
+        }
+        stats_.narrow = pairs_.narrow();
+        stats_.bounded = pairs_agree_ && n_indivs_ <= pair_bound_limit_;
     }
     const Node& node = nodes_[static_cast<std::size_t>(id)];
-    const std::int32_t sa = slot_[static_cast<std::size_t>(node.get_child(1))];
-    const std::int32_t sb = slot_[static_cast<std::size_t>(node.get_child(2))];
+    const std::int32_t sa = slot(node.get_child(1));
+    const std::int32_t sb = slot(node.get_child(2));
     labels_.merge_into(sa, sb);
     slot_[static_cast<std::size_t>(id)] = sa;
 
     // A union shares a cluster no more often than any of its parts: the new cluster, the other cluster
     // (a leaf always does), and the unions of either child with the other cluster.
-    const float own = node.get_prob_level();
-    const bool bounded = !bounds_.empty();
-    auto& batch = batches_[static_cast<std::size_t>(id)];
-    batch.reserve(active_.size() - 1);
-    for (const std::int32_t x : active_) {
-        if (x == id) continue;
-        const Node& other = nodes_[static_cast<std::size_t>(x)];
-        float ub = 1.0f;
-        if (pairs_agree_) ub = std::min(own, other.is_leaf() ? 1.0f : other.get_prob_level());
-        if (bounded) {
-            const std::int32_t sx = slot_[static_cast<std::size_t>(x)];
-            ub = std::min({ub, bound(sa, sx), bound(sb, sx)});
-            bound(sa, sx) = ub;
-            bound(sx, sa) = ub;
-        }
-        batch.push_back(Entry{ub, next_seq_++, static_cast<std::int16_t>(x), false});
-    }
-    stats_.proposals += static_cast<std::int64_t>(batch.size());
-    push_batch(id);
+    const std::uint32_t cap = pairs_.narrow() ? accepted_code_ : PairTable::float_bits(node.get_prob_level());
+    const PairTable::Bound bound = !pairs_agree_    ? PairTable::Bound::none
+                                   : stats_.bounded ? PairTable::Bound::caps_rows
+                                                    : PairTable::Bound::caps;
+    pairs_.kill_slot(sb);
+    pairs_.set_slot(sa, id, cap);
+    pairs_.make_union_row(sa, sb, cap, bound);
+    if (active_.size() < 2) return;
+    lo_[static_cast<std::size_t>(id)] = 1;
+    hi_[static_cast<std::size_t>(id)] = id - 1;
+    stats_.proposals += static_cast<std::int64_t>(active_.size()) - 1;
+    floor_[static_cast<std::size_t>(id)] = ~std::uint64_t{0};
+    heap_.push_back(Cursor{bound == PairTable::Bound::none ? pairs_.code_of_one() : cap, id});
+    std::push_heap(heap_.begin(), heap_.end(), ranks_below);
 }
 
 void Forest::close_tree(std::int32_t n) {

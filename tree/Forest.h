@@ -5,8 +5,10 @@
 #include "sample/Mc_sample.h"
 #include "sample/Progress.h"
 #include "tree/Node.h"
+#include "tree/PairTable.h"
 #include "tree/SharedLabels.h"
 
+#include <chrono>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -31,10 +33,13 @@
 /// (i, best_j) is proposed alone and best_j is flagged as used; otherwise (i, j) is proposed for every
 /// j > i. A merge removes every proposal that involves either merged cluster.
 ///
-/// The ranking is kept exactly but evaluated lazily: a proposal made after a merge enters with an upper
-/// bound of its level (no set shares a cluster more often than any of its parts) and its level is computed
-/// only when it reaches the top; each active cluster keeps one byte per retained observation
-/// (SharedLabels) so that a level is one pass of byte compares.
+/// The ranking is kept exactly but evaluated lazily. Every live proposal's level, or an upper bound of it
+/// while it is not yet computed, sits in a table by pair of active clusters (PairTable); a proposal made
+/// after a merge enters with a bound (no set shares a cluster more often than any of its parts) and its
+/// level is computed only when it reaches the top. Each owner, the cluster a proposal was made for (the
+/// individual seeded, or the cluster made by the merge), finds its best remaining proposal by a scan of its
+/// row; a heap ranks the owners. Each active cluster keeps one byte per retained observation
+/// (SharedLabels), so that a level is one pass of byte compares.
 class Forest {
   public:
     /// Makes the leaves. k_list is borrowed and must outlive the Forest; n_indivs is 1..16384.
@@ -43,15 +48,20 @@ class Forest {
     Forest& operator=(const Forest&) = delete;
 
     /// Seeds the proposals from the pair probabilities of `marginal`, which must have been filled from the
-    /// store later passed to update_proposals, with the same burn-in, and must outlive the Forest.
+    /// store later passed to update_proposals, with the same burn-in. The Marginal is read only during the
+    /// call (its pair counts for the k list are made if they are not there yet).
     /// `progress`, when given, hears the individuals seeded (of n_indivs) and can stop with Cancelled.
     void init_proposals(const Marginal& marginal, const Progress* progress = nullptr);
     /// Accepts the best proposal at merge step s (1..n_indivs - 1) as node id = n_indivs + s: its two
     /// clusters move from the active to the accepted nodes and the new node becomes active.
-    void merge_best_proposal(std::int32_t s, std::int32_t id);
+    /// `progress`, when given, is checked for cancel while levels are computed (it throws Cancelled; the
+    /// Forest is then to be thrown away) and, when the step runs long, hears s - 1 of n_indivs - 1 again
+    /// every 250 ms.
+    void merge_best_proposal(std::int32_t s, std::int32_t id, const Progress* progress = nullptr);
     /// After the merge that made node id: drops the proposals that involve its children and proposes the
-    /// new cluster with every other active cluster. Raises what the store raises.
-    void update_proposals(std::int32_t id, const MC_Sample& store);
+    /// new cluster with every other active cluster. Raises what the store raises. `progress` as for
+    /// merge_best_proposal (the first call builds the label vectors, seconds at 16,384 individuals).
+    void update_proposals(std::int32_t id, const MC_Sample& store, const Progress* progress = nullptr);
     /// Enters the only active node, the root, among the accepted nodes under id 2n - 1 (it stays active).
     void close_tree(std::int32_t n);
 
@@ -75,48 +85,47 @@ class Forest {
     void print_all_clusters(std::ostream& out) const;
     bool print_all_clusters(const std::string& path, Diagnostics& diag) const;
 
-    /// Pair bounds take a float per pair of individuals; they are kept only up to this many individuals
-    /// (8192 unless changed before init_proposals). Without them the ranking is the same, only slower.
+    /// Proposals after a merge are bounded by the levels of the merged clusters with the other cluster (the
+    /// pair bounds) only up to this many individuals (all, 16384, unless changed before init_proposals);
+    /// beyond it only by the levels of the two clusters. Either way the ranking is the same, only the work
+    /// differs; memory does not depend on it.
     void set_pair_bound_limit(std::int32_t max_indivs) { pair_bound_limit_ = max_indivs; }
 
     /// Counters of the work done, for benchmarks.
     struct Stats {
         std::int64_t proposals = 0;    ///< proposals made, seeding included
         std::int64_t evaluations = 0;  ///< levels computed from the label vectors
+        std::int64_t scans = 0;        ///< rows scanned for an owner's best proposal
         bool bounded = false;          ///< whether pair bounds were used
+        bool narrow = false;           ///< whether levels were kept as 16-bit counts
     };
     const Stats& stats() const { return stats_; }
 
   private:
-    /// A proposal (owner, other) inside the batch of its owner, the cluster named first.
-    struct Entry {
-        float level;         // the level when exact, else an upper bound of it
-        std::uint32_t seq;   // rank in proposal order
-        std::int16_t other;  // id of the second cluster
-        bool exact;
-    };
-    /// The best remaining entry of one owner's batch, as ranked in the global heap.
+    /// An owner as ranked in the heap: code is at least the code of the owner's best live proposal.
     struct Cursor {
-        float level;
-        std::uint32_t seq;
+        std::uint32_t code;
         std::int32_t owner;
     };
-    static bool ranks_below(float la, std::uint32_t sa, float lb, std::uint32_t sb) {
-        return la < lb || (la == lb && sa > sb);
+    /// Higher codes first; equal codes go by owner, the earlier proposed first.
+    static bool ranks_below(const Cursor& a, const Cursor& b) {
+        return a.code < b.code || (a.code == b.code && a.owner > b.owner);
     }
+    /// Proposals an owner remembers from the last scan of its row.
+    static constexpr std::size_t cached = 16;
 
     bool is_active(std::int32_t id) const { return (where_[static_cast<std::size_t>(id)] & in_active) != 0; }
-    float exact_level(std::int32_t a, std::int32_t b);
-    void push_batch(std::int32_t owner);
-    /// Owner and entry of the best live proposal, computing levels as needed.
-    Entry top_proposal(std::int32_t& owner);
-    void build_bounds(const Marginal& marginal, const Progress* progress);
-    template <class PairProb>
-    void seed(const PairProb& p, const Progress* progress);
-    float& bound(std::int32_t slot_a, std::int32_t slot_b) {
-        return bounds_[static_cast<std::size_t>(slot_a) * static_cast<std::size_t>(n_indivs_) +
-                       static_cast<std::size_t>(slot_b)];
-    }
+    std::int32_t slot(std::int32_t id) const { return slot_[static_cast<std::size_t>(id)]; }
+    /// Computes the level of the union of a and b into the table; returns its code.
+    std::uint32_t evaluate(std::int32_t a, std::int32_t b);
+    /// The key (PairTable::key) of owner o's best live proposal, 0 when it has none.
+    std::uint64_t best_of(std::int32_t o);
+    /// The owner and partner of the best live proposal, computing levels as needed; returns its code.
+    std::uint32_t top_proposal(std::int32_t& owner, std::int32_t& partner, const Progress* progress, std::int32_t s);
+    /// Checks `progress` for cancel and reports s - 1 of n_indivs - 1 when 250 ms have passed since the last.
+    void beat(const Progress* progress, std::int32_t s);
+    template <class Count>
+    void seed(const Count& count, std::int64_t total, bool table_holds_counts, const Progress* progress);
 
     static constexpr std::uint8_t in_active = 1;
     static constexpr std::uint8_t in_accepted = 2;
@@ -124,17 +133,25 @@ class Forest {
     std::int32_t n_indivs_;
     const KList* k_list_;
     std::int32_t burn_in_;
-    std::vector<Node> nodes_;                  // by id, 0 unused
-    std::vector<std::uint8_t> where_;          // by id: in_active / in_accepted bits
-    std::vector<std::int32_t> active_;         // active ids, ascending
-    std::vector<std::int32_t> slot_;           // by id: slot of an active cluster in labels_ and bounds_
-    std::vector<std::vector<Entry>> batches_;  // by owner id, each a heap
-    std::vector<Cursor> heap_;                 // one cursor per non-empty batch
-    std::uint32_t next_seq_ = 0;
+    std::vector<Node> nodes_;            // by id, 0 unused
+    std::vector<std::uint8_t> where_;    // by id: in_active / in_accepted bits
+    std::vector<std::int32_t> active_;   // active ids, ascending
+    std::vector<std::int32_t> slot_;     // by id: slot of an active cluster in labels_ and pairs_
+    std::vector<std::int32_t> lo_, hi_;  // by owner id: its proposals are with the active clusters of ids lo..hi
+    std::vector<Cursor> heap_;           // one cursor per owner that may have live proposals
+    // By owner id: the best keys of the owner's row at its last scan, best first, as they are now (entries
+    // whose partner has merged since are dropped when they reach the front); and the floor, above which
+    // every live proposal of the owner is among them (0 when all are, all-ones before the first scan).
+    std::vector<std::uint64_t> cache_;
+    std::vector<std::uint8_t> cache_size_;
+    std::vector<std::uint64_t> floor_;
     std::int64_t marginal_total_ = -1;  // observations the Marginal counts for k_list
+    bool consecutive_ = false;          // k_list is k_from, k_from + 1, ..., k_to
     bool pairs_agree_ = false;          // the Marginal and the labels count the same observations
-    std::int32_t pair_bound_limit_ = 8192;
-    std::vector<float> bounds_;  // by slot pair: upper bound of the level of the union
+    std::int32_t pair_bound_limit_ = 16384;
+    std::uint32_t accepted_code_ = 0;  // code of the last proposal accepted
+    std::chrono::steady_clock::time_point last_beat_;
+    PairTable pairs_;
     SharedLabels labels_;
     Stats stats_;
 };

@@ -72,14 +72,16 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
     const Progress seeding = stage(TreeStage::seeding);
     seeding.step(0, n);
     forest.init_proposals(marginal, &seeding);
+    // The forest holds the pair levels it needs from here on; the counts would only add to the peak.
+    marginal.release_counts();
     seeding.step(n, n);
     internal_node_history history(n);
     const Progress merging = stage(TreeStage::merges);
     merging.step(0, n - 1);
     for (std::int32_t s = 1; s < n; ++s) {
-        forest.merge_best_proposal(s, n + s);
+        forest.merge_best_proposal(s, n + s, &merging);
         history.record_merge(n + s, forest);
-        forest.update_proposals(n + s, *store);
+        forest.update_proposals(n + s, *store, &merging);
         merging.step(s, n - 1);
     }
     forest.close_tree(n);

@@ -38,7 +38,7 @@ void keep_equal(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
 }  // namespace
 
 void SharedLabels::build(const MC_Sample& store, std::int32_t n_indivs, std::int32_t k_from, std::int32_t k_to,
-                         std::int32_t first_obs) {
+                         std::int32_t first_obs, const std::function<void()>& tick) {
     const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(n_indivs, 0));
     const std::size_t stride = store.stride();
     const std::uint8_t* base = store.data();
@@ -48,13 +48,16 @@ void SharedLabels::build(const MC_Sample& store, std::int32_t n_indivs, std::int
         rows.push_back(base + static_cast<std::size_t>(j) * stride);
     retained_ = rows.size();
     width_ = (retained_ + block - 1) / block * block;
-    data_.assign(n * width_, none);
+    data_ = std::make_unique_for_overwrite<std::uint8_t[]>(n * width_);
+    for (std::size_t i = 0; i < n; ++i)
+        std::fill(slot(static_cast<std::int32_t>(i)) + retained_, slot(static_cast<std::int32_t>(i)) + width_, none);
 
     // Transposed in groups of rows so that the reads of each group stay in cache.
     for (std::size_t r0 = 0; r0 < retained_; r0 += block) {
+        if (tick) tick();
         const std::size_t r1 = std::min(retained_, r0 + block);
         for (std::size_t i = 1; i <= n; ++i) {
-            std::uint8_t* out = data_.data() + (i - 1) * width_;
+            std::uint8_t* out = data_.get() + (i - 1) * width_;
             for (std::size_t r = r0; r < r1; ++r) out[r] = rows[r][i];
         }
     }

@@ -295,4 +295,44 @@ TEST(ForestReference, RandomLabelsWithManyTies) { compare_random_labels(7, 300, 
 // Unrelated labels over many observations: many levels close together.
 TEST(ForestReference, LongRandomLabels) { compare_random_labels(11, 12, 30, 4000, 6); }
 
+/// Rows of n individuals with k drawn from 1..k_top, labels at random but for a planted pair (1, 2).
+std::vector<Row> random_rows(std::mt19937& rng, int n, int k_top, int n_obs) {
+    std::vector<Row> rows;
+    for (int t = 0; t < n_obs; ++t) {
+        Row row(static_cast<std::size_t>(n) + 1);
+        const int k = std::uniform_int_distribution<int>(1, k_top)(rng);
+        row[0] = k;
+        for (int i = 1; i <= n; ++i)
+            row[static_cast<std::size_t>(i)] = k == 1 ? 1 : std::uniform_int_distribution<int>(0, k)(rng);
+        if (k > 1 && rng() % 2 == 0) row[2] = row[1];
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Levels kept as 32-bit floats instead of 16-bit counts: more than 65,535 observations counted, or a k
+// range reaching past the header's Kmax, where the labels count observations the pair counts leave out.
+TEST(ForestReference, LevelsBeyondSixteenBitCounts) {
+    struct Case {
+        const char* what;
+        int n, Kmax, k_top, n_obs;
+        KList k_list;
+        bool narrow;
+    };
+    const Case cases[] = {
+        {"66,000 observations", 7, 3, 3, 66000, {1, 2, 3}, false},
+        {"k above Kmax in the store", 12, 2, 4, 300, {1, 2, 3, 4}, false},
+        {"k range ending at Kmax", 12, 2, 4, 300, {1, 2}, true},
+    };
+    std::mt19937 rng(5);
+    for (const Case& c : cases) {
+        const auto store =
+            treetest::load_store(treetest::result_text(c.n, c.Kmax, random_rows(rng, c.n, c.k_top, c.n_obs)));
+        Forest::Stats stats;
+        expect_same(treetest::grow(*store, c.n, c.k_list, 0, 16384, &stats), grow_reference(*store, c.n, c.k_list, 0),
+                    c.what);
+        EXPECT_EQ(stats.narrow, c.narrow) << c.what;
+    }
+}
+
 }  // namespace

@@ -116,6 +116,19 @@ TEST(Forest, TwoIndividualsWithAndWithoutCoAssignment) {
     EXPECT_EQ(g.tree, "((1:1.00000 ,  2:1.00000)0.00000:0.00000,O:0 );\r\n");
 }
 
+TEST(Forest, CancelStopsTheMergeLoopWhileItBuildsTheLabels) {
+    const auto store = load_store(result_text(3, 4, three_rows));
+    const KList k_list{1, 2, 3, 4};
+    Marginal marginal(4, 3);
+    marginal.fill_co_assi_counts(*store, 0, 3, 4);
+    Forest forest(3, k_list, 0);
+    forest.init_proposals(marginal);
+    std::atomic<bool> cancel{true};
+    const Progress progress([](std::int64_t, std::int64_t) {}, &cancel);
+    forest.merge_best_proposal(1, 4);
+    EXPECT_THROW(forest.update_proposals(4, *store, &progress), Cancelled);
+}
+
 TEST(Forest, BurnInAndKRangeSelectObservations) {
     // The first two observations (burn-in) and those with k = 3 would join 1 and 3.
     const auto rows = join({repeat({2, 1, 2, 1}, 2), repeat({2, 1, 1, 2}, 3), repeat({3, 1, 2, 1}, 4)});

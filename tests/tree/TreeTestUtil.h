@@ -37,8 +37,9 @@ struct Grown {
 };
 
 /// Grows the tree with Forest and internal_node_history as the make-tree command does.
+/// `stats`, when given, receives the Forest's counters.
 inline Grown grow(const MC_Sample& store, std::int32_t n, const KList& k_list, std::int32_t burn_in,
-                  std::int32_t bound_limit = 8192) {
+                  std::int32_t bound_limit = 16384, Forest::Stats* stats = nullptr) {
     Marginal marginal(store.Kmax(), n);
     marginal.fill_co_assi_counts(store, burn_in, n, store.Kmax());
     Forest forest(n, k_list, burn_in);
@@ -58,6 +59,7 @@ inline Grown grow(const MC_Sample& store, std::int32_t n, const KList& k_list, s
         g.roots.push_back(history.roots_after_step(s));
     }
     forest.close_tree(n);
+    if (stats != nullptr) *stats = forest.stats();
     std::ostringstream tree, clusters, heights;
     forest.print_accepted_nodes(tree);
     forest.print_all_clusters(clusters);
