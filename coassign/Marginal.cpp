@@ -122,8 +122,8 @@ const Marginal::Table& Marginal::table_for(const KList& k_list, const Progress* 
 
 Marginal::PairCountView Marginal::pair_counts(const KList& k_list) const {
     const Table& t = table_for(k_list);
-    return PairCountView{t.direct ? std::span<const std::uint32_t>() : std::span<const std::uint32_t>(t.cells),
-                         t.total};
+    if (t.direct || t.total == 0) return {{}, t.total};
+    return {t.cells, t.total};
 }
 
 void Marginal::prepare(const KList& k_list, const Progress& progress) const { table_for(k_list, &progress); }
@@ -146,12 +146,6 @@ double Marginal::pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) 
     const Table& t = table_for(k_list);
     if (t.total == 0) return 0.0;
     return static_cast<double>(pair_numerator(t, a, b)) / static_cast<double>(t.total);
-}
-
-Marginal::PairTriangle Marginal::pair_triangle(const KList& k_list) const {
-    const Table& t = table_for(k_list);
-    if (t.direct || t.total == 0) return {{}, t.total};
-    return {t.cells, t.total};
 }
 
 double Marginal::calc_co_assi_prob(const std::vector<std::int32_t>& members, const KList& k_list) const {

@@ -40,9 +40,10 @@ class Marginal {
     double pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) const;
 
     /// The counts behind pair_prob for k_list: pair_prob(a, b, k_list) is cells[pair_index(a, b)] / total
-    /// (see coassign/PairCounts.h), computed in double. cells is empty when nothing is counted, or when the
-    /// weighted observations exceed 2^32 - 1 and pairs are counted on request. Valid until another k list
-    /// is asked for or release_counts is called.
+    /// (see coassign/PairCounts.h), computed in double; cells holds n_indivs (n_indivs - 1) / 2 entries, or
+    /// none when nothing is counted, or when the weighted observations exceed 2^32 - 1 and pairs are
+    /// counted on request (then ask pair_prob). Makes the counts when they are not made yet. Valid until
+    /// another k list is asked for or release_counts is called.
     struct PairCountView {
         std::span<const std::uint32_t> cells;
         std::int64_t total = 0;
@@ -56,15 +57,6 @@ class Marginal {
     /// of observations counted) and stopping with Cancelled when cancel is raised.
     void prepare(const KList& k_list, const Progress& progress) const;
 
-    /// The counts behind pair_prob for k_list: pair_prob(a, b) is cells[pair_index(a, b)] / total
-    /// (coassign/PairCounts.h). `cells` holds n_indivs (n_indivs - 1) / 2 entries, or none when total is 0
-    /// or the counts are too many for 32-bit cells (then ask pair_prob). Valid until another k list is
-    /// asked for; makes the counts when they are not made yet.
-    struct PairTriangle {
-        std::span<const std::uint32_t> cells;
-        std::int64_t total = 0;
-    };
-    PairTriangle pair_triangle(const KList& k_list) const;
 
     /// Sum of the observation counts of the entries of k_list, each entry as often as it occurs; a k
     /// outside 1..Kmax adds 0.

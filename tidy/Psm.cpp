@@ -42,7 +42,7 @@ class PsmRows {
   public:
     PsmRows(const Marginal& marginal, const KList& k_list, const std::vector<std::string>& names)
         : marginal_(marginal), k_list_(k_list), n_(static_cast<std::int32_t>(names.size())) {
-        const Marginal::PairTriangle t = marginal.pair_triangle(k_list);
+        const Marginal::PairCountView t = marginal.pair_counts(k_list);
         cells_ = t.cells;
         total_ = t.total;
         for (const std::string& name : names) {
