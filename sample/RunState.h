@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 /// The six numbers of a result file's header.
 struct RunHeader {
@@ -45,7 +46,15 @@ struct RunState {
     /// the window has moved on to another run.
     std::shared_ptr<MC_Sample> store;
     std::string side_path;
+    /// names[i - 1] names individual i; empty while the individuals have no names but their numbers.
+    std::vector<std::string> names;
 };
+
+/// The name of individual i (1..n_indivs): its given name, or its number when the run has no names.
+inline std::string name_of(const RunState& run, std::int32_t i) {
+    const auto k = static_cast<std::size_t>(i - 1);
+    return i >= 1 && k < run.names.size() ? run.names[k] : std::to_string(i);
+}
 
 /// Name of the trajectory side file that every open writes in the working directory.
 inline constexpr const char* side_file_name = "_trajectories.txt";
