@@ -155,14 +155,7 @@ int main(int argc, char** argv) {
 
     if (whole) {
         Stage again;
-        RunParameters params;
-        params.burn_in = run.burn_in;
-        params.k_from = run.k_from;
-        params.k_to = run.k_to;
-        params.pairwise_path = run.pairwise_path;
-        params.tree_path = run.tree_path;
-        params.heights_path = run.heights_path;
-        params.clusters_path = run.clusters_path;
+        const RunParameters params = run.parameters();
         const MakeTreeResult result = make_tree(run.store.get(), params, diag);
         again.lap("make_tree in one call");
         if (result.status != MakeTreeResult::Status::done) std::printf("  %s\n", result.message.c_str());

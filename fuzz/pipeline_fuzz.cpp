@@ -64,14 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             print_posterior(out, run.result_path, run.header, *post);
         }
         save_trajectory_file(dir + "/trajectories.txt", run.side_path, diag);
-        RunParameters params;
-        params.burn_in = run.burn_in;
-        params.k_from = run.k_from;
-        params.k_to = run.k_to;
-        params.pairwise_path = run.pairwise_path;
-        params.tree_path = run.tree_path;
-        params.heights_path = run.heights_path;
-        params.clusters_path = run.clusters_path;
+        const RunParameters params = run.parameters();
         const MakeTreeResult result = make_tree(run.store.get(), params, diag);
         if (result.status == MakeTreeResult::Status::done &&
             result.levels.size() != static_cast<std::size_t>(run.header.n_indivs - 1))

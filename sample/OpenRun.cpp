@@ -10,13 +10,7 @@ HeaderStatus begin_open(RunState& run, const RunParameters& params, Diagnostics&
     if (status != HeaderStatus::ok) return status;
     run.result_path = params.result_path;
     run.opened = true;
-    run.pairwise_path = params.pairwise_path;
-    run.tree_path = params.tree_path;
-    run.heights_path = params.heights_path;
-    run.clusters_path = params.clusters_path;
-    run.k_from = params.k_from;
-    run.k_to = params.k_to;
-    run.burn_in = params.burn_in < 0 ? 0 : params.burn_in;
+    run.capture(params);
     run.header = header;
     return status;
 }

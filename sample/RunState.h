@@ -48,6 +48,21 @@ struct RunState {
     std::string side_path;
     /// names[i - 1] names individual i; empty while the individuals have no names but their numbers.
     std::vector<std::string> names;
+
+    /// Takes the output names, the k range and the burn-in (a burn-in below 0 as 0) of `params`.
+    void capture(const RunParameters& params) {
+        pairwise_path = params.pairwise_path;
+        tree_path = params.tree_path;
+        heights_path = params.heights_path;
+        clusters_path = params.clusters_path;
+        k_from = params.k_from;
+        k_to = params.k_to;
+        burn_in = params.burn_in < 0 ? 0 : params.burn_in;
+    }
+    /// The values capture took, with result_path.
+    RunParameters parameters() const {
+        return RunParameters{result_path, pairwise_path, tree_path, heights_path, clusters_path, k_from, k_to, burn_in};
+    }
 };
 
 /// The name of individual i (1..n_indivs): its given name, or its number when the run has no names.

@@ -1,30 +1,12 @@
 #include "sample/Simulator.h"
-#include "tests/support/TestUtil.h"
+#include "tests/cli/CliRun.h"
 
-#include <cstdlib>
 #include <sstream>
-#include <sys/wait.h>
+
+using clitest::Result;
+using clitest::run_cli;
 
 namespace {
-
-struct Result {
-    int status;
-    std::string err;
-    std::string out;
-};
-
-/// Runs velmora-cli with `args` (already quoted for the shell) in `dir`.
-Result run_cli(const testutil::TempDir& dir, const std::string& args) {
-    const std::string out = dir.file("stdout.log");
-    const std::string err = dir.file("stderr.log");
-    const std::string cmd =
-        "cd '" + dir.path().string() + "' && '" + VELMORA_CLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-    const int raw = std::system(cmd.c_str());
-    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testutil::read_text(err), testutil::read_text(out)};
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return r;
-}
 
 const char* const small_run =
     "Simulated\n3 4 3 10 1 1\n"

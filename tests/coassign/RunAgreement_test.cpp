@@ -1,26 +1,16 @@
 #include "coassign/RunAgreement.h"
 
+#include "tests/support/ResultText.h"
 #include "tests/support/TestUtil.h"
 
 #include <cmath>
 
-namespace {
-
-std::unique_ptr<MC_Sample> load(const std::string& text) {
-    auto store = std::make_unique<MC_Sample>();
-    Diagnostics diag;
-    store->fill_from_text(text.data(), text.data() + text.size(), "run", "", diag);
-    return store;
-}
-
-}  // namespace
-
 TEST(RunAgreement, LargestPairDifferenceOfEachRunFromThePool) {
     // Three individuals. Run a: 1 and 2 together in both draws; run b: apart in its only draw after the
     // burn-in of 1 (its first draw, together, is left out); run c has no draw with k in 2..3.
-    auto a = load("h\n3 3 3 1 1 1\n0 -1 1\n3 1 2 3\n0 -1 2\n2 1 2\n1 3\n0 -1 2\n2 1 2\n1 3\n");
-    auto b = load("h\n3 3 2 1 1 1\n0 -1 1\n3 1 2 3\n0 -1 3\n1 1\n1 2\n1 3\n");
-    auto c = load("h\n3 3 2 1 1 1\n0 -1 1\n3 1 2 3\n0 -1 1\n3 1 2 3\n");
+    auto a = testutil::loaded("h\n3 3 3 1 1 1\n0 -1 1\n3 1 2 3\n0 -1 2\n2 1 2\n1 3\n0 -1 2\n2 1 2\n1 3\n");
+    auto b = testutil::loaded("h\n3 3 2 1 1 1\n0 -1 1\n3 1 2 3\n0 -1 3\n1 1\n1 2\n1 3\n");
+    auto c = testutil::loaded("h\n3 3 2 1 1 1\n0 -1 1\n3 1 2 3\n0 -1 1\n3 1 2 3\n");
     ASSERT_TRUE(a->append_run(std::move(*b)));
     ASSERT_TRUE(a->append_run(std::move(*c)));
     const std::vector<double> d = psm_max_diff(*a, 1, 2, 3, 2);
@@ -31,7 +21,7 @@ TEST(RunAgreement, LargestPairDifferenceOfEachRunFromThePool) {
     EXPECT_DOUBLE_EQ(d[1], 2.0 / 3.0);
     EXPECT_TRUE(std::isnan(d[2]));
     // A single run agrees with itself; no draw at all gives NaN.
-    auto single = load("h\n3 3 2 1 1 1\n0 -1 2\n2 1 2\n1 3\n0 -1 2\n1 1\n2 2 3\n");
+    auto single = testutil::loaded("h\n3 3 2 1 1 1\n0 -1 2\n2 1 2\n1 3\n0 -1 2\n1 1\n2 2 3\n");
     EXPECT_EQ(psm_max_diff(*single, 0, 1, 3, 1), (std::vector<double>{0.0}));
     EXPECT_TRUE(std::isnan(psm_max_diff(*single, 0, 3, 3, 1)[0]));
 }

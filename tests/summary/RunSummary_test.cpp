@@ -1,24 +1,15 @@
 #include "summary/RunSummary.h"
 
+#include "tests/support/ResultText.h"
 #include "tests/support/TestUtil.h"
 
 #include <cmath>
 
-namespace {
-
-std::unique_ptr<MC_Sample> load(const std::string& text) {
-    auto store = std::make_unique<MC_Sample>();
-    Diagnostics diag;
-    store->fill_from_text(text.data(), text.data() + text.size(), "run", "", diag);
-    return store;
-}
-
-}  // namespace
-
 TEST(RunSummary, EachRunOnItsOwnAndChainsCutToTheShortest) {
     // Run a: k 1, 2, 2, 3 (log likelihoods -1..-4); run b: k 2, 2, 1; run c keeps nothing after a burn-in of 1.
-    auto a = load("h\n2 2 4 1 1 1\n0 -1 1\n2 1 2\n0 -2 2\n1 1\n1 2\n0 -3 2\n1 1\n1 2\n0 -4 3\n1 1\n1 2\n0 0\n");
-    auto b = load("h\n2 3 3 1 1 1\n0 -5 2\n1 1\n1 2\n0 -6 2\n1 1\n1 2\n0 -7 1\n2 1 2\n");
+    auto a =
+        testutil::loaded("h\n2 2 4 1 1 1\n0 -1 1\n2 1 2\n0 -2 2\n1 1\n1 2\n0 -3 2\n1 1\n1 2\n0 -4 3\n1 1\n1 2\n0 0\n");
+    auto b = testutil::loaded("h\n2 3 3 1 1 1\n0 -5 2\n1 1\n1 2\n0 -6 2\n1 1\n1 2\n0 -7 1\n2 1 2\n");
     ASSERT_TRUE(a->append_run(std::move(*b)));
     const std::vector<RunSummary> s = summarise_runs(*a, 1, 3);
     ASSERT_EQ(s.size(), 2u);

@@ -75,6 +75,14 @@ inline void load_text(MC_Sample& store, const std::string& text, Diagnostics& di
     store.fill_from_text(text.data(), text.data() + text.size(), "run", "", diag);
 }
 
+/// A store filled from `text`, writing no side file.
+inline std::unique_ptr<MC_Sample> loaded(const std::string& text) {
+    auto store = std::make_unique<MC_Sample>();
+    Diagnostics diag;
+    load_text(*store, text, diag);
+    return store;
+}
+
 inline void load_rows(MC_Sample& store, int n_indivs, int Kmax, const std::vector<Row>& rows) {
     Diagnostics diag;
     load_text(store, result_text(n_indivs, Kmax, rows), diag);

@@ -1,5 +1,7 @@
 #include "tidy/RunTables.h"
 
+#include "tests/support/ResultText.h"
+
 #include <memory>
 #include <sstream>
 
@@ -14,14 +16,6 @@ const char* const small_run =
     "10 -100.25 1\n3 1 2 3\n"
     "20 -99 2\n1 1\n2 2 3\n";
 
-std::unique_ptr<MC_Sample> load(const std::string& text) {
-    auto store = std::make_unique<MC_Sample>();
-    Diagnostics diag;
-    store->fill_from_text(text.data(), text.data() + text.size(), "run.txt", "", diag);
-    EXPECT_TRUE(diag.empty());
-    return store;
-}
-
 std::string trace(const MC_Sample& store, int burn_in) {
     std::ostringstream out;
     print_trace_tsv(out, store, burn_in);
@@ -32,7 +26,7 @@ RunState small_state(double U) {
     RunState run;
     run.result_path = "run.txt";
     run.header = RunHeader{3, 4, 3, 10, U, 1.0};
-    run.store = load(small_run);
+    run.store = testutil::loaded(small_run);
     run.burn_in = 1;
     run.k_from = 5;  // read in order and clamped: 2..4
     run.k_to = 2;
@@ -49,15 +43,15 @@ std::string posterior_text(const PosteriorTable& table) {
 }  // namespace
 
 TEST(RunTables, TraceOfOneRunAndOfSeveral) {
-    auto store = load(small_run);
+    auto store = testutil::loaded(small_run);
     EXPECT_EQ(trace(*store, 1),
               "iteration\tk\tlog_likelihood\tretained\n1\t2\t-12345.678\t0\n2\t1\t-100.25\t1\n3\t2\t-99\t1\n");
     EXPECT_EQ(trace(*store, -3),
               "iteration\tk\tlog_likelihood\tretained\n1\t2\t-12345.678\t1\n2\t1\t-100.25\t1\n"
               "3\t2\t-99\t1\n");
     // Each run loses its own burn-in and counts its own iterations.
-    ASSERT_TRUE(
-        store->append_run(std::move(*load("x\n3 4 2 10 1 1\n0 -5.5 3\n1 1\n1 2\n1 3\n10 -4.25 2\n2 1 2\n1 3\n"))));
+    ASSERT_TRUE(store->append_run(
+        std::move(*testutil::loaded("x\n3 4 2 10 1 1\n0 -5.5 3\n1 1\n1 2\n1 3\n10 -4.25 2\n2 1 2\n1 3\n"))));
     EXPECT_EQ(trace(*store, 1),
               "run\titeration\tk\tlog_likelihood\tretained\n1\t1\t2\t-12345.678\t0\n1\t2\t1\t-100.25\t1\n"
               "1\t3\t2\t-99\t1\n2\t1\t3\t-5.5\t0\n2\t2\t2\t-4.25\t1\n");
