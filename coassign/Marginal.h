@@ -57,7 +57,6 @@ class Marginal {
     /// of observations counted) and stopping with Cancelled when cancel is raised.
     void prepare(const KList& k_list, const Progress& progress) const;
 
-
     /// Sum of the observation counts of the entries of k_list, each entry as often as it occurs; a k
     /// outside 1..Kmax adds 0.
     std::int64_t count_obs_in_k_list(const KList& k_list) const;
