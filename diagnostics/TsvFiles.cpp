@@ -17,24 +17,11 @@ void append_tsv_number(std::string& out, double v) {
     }
 }
 
-void append_tsv_text(std::string& out, std::string_view text) {
-    if (text.find_first_of("\t\r\n\"") == std::string_view::npos) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 void print_diagnostics(std::ostream& out, const std::vector<QuantitySummary>& rows) {
     std::string text = "quantity\tmean\tsd\tess_bulk\tess_tail\trhat\tmcse_mean\n";
     for (const QuantitySummary& row : rows) {
         const ChainSummary& s = row.summary;
-        append_tsv_text(text, row.quantity);
+        append_tsv_field(text, row.quantity);
         for (const double v : {s.mean, s.sd, s.ess_bulk, s.ess_tail, s.rhat, s.mcse_mean}) {
             text += '\t';
             append_tsv_number(text, v);
@@ -54,7 +41,7 @@ void print_runs(std::ostream& out, const std::vector<RunRow>& runs) {
         const RunRow& row = runs[r];
         text += std::to_string(r + 1);
         text += '\t';
-        append_tsv_text(text, row.file);
+        append_tsv_field(text, row.file);
         text += '\t' + std::to_string(row.draws) + '\t' + std::to_string(row.retained);
         for (const double v : {row.mean_k, row.mean_log_likelihood, row.psm_max_diff}) {
             text += '\t';

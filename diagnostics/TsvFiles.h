@@ -2,6 +2,7 @@
 
 #include "diagnostics/Convergence.h"
 #include "sample/Diagnostics.h"
+#include "sample/TextFormat.h"  // append_tsv_field, for the text fields
 
 #include <cstdint>
 #include <iosfwd>
@@ -18,8 +19,6 @@
 
 /// Appends v as described above ("%.6g", "NA", "Inf", "-Inf").
 void append_tsv_number(std::string& out, double v);
-/// Appends a text field, quoted when it must be (see above).
-void append_tsv_text(std::string& out, std::string_view text);
 
 /// One row of diagnostics.tsv: a quantity's name ("k", "log_likelihood") and its summary.
 struct QuantitySummary {

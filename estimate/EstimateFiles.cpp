@@ -2,6 +2,7 @@
 
 #include "sample/Exceptions.h"
 #include "sample/OutputFile.h"
+#include "sample/TextFormat.h"
 
 #include <charconv>
 #include <cmath>
@@ -34,7 +35,10 @@ void check_names(const char* writer, const std::vector<std::string>& names, std:
 void append_individual(std::string& line, std::size_t i, const std::vector<std::string>& names) {
     line += std::to_string(i + 1);
     line += '\t';
-    line += names.empty() ? std::to_string(i + 1) : names[i];
+    if (names.empty())
+        line += std::to_string(i + 1);
+    else
+        append_tsv_field(line, names[i]);
     line += '\t';
 }
 

@@ -12,7 +12,8 @@
 // locale. `names` gives individual i the name names[i - 1]; when empty, each individual's name is its
 // number. The writers raise Exceptions before writing anything when `names` is neither empty nor one per
 // individual, or when a name holds a tab, a line feed or a carriage return (the file could not be read
-// back); the readers of names refuse such names, so this only guards against a caller's fault.
+// back); the readers of names refuse such names, so this only guards against a caller's fault. A name
+// holding a double quote is written between double quotes with each quote doubled (R and pandas undo it).
 
 /// clustering.tsv: the header `individual name cluster within nearest_cluster nearest`, then a row per
 /// individual 1..n in order. within and nearest in "%.6g" form; NA where undefined (NaN, or no nearest

@@ -74,3 +74,16 @@ std::string fixed_point_text(double v, char sep) {
     out += frac_text;
     return out;
 }
+
+void append_tsv_field(std::string& out, std::string_view field) {
+    if (field.find_first_of("\t\r\n\"") == std::string_view::npos) {
+        out += field;
+        return;
+    }
+    out += '"';
+    for (const char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}

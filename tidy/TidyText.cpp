@@ -47,19 +47,6 @@ void append_int(std::string& out, std::int64_t v) {
     out.append(buf, res.ptr);
 }
 
-void append_tsv_field(std::string& out, std::string_view field) {
-    if (field.find('"') == std::string_view::npos) {
-        out += field;
-        return;
-    }
-    out += '"';
-    for (const char c : field) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 std::string newick_label(std::string_view name) {
     return needs_quotes(name, "()[]':;,_\"{}=\\") ? single_quoted(name) : std::string(name);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sample/TextFormat.h"  // append_tsv_field
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,11 +15,6 @@ void append_real(std::string& out, double v);
 /// As above for a float: the shortest text that reads back as the same float (0.6666667f -> "0.6666667").
 void append_real(std::string& out, float v);
 void append_int(std::string& out, std::int64_t v);
-
-/// Appends one field of a tab-separated file. A field holding a double quote is written inside double
-/// quotes with each inner quote doubled, which read.delim, pandas and Python's csv module undo; any other
-/// field is written as it is. Fields must not hold tabs or line ends (names never do).
-void append_tsv_field(std::string& out, std::string_view field);
 
 /// A name as a Newick label: as it is, or in single quotes with each inner single quote doubled when it
 /// holds white space, a control character or one of ( ) [ ] ' : ; , _ (the Newick punctuation; an

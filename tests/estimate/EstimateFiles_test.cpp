@@ -64,6 +64,10 @@ TEST(EstimateFiles, SummaryAndCut) {
     out.str("");
     write_cut(out, {1, 2, 1}, {});
     EXPECT_EQ(out.str(), "individual\tname\tcluster\n1\t1\t1\n2\t2\t2\n3\t3\t1\n");
+    // A name holding a double quote is quoted, its quotes doubled, as R and pandas read it back.
+    out.str("");
+    write_cut(out, {1, 1}, {"say \"hi\"", "b"});
+    EXPECT_EQ(out.str(), "individual\tname\tcluster\n1\t\"say \"\"hi\"\"\"\t1\n2\tb\t1\n");
 }
 
 TEST(EstimateFiles, NamesThatCannotBeWrittenAreRefused) {
