@@ -1,4 +1,7 @@
 #include "cli/analyze.h"
+#ifdef VELMORA_HAVE_PLOT
+#include "app/Plot.h"
+#endif
 #include "sample/OpenRun.h"
 #include "sample/Simulator.h"
 
@@ -40,6 +43,19 @@ const char* const usage_text =
     "      --posterior NAME, --trajectory NAME, --pairwise NAME, --tree NAME, --clusters NAME,\n"
     "      --heights NAME    other names for the seven files (inside DIR)\n"
     "      Numbers are read as reals and truncated toward zero, as the window reads its fields.\n"
+    "  velmora-cli plot RESULT_FILE [RESULT_FILE...] --chart CHART --out FILE [options]\n"
+    "      Draws one chart of the window into FILE without a display; the format follows the\n"
+    "      extension: .png, .svg or .pdf. CHART is one of\n"
+    "        trace            k and the log likelihood of every observation, the burn-in shaded\n"
+    "        posterior        the posterior distribution of k after the burn-in\n"
+    "        autocorrelation  the autocorrelation of k and of the log likelihood\n"
+    "        levels           the probability levels of the tree's merges\n"
+    "        individual       co-assignment of one individual (--indiv) with every other\n"
+    "        heatmap          the pairwise co-assignment map, in the tree's order\n"
+    "        tree             the tree, with the individuals' names\n"
+    "      --burn-in B, --kmin A, --kmax C, --names FILE   as for analyze\n"
+    "      --indiv I         the individual of --chart individual (default 1)\n"
+    "      --size WxH        size in pixels (PNG) or points (SVG, PDF); default 1200x800\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
@@ -138,6 +154,66 @@ int run_analyze_command(Args& args) {
     return run_analyze(options, std::cerr);
 }
 
+int run_plot_command(Args& args) {
+#ifdef VELMORA_HAVE_PLOT
+    PlotOptions options;
+    bool have_chart = false;
+    std::string arg;
+    while (args.next(arg)) {
+        std::string v;
+        if (arg == "--chart") {
+            if (!args.next(v))
+                return usage_error(
+                    "option --chart needs trace, posterior, autocorrelation, levels, individual, "
+                    "heatmap or tree");
+            const std::optional<PlotChart> chart = plot_chart_named(v);
+            if (!chart)
+                return usage_error("unknown chart '" + v +
+                                   "': trace, posterior, autocorrelation, levels, individual, heatmap or tree");
+            options.chart = *chart;
+            have_chart = true;
+        } else if (arg == "--out" || arg == "--names") {
+            if (!args.next(v) || v.empty()) return usage_error("option " + arg + " needs a file name");
+            (arg == "--out" ? options.out_path : options.names_path) = v;
+        } else if (arg == "--size") {
+            const std::size_t x = args.next(v) ? v.find('x') : std::string::npos;
+            double w = 0;
+            double h = 0;
+            if (x == std::string::npos || !parse_real(v.substr(0, x), w) || !parse_real(v.substr(x + 1), h) || w < 16 ||
+                h < 16 || w > 20000 || h > 20000)
+                return usage_error("option --size needs WIDTHxHEIGHT, each from 16 to 20000, like 1200x800");
+            options.width = static_cast<int>(w);
+            options.height = static_cast<int>(h);
+        } else if (arg == "--burn-in" || arg == "--kmin" || arg == "--kmax" || arg == "--indiv") {
+            double number = 0;
+            if (!args.next(v)) return usage_error("option " + arg + " needs a number");
+            if (!parse_real(v, number)) return usage_error("option " + arg + " needs a number, not '" + v + "'");
+            const std::int32_t t = truncate_field(number);
+            if (arg == "--burn-in") options.burn_in = t < 0 ? 0 : t;
+            if (arg == "--kmin") options.k_from = t;
+            if (arg == "--kmax") options.k_to = t;
+            if (arg == "--indiv") options.individual = t;
+        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+            return usage_error("unknown option '" + arg + "' for plot");
+        } else {
+            options.result_paths.push_back(arg);
+        }
+    }
+    if (options.result_paths.empty()) return usage_error("plot needs a result file");
+    if (!have_chart) return usage_error("plot needs --chart");
+    if (options.out_path.empty()) return usage_error("plot needs --out FILE");
+    if (!plot_format_of(options.out_path))
+        return usage_error("the picture's extension must be .png, .svg or .pdf: " + options.out_path);
+    if (options.individual < 1) return usage_error("--indiv must be an individual's number, from 1");
+    return run_plot(options, std::cerr);
+#else
+    (void)args;
+    std::cerr << "velmora-cli: plot needs the window's libraries, and this build was made without them "
+                 "(VELMORA_BUILD_APP=OFF).\n";
+    return exit_data;
+#endif
+}
+
 int run_simulate_command(Args& args) {
     SimulationSettings s;
     bool have_n = false;
@@ -212,5 +288,6 @@ int main(int argc, char** argv) {
     }
     if (command == "analyze") return run_analyze_command(args);
     if (command == "simulate") return run_simulate_command(args);
+    if (command == "plot") return run_plot_command(args);
     return usage_error("unknown command '" + command + "'");
 }

@@ -1,0 +1,279 @@
+#include "app/Plot.h"
+
+#include "app/ChartView.h"
+#include "app/charts.h"
+#include "sample/OpenRuns.h"
+#include "sample/SetQuery.h"
+#include "sample/TextFormat.h"
+#include "summary/Posterior.h"
+#include "tidy/Names.h"
+#include "tree/MakeTree.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+
+#include <QApplication>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+namespace {
+
+struct Loaded {
+    RunHeader header;
+    std::unique_ptr<MC_Sample> store;
+    std::vector<std::string> names;  ///< empty: numbers
+};
+
+/// Loads the runs (no side files) and the names; nothing on failure, with the message written.
+std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
+    Diagnostics diag;
+    OpenedRuns opened = open_runs(options.result_paths, "", diag);
+    for (const Notice& n : diag.take()) err << "velmora-cli: " << n.text << "\n";
+    if (opened.status != OpenedRuns::Status::ok) {
+        if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";
+        return std::nullopt;
+    }
+    Loaded out;
+    out.header = pooled_header(opened.runs);
+    out.store = std::move(opened.store);
+    if (!options.names_path.empty()) {
+        NamesFile names = read_names_file(options.names_path, out.header.n_indivs);
+        if (!names.ok()) {
+            err << "velmora-cli: error: " << names.error << "\n";
+            return std::nullopt;
+        }
+        out.names = std::move(names.names);
+    }
+    return out;
+}
+
+/// The trace as the window shows it: log likelihoods as the side file holds them (six digits).
+std::vector<TracePoint> trace_points(const MC_Sample& store) {
+    std::vector<TracePoint> points;
+    points.reserve(static_cast<std::size_t>(store.get_n_samples()));
+    std::string text;
+    for (std::int32_t i = 0; i < store.get_n_samples(); ++i) {
+        text.clear();
+        append_general(text, store.log_likelihood(i));
+        TracePoint p;
+        std::from_chars(text.data(), text.data() + text.size(), p.log_likelihood);
+        p.k = store.get_k_for_sample(static_cast<std::uint32_t>(i));
+        points.push_back(p);
+    }
+    return points;
+}
+
+MakeTreeResult tree_of(const PlotOptions& options, const Loaded& run) {
+    RunParameters params;
+    params.burn_in = options.burn_in;
+    params.k_from = options.k_from;
+    params.k_to = options.k_to;
+    Diagnostics diag;
+    MakeTreeOutputs outputs;
+    outputs.write_files = false;
+    return make_tree(run.store.get(), params, diag, {}, nullptr, outputs);
+}
+
+/// Builds the chart the options ask for, as the window builds it; writes why to `err` and gives null when
+/// there is nothing to draw.
+std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded& run, std::ostream& err) {
+    switch (options.chart) {
+        case PlotChart::trace: {
+            auto view = std::unique_ptr<ChartView>(make_chart_view(
+                nullptr, QStringLiteral("Chart4"),
+                QApplication::translate("InferKPage", "Path of k and log likelihood for markov chain observations"),
+                true));
+            const TraceSeries series = add_trace_series(view.get());
+            fill_trace(series, trace_points(*run.store));
+            if (options.burn_in > 0)
+                view->set_shaded_range(std::pair<double, double>(0, options.burn_in),
+                                       QApplication::translate("InferKPage", "burn-in"));
+            return view;
+        }
+        case PlotChart::posterior: {
+            run.store->count_k(options.burn_in);
+            const std::optional<Posterior> posterior = compute_posterior(run.header, *run.store, options.burn_in);
+            if (!posterior) {
+                err << "velmora-cli: error: a burn-in of " << options.burn_in << " leaves no observation.\n";
+                return nullptr;
+            }
+            auto view = std::unique_ptr<ChartView>(
+                make_chart_view(nullptr, QStringLiteral("Chart2"), QString::fromStdString(posterior->title), false));
+            fill_posterior(add_posterior_series(view.get()), posterior->p);
+            return view;
+        }
+        case PlotChart::levels: {
+            const MakeTreeResult tree = tree_of(options, run);
+            if (tree.status != MakeTreeResult::Status::done) {
+                err << "velmora-cli: error: " << tree.message << "\n";
+                return nullptr;
+            }
+            auto view = std::unique_ptr<ChartView>(make_chart_view(
+                nullptr, QStringLiteral("Chart1"), QApplication::translate("MakeTreePage", "Prob levels"), false));
+            fill_levels(add_levels_series(view.get()), tree.levels);
+            return view;
+        }
+        case PlotChart::individual: {
+            RunParameters params;
+            params.burn_in = options.burn_in;
+            params.k_from = options.k_from;
+            params.k_to = options.k_to;
+            normalise_parameters(params, run.header.Kmax);
+            const std::int32_t n = options.individual;
+            const std::vector<MC_Sample::SetCount> counts =
+                count_co_assi_with_all(*run.store, n, params.k_from, params.k_to, params.burn_in);
+            if (counts.empty() || counts.front().counted == 0) {
+                err << "velmora-cli: error: no observation from number " << params.burn_in << " on has k in "
+                    << params.k_from << ".." << params.k_to << ".\n";
+                return nullptr;
+            }
+            std::vector<double> values;
+            values.reserve(counts.size());
+            for (const MC_Sample::SetCount& c : counts)
+                values.push_back(static_cast<double>(c.hits) / static_cast<double>(c.counted));
+            values[static_cast<std::size_t>(n - 1)] = 1.0;
+            auto view = std::unique_ptr<ChartView>(
+                make_chart_view(nullptr, QStringLiteral("Chart3"),
+                                QApplication::translate("MakeTreePage", "Posterior prob of co-assignement for Indiv ") +
+                                    QString::number(n) + QApplication::translate("MakeTreePage", " with the others"),
+                                false));
+            fill_coassignment(add_coassignment_series(view.get()), values);
+            return view;
+        }
+        case PlotChart::autocorrelation:
+        case PlotChart::heatmap:
+        case PlotChart::tree:
+            break;
+    }
+    err << "velmora-cli: error: this chart cannot be drawn yet.\n";
+    return nullptr;
+}
+
+/// Draws `view` at `size` into the file, in the format of its extension.
+bool write_picture(ChartView* view, PlotFormat format, const QString& path, QSize size, QString* error) {
+    view->setAttribute(Qt::WA_DontShowOnScreen);
+    view->resize(size);
+    view->show();
+    QCoreApplication::processEvents();
+    auto* widget = static_cast<QWidget*>(view);
+    switch (format) {
+        case PlotFormat::png: {
+            QImage image(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                painter.setRenderHint(QPainter::Antialiasing);
+                widget->render(&painter);
+            }
+            if (!image.save(path, "PNG")) {
+                *error = QStringLiteral("cannot write %1").arg(path);
+                return false;
+            }
+            return true;
+        }
+        case PlotFormat::svg: {
+            QSvgGenerator svg;
+            svg.setFileName(path);
+            svg.setSize(size);
+            svg.setResolution(72);  // one unit a point, as the PDF
+            svg.setViewBox(QRect(QPoint(0, 0), size));
+            svg.setTitle(view->title());
+            QPainter painter;
+            if (!painter.begin(&svg)) {
+                *error = QStringLiteral("cannot write %1").arg(path);
+                return false;
+            }
+            widget->render(&painter);
+            return painter.end();
+        }
+        case PlotFormat::pdf: {
+            QPdfWriter pdf(path);
+            pdf.setResolution(72);
+            pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
+            pdf.setPageMargins(QMarginsF());
+            pdf.setTitle(view->title());
+            QPainter painter;
+            if (!painter.begin(&pdf)) {
+                *error = QStringLiteral("cannot write %1").arg(path);
+                return false;
+            }
+            widget->render(&painter);
+            return painter.end();
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<PlotChart> plot_chart_named(std::string_view name) {
+    static constexpr std::pair<std::string_view, PlotChart> charts[] = {
+        {"trace", PlotChart::trace},
+        {"posterior", PlotChart::posterior},
+        {"autocorrelation", PlotChart::autocorrelation},
+        {"levels", PlotChart::levels},
+        {"individual", PlotChart::individual},
+        {"heatmap", PlotChart::heatmap},
+        {"tree", PlotChart::tree},
+    };
+    for (const auto& [n, chart] : charts)
+        if (n == name) return chart;
+    return std::nullopt;
+}
+
+std::optional<PlotFormat> plot_format_of(std::string_view path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
+    std::string ext(path.substr(dot + 1));
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == "png") return PlotFormat::png;
+    if (ext == "svg") return PlotFormat::svg;
+    if (ext == "pdf") return PlotFormat::pdf;
+    return std::nullopt;
+}
+
+int run_plot(const PlotOptions& options, std::ostream& err) {
+    // The command draws without a display: an application of its own on the offscreen platform.
+    std::unique_ptr<QApplication> own;
+    if (!QCoreApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "velmora-cli";
+        static char* argv[] = {name, nullptr};
+        // Qt's remarks about the offscreen platform (runtime folder, window hints) are not the user's.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "velmora-cli: %s\n", qPrintable(text));
+        });
+        own = std::make_unique<QApplication>(argc, argv);
+    }
+    const std::optional<PlotFormat> format = plot_format_of(options.out_path);
+    if (!format) {
+        err << "velmora-cli: error: " << options.out_path << ": the picture's extension must be .png, .svg or .pdf.\n";
+        return 2;
+    }
+    std::optional<Loaded> run = load(options, err);
+    if (!run) return 1;
+    if (options.chart == PlotChart::individual &&
+        (options.individual < 1 || options.individual > run->header.n_indivs)) {
+        err << "velmora-cli: --indiv " << options.individual << " is not an individual of this run (1.."
+            << run->header.n_indivs << ").\n";
+        return 2;
+    }
+    std::unique_ptr<ChartView> view = build_chart(options, *run, err);
+    if (!view) return 1;
+    QString error;
+    if (!write_picture(view.get(), *format, QString::fromStdString(options.out_path),
+                       QSize(options.width, options.height), &error)) {
+        err << "velmora-cli: error: " << error.toStdString() << "\n";
+        return 1;
+    }
+    return 0;
+}
