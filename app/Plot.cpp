@@ -1,16 +1,14 @@
 #include "app/Plot.h"
 
 #include "app/ChartView.h"
+#include "app/RunJobs.h"
 #include "app/charts.h"
 #include "sample/OpenRuns.h"
-#include "sample/SetQuery.h"
-#include "sample/TextFormat.h"
 #include "summary/Posterior.h"
 #include "tidy/Names.h"
 #include "tree/MakeTree.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -27,7 +25,7 @@ namespace {
 
 struct Loaded {
     RunHeader header;
-    std::unique_ptr<MC_Sample> store;
+    std::shared_ptr<MC_Sample> store;
     std::vector<std::string> names;  ///< empty: numbers
 };
 
@@ -54,27 +52,16 @@ std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
     return out;
 }
 
-/// The trace as the window shows it: log likelihoods as the side file holds them (six digits).
-std::vector<TracePoint> trace_points(const MC_Sample& store) {
-    std::vector<TracePoint> points;
-    points.reserve(static_cast<std::size_t>(store.get_n_samples()));
-    std::string text;
-    for (std::int32_t i = 0; i < store.get_n_samples(); ++i) {
-        text.clear();
-        append_general(text, store.log_likelihood(i));
-        TracePoint p;
-        std::from_chars(text.data(), text.data() + text.size(), p.log_likelihood);
-        p.k = store.get_k_for_sample(static_cast<std::uint32_t>(i));
-        points.push_back(p);
-    }
-    return points;
-}
-
-MakeTreeResult tree_of(const PlotOptions& options, const Loaded& run) {
+RunParameters params_of(const PlotOptions& options) {
     RunParameters params;
     params.burn_in = options.burn_in;
     params.k_from = options.k_from;
     params.k_to = options.k_to;
+    return params;
+}
+
+MakeTreeResult tree_of(const PlotOptions& options, const Loaded& run) {
+    const RunParameters params = params_of(options);
     Diagnostics diag;
     MakeTreeOutputs outputs;
     outputs.write_files = false;
@@ -91,7 +78,7 @@ std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded&
                 QApplication::translate("InferKPage", "Path of k and log likelihood for markov chain observations"),
                 true));
             const TraceSeries series = add_trace_series(view.get());
-            fill_trace(series, trace_points(*run.store));
+            fill_trace(series, trace_of(*run.store));
             if (options.burn_in > 0)
                 view->set_shaded_range(std::pair<double, double>(0, options.burn_in),
                                        QApplication::translate("InferKPage", "burn-in"));
@@ -121,30 +108,23 @@ std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded&
             return view;
         }
         case PlotChart::individual: {
-            RunParameters params;
-            params.burn_in = options.burn_in;
-            params.k_from = options.k_from;
-            params.k_to = options.k_to;
+            RunParameters params = params_of(options);
             normalise_parameters(params, run.header.Kmax);
             const std::int32_t n = options.individual;
-            const std::vector<MC_Sample::SetCount> counts =
-                count_co_assi_with_all(*run.store, n, params.k_from, params.k_to, params.burn_in);
-            if (counts.empty() || counts.front().counted == 0) {
+            JobControl control;
+            const IndividualResult r =
+                individual_job(IndividualRequest{run.store, n, params.k_from, params.k_to, params.burn_in}, control);
+            if (r.counted == 0) {
                 err << "velmora-cli: error: no observation from number " << params.burn_in << " on has k in "
                     << params.k_from << ".." << params.k_to << ".\n";
                 return nullptr;
             }
-            std::vector<double> values;
-            values.reserve(counts.size());
-            for (const MC_Sample::SetCount& c : counts)
-                values.push_back(static_cast<double>(c.hits) / static_cast<double>(c.counted));
-            values[static_cast<std::size_t>(n - 1)] = 1.0;
             auto view = std::unique_ptr<ChartView>(
                 make_chart_view(nullptr, QStringLiteral("Chart3"),
                                 QApplication::translate("MakeTreePage", "Posterior prob of co-assignement for Indiv ") +
                                     QString::number(n) + QApplication::translate("MakeTreePage", " with the others"),
                                 false));
-            fill_coassignment(add_coassignment_series(view.get()), values);
+            fill_coassignment(add_coassignment_series(view.get()), r.values);
             return view;
         }
         case PlotChart::autocorrelation:

@@ -15,7 +15,8 @@ namespace {
 
 QString tr(const char* text) { return QCoreApplication::translate("RunJobs", text); }
 
-/// The trace as the side file would hold it: log likelihoods with six significant digits.
+}  // namespace
+
 std::vector<TracePoint> trace_of(const MC_Sample& store) {
     std::vector<TracePoint> points;
     points.reserve(static_cast<std::size_t>(store.get_n_samples()));
@@ -30,8 +31,6 @@ std::vector<TracePoint> trace_of(const MC_Sample& store) {
     }
     return points;
 }
-
-}  // namespace
 
 LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     LoadedRun out;

@@ -38,6 +38,10 @@ struct LoadedRun {
     std::string error;
 };
 
+/// The trace as the side file would hold it, one point per stored observation: log likelihoods with six
+/// significant digits.
+std::vector<TracePoint> trace_of(const MC_Sample& store);
+
 /// Reads the header of `request.result_path`; when it is good, loads the store, writing the side file, and
 /// makes the trace. Reports bytes read; stops with Cancelled when asked (the side file is left as it was).
 LoadedRun load_run(const LoadRequest& request, JobControl& control);
