@@ -4,11 +4,15 @@
 #include "sample/Progress.h"
 #include "sample/SetQuery.h"
 #include "sample/TextFormat.h"
+#include "tidy/Psm.h"
+#include "tidy/TreeExport.h"
 
 #include <charconv>
 #include <exception>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -83,6 +87,32 @@ LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     return finish();
 }
 
+LoadedRun load_runs(const std::vector<std::string>& paths, const std::string& side_path, JobControl& control) {
+    LoadedRun out;
+    Diagnostics diag;
+    const QString reading =
+        QCoreApplication::translate("RunJobs", "Reading %n runs", nullptr, static_cast<int>(paths.size()));
+    const Progress progress([&](std::int64_t done, std::int64_t total) { control.report(reading, done, total); },
+                            control.cancel_flag());
+    control.report(reading, 0, 0);
+    OpenedRuns opened = open_runs(paths, side_path, diag, 2, &progress);
+    out.notices = diag.take();
+    out.runs = std::move(opened.runs);
+    if (opened.status == OpenedRuns::Status::unreadable || opened.status == OpenedRuns::Status::mismatch) {
+        out.header_status = HeaderStatus::invalid;
+        return out;
+    }
+    out.header = pooled_header(out.runs);
+    if (opened.status == OpenedRuns::Status::load_failed) {
+        out.error = opened.error;
+        out.store = std::make_shared<MC_Sample>();
+        return out;
+    }
+    out.store = std::move(opened.store);
+    out.trace = trace_of(*out.store);
+    return out;
+}
+
 QString stage_text(TreeStage stage) {
     switch (stage) {
         case TreeStage::counts:
@@ -103,13 +133,28 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     TreeOutcome out;
     Diagnostics diag;
     control.report(stage_text(TreeStage::counts), 0, 0);
+    MakeTreeOutputs outputs;
+    outputs.write_files = request.legacy_files;
+    const auto in_out_dir = [&request](const char* name) {
+        return QFile::encodeName(QDir(QFile::decodeName(request.out_dir.c_str())).filePath(QString::fromLatin1(name)))
+            .toStdString();
+    };
+    if (request.tidy_files)
+        outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
+            write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, diag);
+        };
     try {
         out.result = make_tree(
             request.store.get(), request.params, diag,
             [&control](TreeStage stage, std::int64_t done, std::int64_t total) {
                 control.report(stage_text(stage), done, total);
             },
-            control.cancel_flag());
+            control.cancel_flag(), outputs);
+        if (request.tidy_files && out.result.status == MakeTreeResult::Status::done) {
+            write_tree_newick(in_out_dir("tree.nwk"), out.result.shape, request.names, diag);
+            write_tree_nexus(in_out_dir("tree.nex"), out.result.shape, request.names, diag);
+            write_nodes_tsv(in_out_dir("nodes.tsv"), out.result.shape, request.names, diag);
+        }
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& e) {

@@ -1,0 +1,208 @@
+#include "app/RunCharts.h"
+
+#include "app/ChartView.h"
+#include "app/ConvergenceJobs.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QLegend>
+#include <QLineSeries>
+#include <QValueAxis>
+
+namespace {
+
+QValueAxis* axis_of(QChart* chart, Qt::Orientation orientation, Qt::Alignment where) {
+    for (QAbstractAxis* axis : chart->axes(orientation))
+        if (axis->alignment() == where) return qobject_cast<QValueAxis*>(axis);
+    return nullptr;
+}
+
+QString number(double v) { return std::isnan(v) ? QStringLiteral("NA") : QString::number(v, 'g', 4); }
+
+}  // namespace
+
+QColor run_colour(int r) {
+    static const QColor colours[] = {QColor(255, 0, 0),    QColor(0, 90, 200),  QColor(230, 140, 0),
+                                     QColor(140, 60, 170), QColor(0, 150, 150), QColor(120, 80, 40),
+                                     QColor(220, 0, 160),  QColor(90, 90, 90)};
+    return colours[static_cast<std::size_t>(r) % std::size(colours)];
+}
+
+void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<TraceSeries>& extra,
+                     const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
+                     const QStringList& run_names) {
+    QChart* chart = view->chart();
+    for (const TraceSeries& s : extra) {
+        chart->removeSeries(s.k);
+        chart->removeSeries(s.log_likelihood);
+        delete s.k;
+        delete s.log_likelihood;
+    }
+    extra.clear();
+    const std::size_t runs = starts.size() < 2 ? 1 : starts.size() - 1;
+    // Several runs share the axes, which must take every run: they are set once, before any points.
+    if (runs == 1) {
+        fill_trace(base, points);
+        base.k->setName(QStringLiteral("K"));
+        base.log_likelihood->setName(QStringLiteral("Log likelihood"));
+        return;
+    }
+    fill_trace(base, {});
+    QValueAxis* x = axis_of(chart, Qt::Horizontal, Qt::AlignBottom);
+    QValueAxis* left = axis_of(chart, Qt::Vertical, Qt::AlignLeft);
+    QValueAxis* right = axis_of(chart, Qt::Vertical, Qt::AlignRight);
+    std::int64_t longest = 0;
+    double k_max = 1;
+    double ll_min = INFINITY;
+    double ll_max = -INFINITY;
+    for (const TracePoint& p : points) {
+        k_max = std::max(k_max, static_cast<double>(p.k));
+        if (std::isfinite(p.log_likelihood)) {
+            ll_min = std::min(ll_min, p.log_likelihood);
+            ll_max = std::max(ll_max, p.log_likelihood);
+        }
+    }
+    for (std::size_t r = 0; r < runs; ++r) longest = std::max(longest, starts[r + 1] - starts[r]);
+    set_fitted_range(x, 0, static_cast<double>(longest) - 1);
+    set_fitted_range(right, 0, k_max + 1);
+    if (ll_min <= ll_max) {
+        const double pad = ll_max > ll_min ? (ll_max - ll_min) * 0.05 : std::max(1.0, std::abs(ll_max) * 0.05);
+        left->setRange(ll_min - pad, ll_max + pad);
+        left->applyNiceNumbers();
+    }
+    for (std::size_t r = 0; r < runs; ++r) {
+        TraceSeries s = base;
+        if (r > 0) {
+            s.k = new QLineSeries;
+            s.log_likelihood = new QLineSeries;
+            chart->addSeries(s.k);
+            chart->addSeries(s.log_likelihood);
+            s.k->attachAxis(x);
+            s.k->attachAxis(right);
+            s.log_likelihood->attachAxis(x);
+            s.log_likelihood->attachAxis(left);
+            s.k->setColor(run_colour(static_cast<int>(r)));
+            s.log_likelihood->setColor(run_colour(static_cast<int>(r)).lighter(150));
+            extra.push_back(s);
+        }
+        const QString name = r < static_cast<std::size_t>(run_names.size()) ? run_names[static_cast<qsizetype>(r)]
+                                                                            : QString::number(r + 1);
+        s.k->setName(QObject::tr("K (%1)").arg(name));
+        s.log_likelihood->setName(QObject::tr("Log likelihood (%1)").arg(name));
+        QList<QPointF> k;
+        QList<QPointF> ll;
+        for (std::int64_t i = starts[r]; i < starts[r + 1]; ++i) {
+            const double at = static_cast<double>(i - starts[r]);
+            k.append(QPointF(at, points[static_cast<std::size_t>(i)].k));
+            ll.append(QPointF(at, points[static_cast<std::size_t>(i)].log_likelihood));
+        }
+        s.k->replace(k);
+        s.log_likelihood->replace(ll);
+    }
+    std::vector<TraceSeries> all{base};
+    all.insert(all.end(), extra.begin(), extra.end());
+    view->set_value_text([all, run_names](QPointF at) {
+        const double i = std::round(at.x());
+        QStringList lines{QObject::tr("Observation %1").arg(i)};
+        for (std::size_t r = 0; r < all.size(); ++r) {
+            if (i < 0 || i >= static_cast<double>(all[r].k->count())) continue;
+            const auto at_i = static_cast<qsizetype>(i);
+            lines.append(QObject::tr("%1: k = %2, log likelihood = %3")
+                             .arg(run_names.value(static_cast<qsizetype>(r)))
+                             .arg(all[r].k->at(at_i).y())
+                             .arg(all[r].log_likelihood->at(at_i).y(), 0, 'g', 6));
+        }
+        return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
+    });
+}
+
+void fill_run_posteriors(QBarSeries* series, const std::vector<double>& pooled,
+                         const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
+    while (series->count() > 1) series->remove(series->barSets().constLast());
+    fill_posterior(series, pooled);
+    QBarSet* pooled_set = series->barSets().constFirst();
+    if (runs.size() < 2) {
+        pooled_set->setLabel(QString());
+        series->setLabelsVisible(true);
+        return;
+    }
+    // Several sets side by side leave no room for the values above the bars: the tooltip gives them.
+    series->setLabelsVisible(false);
+    pooled_set->setLabel(QObject::tr("Pooled"));
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        auto* set = new QBarSet(run_names.value(static_cast<qsizetype>(r), QString::number(r + 1)));
+        const QColor colour = run_colour(static_cast<int>(r) + 1);
+        set->setColor(colour.lighter(130));
+        set->setBorderColor(colour.darker(150));
+        QList<qreal> values;
+        for (qsizetype k = 0; k < pooled_set->count(); ++k)
+            values.append(k >= 1 && static_cast<std::size_t>(k) < runs[r].size() ? runs[r][static_cast<std::size_t>(k)]
+                                                                                 : 0.0);
+        set->append(values);
+        series->append(set);
+    }
+}
+
+void add_autocorrelation_axes(ChartView* view) {
+    QChart* chart = view->chart();
+    auto* x = new QValueAxis;
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    x->setTickInterval(1);
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setTitleText(QObject::tr("lag"));
+    fit_ticks_to_range(x, 10);
+    chart->addAxis(x, Qt::AlignBottom);
+    set_fitted_range(x, 0, max_acf_lag);
+    auto* y = new QValueAxis;
+    y->setRange(-0.2, 1);
+    y->setLabelFormat(QStringLiteral("%.1f"));
+    chart->addAxis(y, Qt::AlignLeft);
+}
+
+void fill_autocorrelation(ChartView* view, const std::vector<std::vector<double>>& curves,
+                          const QStringList& run_names) {
+    QChart* chart = view->chart();
+    reset_zoom(chart);
+    chart->removeAllSeries();
+    QValueAxis* x = axis_of(chart, Qt::Horizontal, Qt::AlignBottom);
+    QValueAxis* y = axis_of(chart, Qt::Vertical, Qt::AlignLeft);
+    std::size_t lags = 1;
+    double low = -0.2;
+    QList<QLineSeries*> all;
+    for (std::size_t r = 0; r < curves.size(); ++r) {
+        auto* series = new QLineSeries;
+        series->setName(run_names.value(static_cast<qsizetype>(r), QString::number(r + 1)));
+        series->setColor(run_colour(static_cast<int>(r)));
+        QList<QPointF> points;
+        for (std::size_t lag = 0; lag < curves[r].size(); ++lag) {
+            if (!std::isfinite(curves[r][lag])) continue;
+            points.append(QPointF(static_cast<double>(lag), curves[r][lag]));
+            low = std::min(low, curves[r][lag]);
+        }
+        lags = std::max(lags, curves[r].size());
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+        series->replace(points);
+        all.append(series);
+    }
+    chart->legend()->setVisible(curves.size() > 1);
+    set_fitted_range(x, 0, static_cast<double>(lags) - 1);
+    y->setRange(std::floor(low * 5) / 5, 1);
+    view->set_value_text([curves, run_names](QPointF at) {
+        const double lag = std::round(at.x());
+        if (lag < 0) return QString();
+        const auto l = static_cast<std::size_t>(lag);
+        QStringList lines{QObject::tr("Lag %1").arg(l)};
+        for (std::size_t r = 0; r < curves.size(); ++r)
+            if (l < curves[r].size())
+                lines.append(QObject::tr("%1: %2").arg(
+                    run_names.value(static_cast<qsizetype>(r), QString::number(r + 1)), number(curves[r][l])));
+        return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
+    });
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+// Charts of several runs: one colour per run, shared by the trace, the posterior bars and the
+// autocorrelation curves, so that a run is recognised across the window.
+
+#include "app/charts.h"
+#include "summary/Trajectory.h"
+
+#include <cstdint>
+#include <vector>
+
+#include <QColor>
+#include <QStringList>
+
+class QBarSeries;
+class QChart;
+
+/// Colour of run r (from 0); run 0 keeps the trace's red for k. Colours repeat after eight runs.
+QColor run_colour(int r);
+
+/// The trace of several runs overlaid: run r's points are points[starts[r] .. starts[r + 1]) (starts
+/// ends with points.size()), drawn at x = 0, 1, ... within the run, so the burn-in shades the same
+/// observations of every run. `base` draws run 0 (k in red, log likelihood in green, as for one run);
+/// `extra` receives one pair of series per further run, in the run's colour (log likelihood lighter),
+/// replacing those it held. One run: exactly fill_trace.
+void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<TraceSeries>& extra,
+                     const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
+                     const QStringList& run_names);
+
+/// The posterior of k pooled (red, the first bar set, as for one run) and of each run beside it, in the
+/// runs' colours. Without per-run posteriors the chart is exactly fill_posterior's.
+/// runs[r][k] for k = 1..; entry 0 unused.
+void fill_run_posteriors(QBarSeries* series, const std::vector<double>& pooled,
+                         const std::vector<std::vector<double>>& runs, const QStringList& run_names);
+
+/// Autocorrelation chart: lag on x (0..max), autocorrelation on y; fill_autocorrelation puts one curve per
+/// run (curves[r][lag]), in the runs' colours, with a tooltip of every run's value at the lag.
+void add_autocorrelation_axes(ChartView* view);
+void fill_autocorrelation(ChartView* view, const std::vector<std::vector<double>>& curves,
+                          const QStringList& run_names);

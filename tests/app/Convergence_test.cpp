@@ -1,0 +1,204 @@
+// Several runs, the convergence diagnostics, names and the tidy files, driven through the window.
+
+#include "diagnostics/Convergence.h"
+
+#include "app/RunJobs.h"
+#include "summary/RunSummary.h"
+#include "tests/app/WindowFixture.h"
+
+#include <cmath>
+
+#include <QBarSeries>
+#include <QComboBox>
+#include <QDir>
+#include <QLineSeries>
+#include <QProcess>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+QString shown(double v) { return std::isnan(v) ? QStringLiteral("NA") : QString::number(v, 'g', 6); }
+
+QStringList words(const char* text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); }
+
+int line_series(const Window& w, const char* chart) {
+    int n = 0;
+    for (QAbstractSeries* s : w.chart(chart)->chart()->series()) n += qobject_cast<QLineSeries*>(s) != nullptr;
+    return n;
+}
+
+}  // namespace
+
+class ConvergenceTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void diagnosticsTableHoldsTheCoresValuesForEachBurnIn() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        for (const int b : {10, 500}) {
+            w.set_number("spin_burn_in", b);
+            QVERIFY(w.wait());
+            const DiagnosticChains chains = diagnostic_chains(*w->run().store, b);
+            const ChainSummary rows[] = {summarise_chains(chains.k), summarise_chains(chains.log_likelihood)};
+            auto* table = w.find<QTableWidget>("diagnostics_table");
+            QCOMPARE(table->rowCount(), 2);
+            for (int r = 0; r < 2; ++r) {
+                const double values[] = {rows[r].mean,     rows[r].sd,   rows[r].ess_bulk,
+                                         rows[r].ess_tail, rows[r].rhat, rows[r].mcse_mean};
+                for (int c = 0; c < 6; ++c) QVERIFY(table->item(r, c + 1)->text().startsWith(shown(values[c])));
+            }
+        }
+        QCOMPARE(line_series(w, "acf_k"), 1);
+        QCOMPARE(w.chart("acf_k")->chart()->series().constFirst()->objectName(), QString());
+    }
+
+    void shortChainsAreFlaggedWithTheReason() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, result_text(5, 4, alternating_records(40)));
+        w.open(path);
+        auto* table = w.find<QTableWidget>("diagnostics_table");
+        QTableWidgetItem* ess = table->item(0, 3);
+        QVERIFY(ess->toolTip().contains(QStringLiteral("below 400")));
+        QVERIFY(ess->text().endsWith(QStringLiteral("\u26a0")));
+        QVERIFY(table->item(0, 1)->toolTip().isEmpty());
+    }
+
+    void runsAreAddedPooledAndRemoved() {
+        Workspace ws;
+        Window w;
+        const QString a = ws.file(QStringLiteral("a.txt"));
+        const QString b = ws.file(QStringLiteral("b.txt"));
+        write_file(a, result_text(5, 4, alternating_records(30)));
+        write_file(b, result_text(5, 4, alternating_records(20)));
+        w.open(a);
+        w.fake->open_answers.push_back(b);
+        w.click("add_run");
+        QVERIFY(w.wait());
+        QCOMPARE(w->run_files(), (QStringList{a, b}));
+        QCOMPARE(w->run().store->n_runs(), 2);
+        QCOMPARE(w->run().store->get_n_samples(), 50);
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("a.txt + b.txt")));
+        QCOMPARE(line_series(w, "Chart4"), 4);
+        QCOMPARE(w.series<QBarSeries>("Chart2", "Series3")->count(), 3);
+        QCOMPARE(line_series(w, "acf_k"), 2);
+        QVERIFY(file_exists(QStringLiteral("_trajectories_2.txt")));
+        QVERIFY(w.text("diagnostics_note").contains(QStringLiteral("last 10 retained")));
+
+        auto* runs = w.find<QTableWidget>("run_table");
+        QCOMPARE(runs->rowCount(), 2);
+        runs->selectRow(0);
+        w.click("remove_run");
+        QVERIFY(w.wait());
+        QCOMPARE(w->run_files(), QStringList{b});
+        QCOMPARE(w->run().store->n_runs(), 1);
+        QCOMPARE(line_series(w, "Chart4"), 2);
+        QCOMPARE(w.series<QBarSeries>("Chart2", "Series3")->count(), 1);
+    }
+
+    void aRunOverOtherIndividualsIsRefused() {
+        Workspace ws;
+        Window w;
+        const QString a = ws.file(QStringLiteral("a.txt"));
+        const QString b = ws.file(QStringLiteral("b.txt"));
+        write_file(a, result_text(5, 4, alternating_records(30)));
+        write_file(b, result_text(3, 3, {{-1, {{1, 2, 3}}}, {-2, {{1}, {2, 3}}}}));
+        w.open(a);
+        w.fake->open_answers.push_back(b);
+        w.click("add_run");
+        QVERIFY(w.wait());
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        const QString text = w.fake->messages[0].text;
+        for (const QString& part : {b, a, QStringLiteral("holds 3 individuals"), QStringLiteral("holds 5")})
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QCOMPARE(w->run_files(), QStringList{a});
+        QCOMPARE(w->run().store->n_runs(), 1);
+    }
+
+    void namesAreCheckedAndShown() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, result_text(5, 4, alternating_records(30)));
+        w.open(path);
+        const QString bad = ws.file(QStringLiteral("bad.txt"));
+        write_file(bad, "ann\nbob\nann\ncid\ndee\n");
+        w.fake->open_answers.push_back(bad);
+        w->load_namesClick();
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        QVERIFY(w.fake->messages[0].text.contains(QStringLiteral("line 3")));
+        QCOMPARE(w.items("SrcList"), words("1 2 3 4 5"));
+
+        const QString good = ws.file(QStringLiteral("names.txt"));
+        write_file(good, "ann\nbob\ncid\ndee\neve\n");
+        w.fake->open_answers.push_back(good);
+        w->load_namesClick();
+        QCOMPARE(w.items("SrcList"), words("ann bob cid dee eve"));
+        QCOMPARE(w.items("list_indiv"), w.items("SrcList"));
+        w.select("SrcList", {1, 3});
+        w.click("IncludeBtn");
+        QCOMPARE(w.items("DstList"), words("dee bob"));
+        w.pick(1);
+        QVERIFY(w.chart("Chart3")->title().contains(QStringLiteral("2 (bob)")));
+        QCOMPARE(w->run().names.size(), std::size_t(5));
+        w.open(path);  // the same run again keeps its names; another file does not
+        QCOMPARE(w->run().names.size(), std::size_t(5));
+        const QString other = ws.file(QStringLiteral("other.txt"));
+        write_file(other, result_text(5, 4, alternating_records(20)));
+        w.open(other);
+        QVERIFY(w->run().names.empty());
+        QCOMPARE(w.items("SrcList"), words("1 2 3 4 5"));
+    }
+
+    void warningsOfTheRunReachTheStatusBar() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("run.txt"));
+        write_file(path, result_text(5, 4, alternating_records(30), 1.0, 60));
+        w.open(path);
+        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("holds 30 of the 60 observations")));
+        QVERIFY(w.text("run_warning").contains(QStringLiteral("holds 30 of the 60")));
+    }
+
+    void tidyFilesAreTheBatchToolsByteForByte() {
+        Workspace ws;
+        QDir().mkdir(QStringLiteral("window"));
+        Window w;
+        w.fake->folder_answers.push_back(ws.file(QStringLiteral("window")));
+        w.click("choose_output_folder");
+        auto* set = w.find<QComboBox>("output_set");
+        set->setCurrentIndex(1);
+        emit set->activated(1);
+        QCOMPARE(w->output_set(), OutputSet::tidy);
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        QVERIFY(w.fake->messages.empty());
+        QVERIFY(!file_exists(QStringLiteral("window/posterior_k.txt")));
+        QVERIFY(!file_exists(QStringLiteral("window/tree.txt")));
+
+        QProcess cli;
+        cli.start(QStringLiteral(VELMORA_CLI_PATH),
+                  {QStringLiteral("analyze"), QStringLiteral(VELMORA_EXAMPLE), QStringLiteral("--format"),
+                   QStringLiteral("tidy"), QStringLiteral("--out-dir"), ws.file(QStringLiteral("cli"))});
+        QVERIFY(cli.waitForFinished(120000));
+        QCOMPARE(cli.exitCode(), 0);
+        for (const char* f : {"trace.tsv", "posterior_k.tsv", "diagnostics.tsv", "runs.tsv", "posterior_k_runs.tsv",
+                              "psm.tsv", "tree.nwk", "tree.nex", "nodes.tsv"}) {
+            const std::string mine = read_file(QStringLiteral("window/") + QLatin1String(f));
+            QVERIFY2(!mine.empty(), f);
+            QVERIFY2(mine == read_file(QStringLiteral("cli/") + QLatin1String(f)), f);
+        }
+    }
+};
+
+int run_ConvergenceTest(int argc, char** argv) {
+    ConvergenceTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "Convergence_test.moc"
