@@ -1,6 +1,7 @@
 #include "app/ConvergencePage.h"
 
 #include "app/ChartView.h"
+#include "app/DiagnosticsTable.h"
 #include "app/RunCharts.h"
 
 #include <cmath>
@@ -25,12 +26,6 @@ QTableWidget* make_table(QWidget* parent, const char* name, const QStringList& c
     return table;
 }
 
-QString value_text(double v) {
-    if (std::isnan(v)) return QStringLiteral("NA");
-    if (std::isinf(v)) return v > 0 ? QStringLiteral("Inf") : QStringLiteral("-Inf");
-    return QString::number(v, 'g', 6);
-}
-
 QTableWidgetItem* cell(const QString& text, Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter) {
     auto* item = new QTableWidgetItem(text);
     item->setTextAlignment(align);
@@ -45,23 +40,17 @@ ConvergencePage::ConvergencePage(QWidget* parent) : Page(parent) {
     run_table = make_table(
         this, "run_table",
         {tr("Run"), tr("File"), tr("Observations"), tr("Retained"), tr("Mean k"), tr("Mean log likelihood")});
-    anchors()->add(run_table, {8, 22, 760, 112}, {0, 0, 1, 0});
+    anchors()->add(run_table, {8, 22, 760, 96}, {0, 0, 1, 0});
     QPushButton* add_run = add_button("add_run", tr("Add run..."), {780, 22, 110, 25}, {1, 0, 0, 0});
     add_run->setToolTip(tr("Load another result file over the same individuals as one more chain"));
     remove_run = add_button("remove_run", tr("Remove run"), {780, 54, 110, 25}, {1, 0, 0, 0});
     remove_run->setToolTip(tr("Take the run chosen in the list out of the analysis"));
 
-    add_label("Label_diagnostics", tr("Convergence diagnostics of the retained draws :"), {8, 142, 300, 13});
-    diagnostics_table = make_table(
-        this, "diagnostics_table",
-        {tr("Quantity"), tr("Mean"), tr("SD"), tr("Bulk-ESS"), tr("Tail-ESS"), tr("R-hat"), tr("MCSE of mean")});
-    diagnostics_table->setSelectionMode(QAbstractItemView::NoSelection);
-    anchors()->add(diagnostics_table, {8, 158, 600, 62}, {0, 0, 0.7, 0});
-    diagnostics_note = add_wrapped_label("diagnostics_note", QString(), {616, 158, 290, 62}, {0.7, 0, 0.3, 0});
+    diagnostics_note = add_wrapped_label("diagnostics_note", QString(), {8, 126, 900, 28}, {0, 0, 1, 0});
 
-    acf_k = add_chart("acf_k", tr("Autocorrelation of k"), true, {4, 228, 452, 440}, {0, 0, 0.5, 1});
+    acf_k = add_chart("acf_k", tr("Autocorrelation of k"), true, {4, 156, 452, 512}, {0, 0, 0.5, 1});
     acf_log_likelihood = add_chart("acf_log_likelihood", tr("Autocorrelation of the log likelihood"), true,
-                                   {460, 228, 452, 440}, {0.5, 0, 0.5, 1});
+                                   {460, 156, 452, 512}, {0.5, 0, 0.5, 1});
     for (ChartView* chart : {acf_k, acf_log_likelihood}) add_autocorrelation_axes(chart);
 
     connect(add_run, &QPushButton::clicked, this, &ConvergencePage::add_run_clicked);
@@ -77,7 +66,8 @@ void ConvergencePage::show_runs(const QStringList& files) {
     run_table->setRowCount(static_cast<int>(files.size()));
     for (int r = 0; r < files.size(); ++r) {
         QTableWidgetItem* number = cell(QString::number(r + 1), Qt::AlignCenter);
-        number->setBackground(run_colour(r).lighter(160));
+        const QColor colour = run_colour(r);
+        number->setBackground(QColor::fromHsv(colour.hsvHue(), colour.hsvSaturation() * 2 / 5, 255));
         run_table->setItem(r, 0, number);
         run_table->setItem(r, 1, cell(files[r], Qt::AlignLeft | Qt::AlignVCenter));
         for (int c = 2; c < run_table->columnCount(); ++c) run_table->setItem(r, c, cell(QString()));
@@ -92,47 +82,29 @@ int ConvergencePage::selected_run() const {
 
 void ConvergencePage::update_buttons() { remove_run->setEnabled(run_table->rowCount() > 1 && selected_run() >= 0); }
 
-void ConvergencePage::show_diagnostics(const ConvergenceResult& result, const QStringList& run_names) {
+void ConvergencePage::show_diagnostics(const ConvergenceResult& result, const QStringList& run_names, int flagged) {
     for (int r = 0; r < run_table->rowCount() && r < static_cast<int>(result.runs.size()); ++r) {
         const RunSummary& s = result.runs[static_cast<std::size_t>(r)];
         run_table->item(r, 2)->setText(QString::number(s.draws));
         run_table->item(r, 3)->setText(QString::number(s.retained));
-        run_table->item(r, 4)->setText(value_text(s.retained > 0 ? s.mean_k : NAN));
-        run_table->item(r, 5)->setText(value_text(s.retained > 0 ? s.mean_log_likelihood : NAN));
-    }
-    const struct {
-        QString name;
-        const ChainSummary& s;
-    } rows[] = {{tr("k"), result.k}, {tr("log likelihood"), result.log_likelihood}};
-    diagnostics_table->setRowCount(2);
-    int flagged = 0;
-    for (int r = 0; r < 2; ++r) {
-        const ChainSummary& s = rows[r].s;
-        diagnostics_table->setItem(r, 0, cell(rows[r].name, Qt::AlignLeft | Qt::AlignVCenter));
-        const double values[] = {s.mean, s.sd, s.ess_bulk, s.ess_tail, s.rhat, s.mcse_mean};
-        for (int c = 0; c < 6; ++c) diagnostics_table->setItem(r, c + 1, cell(value_text(values[c])));
-        for (const auto& [column, why] : {std::pair{3, ess_warning(s.ess_bulk)}, std::pair{5, rhat_warning(s.rhat)}}) {
-            if (why.isEmpty()) continue;
-            QTableWidgetItem* item = diagnostics_table->item(r, column);
-            item->setBackground(QColor(255, 200, 200));
-            item->setToolTip(why);
-            item->setText(item->text() + QStringLiteral(" \u26a0"));
-            ++flagged;
-        }
+        run_table->item(r, 4)->setText(diagnostic_text(s.retained > 0 ? s.mean_k : NAN));
+        run_table->item(r, 5)->setText(diagnostic_text(s.retained > 0 ? s.mean_log_likelihood : NAN));
     }
     QString note = result.runs.size() > 1
                        ? tr("%1 runs compared as chains, each cut to its last %2 retained draws.")
                              .arg(result.runs.size())
                              .arg(result.chain_length)
                        : tr("One run: R-hat compares the halves of its %1 retained draws.").arg(result.chain_length);
-    if (flagged > 0) note += QLatin1Char(' ') + tr("Flagged values (hover for why) say the chains need more draws.");
+    if (flagged > 0)
+        note += QLatin1Char(' ') +
+                tr("Values flagged in the diagnostics on the Infer k page (hover for why) say the chains need "
+                   "more draws.");
     diagnostics_note->setText(note);
     fill_autocorrelation(acf_k, result.acf_k, run_names);
     fill_autocorrelation(acf_log_likelihood, result.acf_log_likelihood, run_names);
 }
 
 void ConvergencePage::clear_diagnostics(const QString& note) {
-    diagnostics_table->setRowCount(0);
     diagnostics_note->setText(note);
     fill_autocorrelation(acf_k, {}, {});
     fill_autocorrelation(acf_log_likelihood, {}, {});

@@ -9,8 +9,8 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
-/// The "Convergence" page: the runs open (add, remove), the convergence diagnostics of k and of the log
-/// likelihood with the values to worry about flagged, and the autocorrelation of both, one curve per run.
+/// The "Convergence" page: the runs open (add, remove) with their draws and means, and the autocorrelation
+/// of k and of the log likelihood, one curve per run.
 class ConvergencePage : public Page {
     Q_OBJECT
 
@@ -23,7 +23,8 @@ class ConvergencePage : public Page {
     void show_runs(const QStringList& files);
     /// Row of the run chosen in the list (from 0), -1 when none is.
     int selected_run() const;
-    void show_diagnostics(const ConvergenceResult& result, const QStringList& run_names);
+    /// The runs' means and autocorrelations; `flagged`: how many diagnostics the Infer k page flags.
+    void show_diagnostics(const ConvergenceResult& result, const QStringList& run_names, int flagged);
     /// Nothing computed (yet): empty tables and charts, `note` saying why.
     void clear_diagnostics(const QString& note);
 
@@ -36,7 +37,6 @@ class ConvergencePage : public Page {
 
     QTableWidget* run_table;
     QPushButton* remove_run;
-    QTableWidget* diagnostics_table;
     QLabel* diagnostics_note;
     ChartView* acf_k;
     ChartView* acf_log_likelihood;

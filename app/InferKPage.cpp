@@ -1,6 +1,7 @@
 #include "app/InferKPage.h"
 
 #include "app/ChartView.h"
+#include "app/DiagnosticsTable.h"
 #include "app/NumericField.h"
 #include "app/RunCharts.h"
 #include "app/charts.h"
@@ -52,6 +53,8 @@ InferKPage::InferKPage(QWidget* parent) : Page(parent), trace_(std::make_unique<
     QPushButton* Button3 = add_button("Button3", tr("Print"), {776, 128, 75, 25}, at_right);
     QPushButton* Button4 = add_button("Button4", tr("Save Trajectory"), {768, 224, 89, 25}, at_right);
     trace_note = add_wrapped_label("trace_note", QString(), {760, 256, 150, 84}, at_right);
+    diagnostics_ = new DiagnosticsTable(this);
+    anchors()->add(diagnostics_, {75, 343, 678, 51}, {0, 0.5, 1, 0});
     run_warning = add_wrapped_label("run_warning", QString(), {760, 158, 150, 64}, at_right);
     run_warning->setStyleSheet(QStringLiteral("color: #b00000"));
 
@@ -121,7 +124,7 @@ void InferKPage::resizeEvent(QResizeEvent* event) {
 
 void InferKPage::show_posterior(const std::vector<double>& p, const QString& title, const QString& bayes,
                                 const QString& note) {
-    fill_run_posteriors(Series3, p, {}, {});
+    fill_run_posteriors(Series3, p, {});
     Chart2->set_title(title);
     Chart2->set_note(QString());
     posterior_note->setText(note);
@@ -129,14 +132,14 @@ void InferKPage::show_posterior(const std::vector<double>& p, const QString& tit
 }
 
 void InferKPage::show_no_posterior(const QString& title, const QString& note) {
-    fill_run_posteriors(Series3, {}, {}, {});
+    fill_run_posteriors(Series3, {}, {});
     Chart2->set_title(title);
     Chart2->set_note(note);
     posterior_note->clear();
 }
 
 void InferKPage::reset_posterior() {
-    fill_run_posteriors(Series3, {}, {}, {});
+    fill_run_posteriors(Series3, {}, {});
     Chart2->set_title(tr("Posterior distribution of k (burn in = 1000)"));
     Chart2->set_note(QString());
     posterior_note->clear();
@@ -153,7 +156,8 @@ void InferKPage::clear_trace() { fill_run_traces(Chart4, *trace_, run_traces_, {
 void InferKPage::show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
     std::vector<double> pooled{0.0};
     for (const double p : posterior_bars(Series3)) pooled.push_back(p);
-    fill_run_posteriors(Series3, pooled, runs, run_names);
+    fill_run_posteriors(Series3, pooled, runs);
+    set_posterior_tooltip(Chart2, Series3, QStringList{tr("Pooled")} + run_names);
 }
 
 void InferKPage::set_run_warning(const QString& text) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+class DiagnosticsTable;
 class QBarSeries;
 class QComboBox;
 class QLabel;
@@ -56,6 +57,8 @@ class InferKPage : public Page {
     void show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names);
     /// A warning about the runs (records above Kmax, a file shorter than its header); empty for none.
     void set_run_warning(const QString& text);
+    /// The convergence diagnostics table, between the trace and the posterior.
+    DiagnosticsTable* diagnostics() const { return diagnostics_; }
     /// The output set chosen: 0 legacy, 1 tidy, 2 both.
     void show_output_set(int set);
     void clear_trace();
@@ -87,6 +90,7 @@ class InferKPage : public Page {
     std::unique_ptr<TraceSeries> trace_;
     std::vector<TraceSeries> run_traces_;
     QComboBox* output_set;
+    DiagnosticsTable* diagnostics_;
     QLabel* run_warning;
     QLineEdit* posterior_filename;
     NumericField* spin_burn_in;

@@ -3,6 +3,7 @@
 
 #include "app/Clustering.h"
 #include "app/ConvergencePage.h"
+#include "app/DiagnosticsTable.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
 #include "app/RunJobs.h"
@@ -110,6 +111,7 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
     infer_k_->show_file(paths.size() == 1 ? path : run_labels().join(QStringLiteral(" + ")));
     convergence_->show_runs(run_labels());
     convergence_->clear_diagnostics(tr("Computing..."));
+    infer_k_->diagnostics()->clear_summaries();
     update_title();
     infer_k_->reset_posterior();
     infer_k_->clear_trace();

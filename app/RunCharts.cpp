@@ -85,14 +85,15 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
             s.k->attachAxis(right);
             s.log_likelihood->attachAxis(x);
             s.log_likelihood->attachAxis(left);
-            s.k->setColor(run_colour(static_cast<int>(r)));
-            s.log_likelihood->setColor(run_colour(static_cast<int>(r)).lighter(150));
+            QColor k_colour = run_colour(static_cast<int>(r));
+            k_colour.setAlpha(170);
+            s.k->setColor(k_colour);
+            s.log_likelihood->setColor(run_colour(static_cast<int>(r)).darker(170));
             extra.push_back(s);
         }
-        const QString name = r < static_cast<std::size_t>(run_names.size()) ? run_names[static_cast<qsizetype>(r)]
-                                                                            : QString::number(r + 1);
-        s.k->setName(QObject::tr("K (%1)").arg(name));
-        s.log_likelihood->setName(QObject::tr("Log likelihood (%1)").arg(name));
+        // File names would crowd the legend out: it numbers the runs, the tooltip and run list name them.
+        s.k->setName(QObject::tr("K (run %1)").arg(r + 1));
+        s.log_likelihood->setName(QObject::tr("Log likelihood (run %1)").arg(r + 1));
         QList<QPointF> k;
         QList<QPointF> ll;
         for (std::int64_t i = starts[r]; i < starts[r + 1]; ++i) {
@@ -121,22 +122,24 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
 }
 
 void fill_run_posteriors(QBarSeries* series, const std::vector<double>& pooled,
-                         const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
+                         const std::vector<std::vector<double>>& runs) {
     while (series->count() > 1) series->remove(series->barSets().constLast());
     fill_posterior(series, pooled);
     QBarSet* pooled_set = series->barSets().constFirst();
-    if (runs.size() < 2) {
-        pooled_set->setLabel(QString());
-        series->setLabelsVisible(true);
-        return;
-    }
+    const bool several = runs.size() > 1;
+    // The pool is red like a single run's bars; beside runs drawn in their colours it turns dark grey.
+    const QColor pooled_colour = several ? QColor(70, 70, 70) : run_colour(0);
+    pooled_set->setColor(pooled_colour);
+    pooled_set->setBorderColor(pooled_colour.darker(150));
+    pooled_set->setLabel(several ? QObject::tr("Pooled") : QString());
+    series->chart()->legend()->setVisible(several);
     // Several sets side by side leave no room for the values above the bars: the tooltip gives them.
-    series->setLabelsVisible(false);
-    pooled_set->setLabel(QObject::tr("Pooled"));
+    series->setLabelsVisible(!several);
+    if (!several) return;
     for (std::size_t r = 0; r < runs.size(); ++r) {
-        auto* set = new QBarSet(run_names.value(static_cast<qsizetype>(r), QString::number(r + 1)));
-        const QColor colour = run_colour(static_cast<int>(r) + 1);
-        set->setColor(colour.lighter(130));
+        auto* set = new QBarSet(QObject::tr("Run %1").arg(r + 1));
+        const QColor colour = run_colour(static_cast<int>(r));
+        set->setColor(colour);
         set->setBorderColor(colour.darker(150));
         QList<qreal> values;
         for (qsizetype k = 0; k < pooled_set->count(); ++k)
@@ -145,6 +148,22 @@ void fill_run_posteriors(QBarSeries* series, const std::vector<double>& pooled,
         set->append(values);
         series->append(set);
     }
+}
+
+void set_posterior_tooltip(ChartView* view, QBarSeries* series, const QStringList& set_names) {
+    view->set_value_text([series, set_names](QPointF at) {
+        const QList<QBarSet*> sets = series->barSets();
+        const double k = std::round(at.x());
+        if (sets.isEmpty() || k < 1 || k >= static_cast<double>(sets.constFirst()->count())) return QString();
+        const auto i = static_cast<qsizetype>(k);
+        if (sets.size() == 1)
+            return QObject::tr("k = %1\nposterior probability = %2").arg(i).arg(sets.constFirst()->at(i), 0, 'g', 6);
+        QStringList lines{QObject::tr("k = %1, posterior probability").arg(i)};
+        for (qsizetype s = 0; s < sets.size(); ++s)
+            lines.append(
+                QStringLiteral("%1: %2").arg(set_names.value(s, sets[s]->label())).arg(sets[s]->at(i), 0, 'g', 6));
+        return lines.join(QLatin1Char('\n'));
+    });
 }
 
 void add_autocorrelation_axes(ChartView* view) {
@@ -194,6 +213,9 @@ void fill_autocorrelation(ChartView* view, const std::vector<std::vector<double>
     chart->legend()->setVisible(curves.size() > 1);
     set_fitted_range(x, 0, static_cast<double>(lags) - 1);
     y->setRange(std::floor(low * 5) / 5, 1);
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(low < -0.6 ? 0.5 : 0.2);
     view->set_value_text([curves, run_names](QPointF at) {
         const double lag = std::round(at.x());
         if (lag < 0) return QString();

@@ -29,9 +29,13 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
 
 /// The posterior of k pooled (red, the first bar set, as for one run) and of each run beside it, in the
 /// runs' colours. Without per-run posteriors the chart is exactly fill_posterior's.
-/// runs[r][k] for k = 1..; entry 0 unused.
+/// runs[r][k] for k = 1..; entry 0 unused. The legend (shown only then) says "Pooled", "Run 1", ...
 void fill_run_posteriors(QBarSeries* series, const std::vector<double>& pooled,
-                         const std::vector<std::vector<double>>& runs, const QStringList& run_names);
+                         const std::vector<std::vector<double>>& runs);
+
+/// Tooltip of the posterior chart: every bar set's value at the k under the pointer, a set named by
+/// `set_names` (the pooled set, then the runs) when there are several.
+void set_posterior_tooltip(ChartView* view, QBarSeries* series, const QStringList& set_names);
 
 /// Autocorrelation chart: lag on x (0..max), autocorrelation on y; fill_autocorrelation puts one curve per
 /// run (curves[r][lag]), in the runs' colours, with a tooltip of every run's value at the lag.

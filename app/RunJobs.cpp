@@ -110,6 +110,8 @@ LoadedRun load_runs(const std::vector<std::string>& paths, const std::string& si
     }
     out.store = std::move(opened.store);
     out.trace = trace_of(*out.store);
+    out.side_file_written = !side_path.empty();
+    for (const RunInfo& r : out.runs) out.side_file_written = out.side_file_written && r.report.side_file_written;
     return out;
 }
 

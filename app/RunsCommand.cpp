@@ -5,6 +5,7 @@
 #include "app/Clustering.h"
 #include "app/ConvergenceJobs.h"
 #include "app/ConvergencePage.h"
+#include "app/DiagnosticsTable.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
 #include "app/RunJobs.h"
@@ -92,7 +93,8 @@ void TForm1::start_convergence() {
 void TForm1::apply_convergence(ConvergenceResult&& result) {
     if (result.burn_in != std::max(0, last_burn_in_)) return;
     const QStringList labels = run_labels();
-    convergence_->show_diagnostics(result, labels);
+    const int flagged = infer_k_->diagnostics()->show_summaries(result.k, result.log_likelihood);
+    convergence_->show_diagnostics(result, labels, flagged);
     if (result.runs.size() > 1) {
         std::vector<std::vector<double>> posteriors;
         for (const RunSummary& s : result.runs) posteriors.push_back(s.posterior);
