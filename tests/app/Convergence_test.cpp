@@ -3,16 +3,19 @@
 #include "diagnostics/Convergence.h"
 
 #include "app/RunJobs.h"
+#include "sample/Simulator.h"
 #include "summary/RunSummary.h"
 #include "tests/app/WindowFixture.h"
 
 #include <cmath>
+#include <sstream>
 
 #include <QBarSeries>
 #include <QComboBox>
 #include <QDir>
 #include <QLineSeries>
 #include <QProcess>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -156,13 +159,71 @@ class ConvergenceTest : public QObject {
     }
 
     void warningsOfTheRunReachTheStatusBar() {
+        std::vector<Record> above = alternating_records(30);
+        above[12].clusters = {{1}, {2}, {3}, {4, 5}};  // k = 4 above a Kmax of 3
+        const struct {
+            int Kmax;
+            std::vector<Record> records;
+            int declared;
+            const char* warning;  // empty: none
+        } cases[] = {
+            {4, alternating_records(30), 30, ""},
+            {4, alternating_records(30), 60, "holds 30 of the 60 observations its header declares"},
+            {3, above, 30, "1 of the 20 observations from the burn-in on have k above the header's Kmax of 3"},
+        };
+        for (const auto& c : cases) {
+            Workspace ws;
+            Window w;
+            const QString path = ws.file(QStringLiteral("run.txt"));
+            write_file(path, result_text(5, c.Kmax, c.records, 1.0, c.declared));
+            w.open(path);
+            const QString warning = QLatin1String(c.warning);
+            QCOMPARE(w.text("run_warning").isEmpty(), warning.isEmpty());
+            QVERIFY2(w.text("run_warning").contains(warning), qPrintable(w.text("run_warning")));
+            QVERIFY(w->statusBar()->currentMessage().contains(warning));
+        }
+    }
+
+    void twoRunsWriteTheBatchToolsFilesByteForByte() {
         Workspace ws;
-        Window w;
-        const QString path = ws.file(QStringLiteral("run.txt"));
-        write_file(path, result_text(5, 4, alternating_records(30), 1.0, 60));
-        w.open(path);
-        QVERIFY(w->statusBar()->currentMessage().contains(QStringLiteral("holds 30 of the 60 observations")));
-        QVERIFY(w.text("run_warning").contains(QStringLiteral("holds 30 of the 60")));
+        QDir().mkdir(QStringLiteral("window"));
+        const QString second = ws.file(QStringLiteral("second.txt"));
+        {
+            std::ostringstream text;
+            SimulationSettings settings;
+            settings.seed = 7;
+            settings.n_obs = 500;
+            simulate_run(text, settings);
+            write_file(second, text.str());
+        }
+        const QString ini = ws.file(QStringLiteral("settings.ini"));
+        {
+            Window w(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+            w.fake->folder_answers.push_back(ws.file(QStringLiteral("window")));
+            w.click("choose_output_folder");
+            w->set_output_set(OutputSet::both);
+            w.open(QStringLiteral(VELMORA_EXAMPLE));
+            w.fake->open_answers.push_back(second);
+            w->add_runClick();
+            QVERIFY(w.wait());
+            w.make_tree();
+            QVERIFY2(w.fake->messages.empty(),
+                     qPrintable(w.fake->messages.empty() ? QString() : w.fake->messages.front().text));
+        }
+        QCOMPARE(Window(std::make_unique<QSettings>(ini, QSettings::IniFormat))->output_set(), OutputSet::both);
+
+        QProcess cli;
+        cli.start(QStringLiteral(VELMORA_CLI_PATH), {QStringLiteral("analyze"), QStringLiteral(VELMORA_EXAMPLE), second,
+                                                     QStringLiteral("--out-dir"), ws.file(QStringLiteral("cli"))});
+        QVERIFY(cli.waitForFinished(120000));
+        QCOMPARE(cli.exitCode(), 0);
+        for (const char* f : {"posterior_k.txt", "pairwise_probs.txt", "tree.txt", "node_clusters.txt",
+                              "node_heights.txt", "trace.tsv", "posterior_k.tsv", "diagnostics.tsv", "runs.tsv",
+                              "posterior_k_runs.tsv", "psm.tsv", "tree.nwk", "tree.nex", "nodes.tsv"}) {
+            const std::string mine = read_file(QStringLiteral("window/") + QLatin1String(f));
+            QVERIFY2(!mine.empty(), f);
+            QVERIFY2(mine == read_file(QStringLiteral("cli/") + QLatin1String(f)), f);
+        }
     }
 
     void tidyFilesAreTheBatchToolsByteForByte() {
