@@ -75,6 +75,9 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
     if (!same_individuals) run_.names.clear();
     run_files_ = paths;
     run_headers_.clear();
+    // Side files of runs no longer open (a single run's, once it has company; a numbered one, once its run
+    // is removed) would pass for the current runs'.
+    const std::vector<std::string> old_side_paths = std::move(side_paths_);
     side_paths_.clear();
     run_starts_ = {0};
     if (loaded.runs.empty()) {
@@ -90,6 +93,11 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
             side_paths_.push_back(r.side_path);
             run_starts_.push_back(run_starts_.back() + r.stored);
         }
+    }
+    for (const std::string& old : old_side_paths) {
+        std::error_code ignored;
+        if (!old.empty() && std::find(side_paths_.begin(), side_paths_.end(), old) == side_paths_.end())
+            std::filesystem::remove(old, ignored);
     }
     run_.opened = true;
     run_.header = loaded.header;
@@ -124,7 +132,10 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
     make_tree_->fill_individuals(run_.header.n_indivs);
     show_names();
     make_tree_->reset_set_probability();
-    infer_k_->set_burn_in_limit(run_.header.n_obs);
+    // Each run loses the burn-in: the longest run bounds it, not the pool.
+    std::int32_t longest = 0;
+    for (const RunHeader& h : run_headers_) longest = std::max(longest, h.n_obs);
+    infer_k_->set_burn_in_limit(longest);
 
     if (!loaded.error.empty()) {
         infer_k_->show_no_posterior(tr("Posterior distribution of k"),

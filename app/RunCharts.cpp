@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include <QBarSeries>
 #include <QBarSet>
@@ -43,19 +44,43 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
         delete s.log_likelihood;
     }
     extra.clear();
-    const std::size_t runs = starts.size() < 2 ? 1 : starts.size() - 1;
-    // Several runs share the axes, which must take every run: they are set once, before any points.
-    if (runs == 1) {
+    std::vector<std::int64_t> bounds = starts;
+    if (bounds.size() < 2) bounds = {0, static_cast<std::int64_t>(points.size())};
+    const std::size_t runs = bounds.size() - 1;
+    std::int64_t longest = 0;
+    for (std::size_t r = 0; r < runs; ++r) longest = std::max(longest, bounds[r + 1] - bounds[r]);
+
+    // The tooltip reads the trace itself: a long run's series hold only its envelope.
+    auto data = std::make_shared<const std::vector<TracePoint>>(points);
+    view->set_value_text([data, bounds, run_names](QPointF at) {
+        const double i = std::round(at.x());
+        const std::size_t count = bounds.size() - 1;
+        QStringList lines{QObject::tr("Observation %1").arg(static_cast<qint64>(i))};
+        for (std::size_t r = 0; r < count; ++r) {
+            if (i < 0 || i >= static_cast<double>(bounds[r + 1] - bounds[r])) continue;
+            const TracePoint& p = (*data)[static_cast<std::size_t>(bounds[r] + static_cast<std::int64_t>(i))];
+            if (count == 1)
+                lines.append(QObject::tr("k = %1\nlog likelihood = %2").arg(p.k).arg(p.log_likelihood, 0, 'g', 6));
+            else
+                lines.append(QObject::tr("%1: k = %2, log likelihood = %3")
+                                 .arg(run_names.value(static_cast<qsizetype>(r)))
+                                 .arg(p.k)
+                                 .arg(p.log_likelihood, 0, 'g', 6));
+        }
+        return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
+    });
+
+    if (runs == 1 && longest <= max_trace_points) {
         fill_trace(base, points);
         base.k->setName(QStringLiteral("K"));
         base.log_likelihood->setName(QStringLiteral("Log likelihood"));
         return;
     }
+    // The axes must take every run: they are set once, before any points, as fill_trace sets them.
     fill_trace(base, {});
     QValueAxis* x = axis_of(chart, Qt::Horizontal, Qt::AlignBottom);
     QValueAxis* left = axis_of(chart, Qt::Vertical, Qt::AlignLeft);
     QValueAxis* right = axis_of(chart, Qt::Vertical, Qt::AlignRight);
-    std::int64_t longest = 0;
     double k_max = 1;
     double ll_min = INFINITY;
     double ll_max = -INFINITY;
@@ -66,7 +91,6 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
             ll_max = std::max(ll_max, p.log_likelihood);
         }
     }
-    for (std::size_t r = 0; r < runs; ++r) longest = std::max(longest, starts[r + 1] - starts[r]);
     set_fitted_range(x, 0, static_cast<double>(longest) - 1);
     set_fitted_range(right, 0, k_max + 1);
     if (ll_min <= ll_max) {
@@ -92,33 +116,43 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
             extra.push_back(s);
         }
         // File names would crowd the legend out: it numbers the runs, the tooltip and run list name them.
-        s.k->setName(QObject::tr("K (run %1)").arg(r + 1));
-        s.log_likelihood->setName(QObject::tr("Log likelihood (run %1)").arg(r + 1));
-        QList<QPointF> k;
-        QList<QPointF> ll;
-        for (std::int64_t i = starts[r]; i < starts[r + 1]; ++i) {
-            const double at = static_cast<double>(i - starts[r]);
-            k.append(QPointF(at, points[static_cast<std::size_t>(i)].k));
-            ll.append(QPointF(at, points[static_cast<std::size_t>(i)].log_likelihood));
-        }
-        s.k->replace(k);
-        s.log_likelihood->replace(ll);
+        s.k->setName(runs == 1 ? QStringLiteral("K") : QObject::tr("K (run %1)").arg(r + 1));
+        s.log_likelihood->setName(runs == 1 ? QStringLiteral("Log likelihood")
+                                            : QObject::tr("Log likelihood (run %1)").arg(r + 1));
+        s.k->replace(trace_envelope(points, bounds[r], bounds[r + 1], [](const TracePoint& p) { return p.k; }));
+        s.log_likelihood->replace(
+            trace_envelope(points, bounds[r], bounds[r + 1], [](const TracePoint& p) { return p.log_likelihood; }));
     }
-    std::vector<TraceSeries> all{base};
-    all.insert(all.end(), extra.begin(), extra.end());
-    view->set_value_text([all, run_names](QPointF at) {
-        const double i = std::round(at.x());
-        QStringList lines{QObject::tr("Observation %1").arg(i)};
-        for (std::size_t r = 0; r < all.size(); ++r) {
-            if (i < 0 || i >= static_cast<double>(all[r].k->count())) continue;
-            const auto at_i = static_cast<qsizetype>(i);
-            lines.append(QObject::tr("%1: k = %2, log likelihood = %3")
-                             .arg(run_names.value(static_cast<qsizetype>(r)))
-                             .arg(all[r].k->at(at_i).y())
-                             .arg(all[r].log_likelihood->at(at_i).y(), 0, 'g', 6));
+}
+
+QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_t first, std::int64_t last,
+                              const std::function<double(const TracePoint&)>& value) {
+    QList<QPointF> out;
+    const std::int64_t n = last - first;
+    if (n <= max_trace_points) {
+        out.reserve(n);
+        for (std::int64_t i = first; i < last; ++i)
+            out.append(QPointF(static_cast<double>(i - first), value(points[static_cast<std::size_t>(i)])));
+        return out;
+    }
+    const std::int64_t stretches = max_trace_points / 2;
+    out.reserve(max_trace_points);
+    for (std::int64_t b = 0; b < stretches; ++b) {
+        const std::int64_t from = first + n * b / stretches;
+        const std::int64_t to = first + n * (b + 1) / stretches;
+        std::int64_t low = from;
+        std::int64_t high = from;
+        for (std::int64_t i = from; i < to; ++i) {
+            const double v = value(points[static_cast<std::size_t>(i)]);
+            if (v < value(points[static_cast<std::size_t>(low)])) low = i;
+            if (v > value(points[static_cast<std::size_t>(high)])) high = i;
         }
-        return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
-    });
+        for (const std::int64_t i : {std::min(low, high), std::max(low, high)}) {
+            out.append(QPointF(static_cast<double>(i - first), value(points[static_cast<std::size_t>(i)])));
+            if (low == high) break;
+        }
+    }
+    return out;
 }
 
 void fill_run_posteriors(QBarSeries* series, const std::vector<double>& pooled,

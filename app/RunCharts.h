@@ -7,13 +7,26 @@
 #include "summary/Trajectory.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <QColor>
+#include <QList>
+#include <QPointF>
 #include <QStringList>
 
 class QBarSeries;
 class QChart;
+
+/// Most points a run's trace puts in each series. A longer run is drawn as its envelope: the lowest and
+/// the highest value of each of max_trace_points / 2 equal stretches, in order, which a chart a few
+/// thousand pixels wide cannot tell from the whole trace and which paints quickly at 10^6 draws.
+inline constexpr std::int64_t max_trace_points = 4000;
+
+/// The points of observations first..last - 1 at x = 0, 1, ..., all of them or, above max_trace_points,
+/// their envelope as described there; `value` picks k or the log likelihood.
+QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_t first, std::int64_t last,
+                              const std::function<double(const TracePoint&)>& value);
 
 /// Colour of run r (from 0); run 0 keeps the trace's red for k. Colours repeat after eight runs.
 QColor run_colour(int r);
@@ -21,8 +34,9 @@ QColor run_colour(int r);
 /// The trace of several runs overlaid: run r's points are points[starts[r] .. starts[r + 1]) (starts
 /// ends with points.size()), drawn at x = 0, 1, ... within the run, so the burn-in shades the same
 /// observations of every run. `base` draws run 0 (k in red, log likelihood in green, as for one run);
-/// `extra` receives one pair of series per further run, in the run's colour (log likelihood lighter),
-/// replacing those it held. One run: exactly fill_trace.
+/// `extra` receives one pair of series per further run, in the run's colour (log likelihood darker),
+/// replacing those it held. Runs longer than max_trace_points are drawn as their envelope; the tooltip
+/// gives every run's values at the observation under the pointer. One short run: exactly fill_trace.
 void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<TraceSeries>& extra,
                      const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
                      const QStringList& run_names);

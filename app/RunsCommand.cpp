@@ -13,6 +13,7 @@
 #include "summary/Posterior.h"
 #include "tidy/Names.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStatusBar>
@@ -50,6 +51,14 @@ void TForm1::add_runClick() {
             dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"), settings_.last_folder());
         if (!path) return;
         settings_.set_last_folder(QFileInfo(*path).absolutePath());
+        for (const QString& open : run_files_) {
+            if (QFileInfo(open) == QFileInfo(*path)) {
+                dialogs_->message(this, QMessageBox::Information,
+                                  tr("%1 is open already; a run added twice would count its draws twice.")
+                                      .arg(QDir::toNativeSeparators(*path)));
+                return;
+            }
+        }
         open_result_files(QStringList(run_files_) << *path);
     });
 }

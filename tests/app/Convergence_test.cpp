@@ -2,6 +2,7 @@
 
 #include "diagnostics/Convergence.h"
 
+#include "app/RunCharts.h"
 #include "app/RunJobs.h"
 #include "sample/Simulator.h"
 #include "summary/RunSummary.h"
@@ -38,6 +39,43 @@ class ConvergenceTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void longTracesAreDrawnAsTheirEnvelope() {
+        std::vector<TracePoint> points(50000);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            points[i].k = static_cast<std::int32_t>(1 + (i * 7919) % 13);
+            points[i].log_likelihood = -1000.0 + static_cast<double>((i * 104729) % 977);
+        }
+        points[31234].log_likelihood = 5;  // a lone spike must survive
+        const auto ll = [](const TracePoint& p) { return p.log_likelihood; };
+        const struct {
+            std::int64_t first, last;
+        } cases[] = {{0, 10}, {100, 100 + max_trace_points}, {0, 50000}, {20000, 50000}};
+        for (const auto& c : cases) {
+            const QList<QPointF> env = trace_envelope(points, c.first, c.last, ll);
+            const std::int64_t n = c.last - c.first;
+            QVERIFY(env.size() <= max_trace_points);
+            if (n <= max_trace_points) QCOMPARE(env.size(), n);
+            double low = INFINITY;
+            double high = -INFINITY;
+            for (std::int64_t i = c.first; i < c.last; ++i) {
+                low = std::min(low, points[static_cast<std::size_t>(i)].log_likelihood);
+                high = std::max(high, points[static_cast<std::size_t>(i)].log_likelihood);
+            }
+            double env_low = INFINITY;
+            double env_high = -INFINITY;
+            for (qsizetype j = 0; j < env.size(); ++j) {
+                const QPointF& p = env[j];
+                QCOMPARE(p.y(),
+                         points[static_cast<std::size_t>(c.first + static_cast<std::int64_t>(p.x()))].log_likelihood);
+                if (j > 0) QVERIFY(p.x() > env[j - 1].x());
+                env_low = std::min(env_low, p.y());
+                env_high = std::max(env_high, p.y());
+            }
+            QCOMPARE(env_low, low);
+            QCOMPARE(env_high, high);
+        }
+    }
+
     void diagnosticsTableHoldsTheCoresValuesForEachBurnIn() {
         Workspace ws;
         Window w;
@@ -99,28 +137,39 @@ class ConvergenceTest : public QObject {
         w.click("remove_run");
         QVERIFY(w.wait());
         QCOMPARE(w->run_files(), QStringList{b});
+        QVERIFY(file_exists(QStringLiteral("_trajectories.txt")));
+        QVERIFY(!file_exists(QStringLiteral("_trajectories_1.txt")));
+        QVERIFY(!file_exists(QStringLiteral("_trajectories_2.txt")));
         QCOMPARE(w->run().store->n_runs(), 1);
         QCOMPARE(line_series(w, "Chart4"), 2);
         QCOMPARE(w.series<QBarSeries>("Chart2", "Series3")->count(), 1);
     }
 
-    void aRunOverOtherIndividualsIsRefused() {
+    void runsThatCannotJoinAreRefused() {
         Workspace ws;
-        Window w;
         const QString a = ws.file(QStringLiteral("a.txt"));
         const QString b = ws.file(QStringLiteral("b.txt"));
         write_file(a, result_text(5, 4, alternating_records(30)));
         write_file(b, result_text(3, 3, {{-1, {{1, 2, 3}}}, {-2, {{1}, {2, 3}}}}));
-        w.open(a);
-        w.fake->open_answers.push_back(b);
-        w.click("add_run");
-        QVERIFY(w.wait());
-        QCOMPARE(w.fake->messages.size(), std::size_t(1));
-        const QString text = w.fake->messages[0].text;
-        for (const QString& part : {b, a, QStringLiteral("holds 3 individuals"), QStringLiteral("holds 5")})
-            QVERIFY2(text.contains(part), qPrintable(text));
-        QCOMPARE(w->run_files(), QStringList{a});
-        QCOMPARE(w->run().store->n_runs(), 1);
+        const struct {
+            QString added;
+            QStringList message_parts;
+        } cases[] = {
+            {b, {b, a, QStringLiteral("holds 3 individuals"), QStringLiteral("holds 5")}},
+            {a, {a, QStringLiteral("open already")}},
+        };
+        for (const auto& c : cases) {
+            Window w;
+            w.open(a);
+            w.fake->open_answers.push_back(c.added);
+            w.click("add_run");
+            QVERIFY(w.wait());
+            QCOMPARE(w.fake->messages.size(), std::size_t(1));
+            const QString text = w.fake->messages[0].text;
+            for (const QString& part : c.message_parts) QVERIFY2(text.contains(part), qPrintable(text));
+            QCOMPARE(w->run_files(), QStringList{a});
+            QCOMPARE(w->run().store->n_runs(), 1);
+        }
     }
 
     void namesAreCheckedAndShown() {
