@@ -148,10 +148,10 @@ void InferKPage::reset_posterior() {
 
 void InferKPage::show_trace(const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
                             const QStringList& run_names) {
-    fill_run_traces(Chart4, *trace_, run_traces_, points, starts, run_names);
+    fill_run_traces(Chart4, *trace_, run_traces_, points, starts, run_names, trace_zoom_);
 }
 
-void InferKPage::clear_trace() { fill_run_traces(Chart4, *trace_, run_traces_, {}, {}, {}); }
+void InferKPage::clear_trace() { fill_run_traces(Chart4, *trace_, run_traces_, {}, {}, {}, trace_zoom_); }
 
 void InferKPage::show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
     std::vector<double> pooled{0.0};

@@ -89,6 +89,7 @@ class InferKPage : public Page {
     ChartView* Chart4;
     std::unique_ptr<TraceSeries> trace_;
     std::vector<TraceSeries> run_traces_;
+    QMetaObject::Connection trace_zoom_;
     QComboBox* output_set;
     DiagnosticsTable* diagnostics_;
     QLabel* run_warning;

@@ -26,6 +26,9 @@ QString number(double v) { return std::isnan(v) ? QStringLiteral("NA") : QString
 
 }  // namespace
 
+double trace_k(const TracePoint& p) { return p.k; }
+double trace_log_likelihood(const TracePoint& p) { return p.log_likelihood; }
+
 QColor run_colour(int r) {
     static const QColor colours[] = {QColor(255, 0, 0),    QColor(0, 90, 200),  QColor(230, 140, 0),
                                      QColor(140, 60, 170), QColor(0, 150, 150), QColor(120, 80, 40),
@@ -35,8 +38,9 @@ QColor run_colour(int r) {
 
 void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<TraceSeries>& extra,
                      const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
-                     const QStringList& run_names) {
+                     const QStringList& run_names, QMetaObject::Connection& zoom) {
     QChart* chart = view->chart();
+    QObject::disconnect(zoom);
     for (const TraceSeries& s : extra) {
         chart->removeSeries(s.k);
         chart->removeSeries(s.log_likelihood);
@@ -119,20 +123,34 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
         s.k->setName(runs == 1 ? QStringLiteral("K") : QObject::tr("K (run %1)").arg(r + 1));
         s.log_likelihood->setName(runs == 1 ? QStringLiteral("Log likelihood")
                                             : QObject::tr("Log likelihood (run %1)").arg(r + 1));
-        s.k->replace(trace_envelope(points, bounds[r], bounds[r + 1], [](const TracePoint& p) { return p.k; }));
-        s.log_likelihood->replace(
-            trace_envelope(points, bounds[r], bounds[r + 1], [](const TracePoint& p) { return p.log_likelihood; }));
+        s.k->replace(trace_envelope(points, bounds[r], bounds[r + 1], trace_k));
+        s.log_likelihood->replace(trace_envelope(points, bounds[r], bounds[r + 1], trace_log_likelihood));
     }
+    if (longest <= max_trace_points) return;
+    // Zoomed in, the stretch shown is drawn again from the trace, in full once it is short enough.
+    std::vector<TraceSeries> all{base};
+    all.insert(all.end(), extra.begin(), extra.end());
+    zoom = QObject::connect(x, &QValueAxis::rangeChanged, x, [all, data, bounds](qreal min, qreal max) {
+        for (std::size_t r = 0; r < all.size(); ++r) {
+            const std::int64_t length = bounds[r + 1] - bounds[r];
+            const auto from = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor(min)) - 1, 0, length);
+            const auto to = std::clamp<std::int64_t>(static_cast<std::int64_t>(std::ceil(max)) + 2, from, length);
+            all[r].k->replace(trace_envelope(*data, bounds[r] + from, bounds[r] + to, trace_k, bounds[r]));
+            all[r].log_likelihood->replace(
+                trace_envelope(*data, bounds[r] + from, bounds[r] + to, trace_log_likelihood, bounds[r]));
+        }
+    });
 }
 
 QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_t first, std::int64_t last,
-                              const std::function<double(const TracePoint&)>& value) {
+                              const std::function<double(const TracePoint&)>& value, std::int64_t origin) {
+    if (origin < 0) origin = first;
     QList<QPointF> out;
     const std::int64_t n = last - first;
     if (n <= max_trace_points) {
         out.reserve(n);
         for (std::int64_t i = first; i < last; ++i)
-            out.append(QPointF(static_cast<double>(i - first), value(points[static_cast<std::size_t>(i)])));
+            out.append(QPointF(static_cast<double>(i - origin), value(points[static_cast<std::size_t>(i)])));
         return out;
     }
     const std::int64_t stretches = max_trace_points / 2;
@@ -148,7 +166,7 @@ QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_
             if (v > value(points[static_cast<std::size_t>(high)])) high = i;
         }
         for (const std::int64_t i : {std::min(low, high), std::max(low, high)}) {
-            out.append(QPointF(static_cast<double>(i - first), value(points[static_cast<std::size_t>(i)])));
+            out.append(QPointF(static_cast<double>(i - origin), value(points[static_cast<std::size_t>(i)])));
             if (low == high) break;
         }
     }

@@ -12,6 +12,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QObject>
 #include <QPointF>
 #include <QStringList>
 
@@ -25,8 +26,11 @@ inline constexpr std::int64_t max_trace_points = 4000;
 
 /// The points of observations first..last - 1 at x = 0, 1, ..., all of them or, above max_trace_points,
 /// their envelope as described there; `value` picks k or the log likelihood.
+/// x counts from `origin` (first when negative).
 QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_t first, std::int64_t last,
-                              const std::function<double(const TracePoint&)>& value);
+                              const std::function<double(const TracePoint&)>& value, std::int64_t origin = -1);
+double trace_k(const TracePoint& p);
+double trace_log_likelihood(const TracePoint& p);
 
 /// Colour of run r (from 0); run 0 keeps the trace's red for k. Colours repeat after eight runs.
 QColor run_colour(int r);
@@ -37,9 +41,11 @@ QColor run_colour(int r);
 /// `extra` receives one pair of series per further run, in the run's colour (log likelihood darker),
 /// replacing those it held. Runs longer than max_trace_points are drawn as their envelope; the tooltip
 /// gives every run's values at the observation under the pointer. One short run: exactly fill_trace.
+/// `zoom` holds the connection that draws the stretch a zoom shows again in detail (long runs only);
+/// each fill replaces it.
 void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<TraceSeries>& extra,
                      const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
-                     const QStringList& run_names);
+                     const QStringList& run_names, QMetaObject::Connection& zoom);
 
 /// The posterior of k pooled (red, the first bar set, as for one run) and of each run beside it, in the
 /// runs' colours. Without per-run posteriors the chart is exactly fill_posterior's.

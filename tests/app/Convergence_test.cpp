@@ -20,6 +20,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QValueAxis>
 
 namespace {
 
@@ -74,6 +75,23 @@ class ConvergenceTest : public QObject {
             QCOMPARE(env_low, low);
             QCOMPARE(env_high, high);
         }
+    }
+
+    void aLongTraceIsDrawnInDetailWhenZoomedIn() {
+        Workspace ws;
+        Window w;
+        const QString path = ws.file(QStringLiteral("long.txt"));
+        write_file(path, result_text(5, 4, alternating_records(9000)));
+        w.open(path);
+        auto* k = w.series<QLineSeries>("Chart4", "Series5");
+        QVERIFY(k->count() <= max_trace_points);
+        QCOMPARE(w.chart("Chart4")->value_text_at(QPointF(8001, 2)),
+                 QStringLiteral("Observation 8001\nk = 2\nlog likelihood = -8101"));
+        auto* x = qobject_cast<QValueAxis*>(w.chart("Chart4")->chart()->axes(Qt::Horizontal).constFirst());
+        x->setRange(100, 200);
+        QCOMPARE(k->count(), 103);  // 99 to 201: every observation shown, and one beyond each edge
+        QCOMPARE(k->at(0), QPointF(99, 2));
+        QCOMPARE(k->at(1), QPointF(100, 1));
     }
 
     void diagnosticsTableHoldsTheCoresValuesForEachBurnIn() {
