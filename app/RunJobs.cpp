@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <exception>
+#include <thread>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,19 +20,30 @@ namespace {
 
 QString tr(const char* text) { return QCoreApplication::translate("RunJobs", text); }
 
-/// The trace as the side file would hold it: log likelihoods with six significant digits.
-std::vector<TracePoint> trace_of(const MC_Sample& store) {
-    std::vector<TracePoint> points;
-    points.reserve(static_cast<std::size_t>(store.get_n_samples()));
+/// The trace as the side file would hold it (log likelihoods with six significant digits), of
+/// observations first..last - 1 into points[first..last).
+void trace_into(const MC_Sample& store, std::int32_t first, std::int32_t last, std::vector<TracePoint>& points) {
     std::string text;
-    for (std::int32_t i = 0; i < store.get_n_samples(); ++i) {
+    for (std::int32_t i = first; i < last; ++i) {
         text.clear();
         append_general(text, store.log_likelihood(i));
-        TracePoint p;
+        TracePoint& p = points[static_cast<std::size_t>(i)];
         std::from_chars(text.data(), text.data() + text.size(), p.log_likelihood);
         p.k = store.get_k_for_sample(static_cast<std::uint32_t>(i));
-        points.push_back(p);
     }
+}
+
+/// The whole trace, in two halves on two threads when it is long (as many cores as the loading uses).
+std::vector<TracePoint> trace_of(const MC_Sample& store) {
+    const std::int32_t n = store.get_n_samples();
+    std::vector<TracePoint> points(static_cast<std::size_t>(n));
+    if (n < 100000) {
+        trace_into(store, 0, n, points);
+        return points;
+    }
+    std::thread other([&] { trace_into(store, n / 2, n, points); });
+    trace_into(store, 0, n / 2, points);
+    other.join();
     return points;
 }
 
