@@ -5,7 +5,7 @@
 #include "diagnostics/TsvFiles.h"
 #include "sample/Diagnostics.h"
 
-#include <cmath>
+#include <filesystem>
 #include <span>
 
 #include <QCoreApplication>
@@ -70,7 +70,14 @@ std::vector<std::string> tidy_run_job(const TidyRunRequest& request, JobControl&
     const MC_Sample& store = *request.store;
     Diagnostics diag;
     write_trace_tsv(in_folder(request.out_dir, "trace.tsv"), store, request.burn_in, diag);
-    if (request.posterior) write_posterior_tsv(in_folder(request.out_dir, "posterior_k.tsv"), *request.posterior, diag);
+    const std::string posterior_path = in_folder(request.out_dir, "posterior_k.tsv");
+    if (request.posterior) {
+        write_posterior_tsv(posterior_path, *request.posterior, diag);
+    } else {
+        // As with posterior_k.txt: a file left from another burn-in would pass for this one's.
+        std::error_code ignored;
+        std::filesystem::remove(posterior_path, ignored);
+    }
 
     const DiagnosticChains chains = diagnostic_chains(store, request.burn_in);
     const std::vector<QuantitySummary> rows{{"k", summarise_chains(chains.k)},

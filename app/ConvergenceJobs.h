@@ -46,8 +46,8 @@ QString rhat_warning(double rhat);
 QString ess_warning(double ess_bulk);
 
 /// The tidy files the window writes at an open and at each burn-in change, into `out_dir`: trace.tsv,
-/// posterior_k.tsv (when there is a posterior), diagnostics.tsv, runs.tsv and posterior_k_runs.tsv, as the
-/// batch tool writes them.
+/// posterior_k.tsv (removed when there is no posterior), diagnostics.tsv, runs.tsv and
+/// posterior_k_runs.tsv, as the batch tool writes them.
 struct TidyRunRequest {
     std::shared_ptr<const MC_Sample> store;
     std::string out_dir;

@@ -308,6 +308,12 @@ class ConvergenceTest : public QObject {
         QVERIFY(w.fake->messages.empty());
         QVERIFY(!file_exists(QStringLiteral("window/posterior_k.txt")));
         QVERIFY(!file_exists(QStringLiteral("window/tree.txt")));
+        w.set_number("spin_burn_in", 5000);  // keeps nothing: no posterior file may stay from burn-in 10
+        QVERIFY(w.wait());
+        QVERIFY(!file_exists(QStringLiteral("window/posterior_k.tsv")));
+        QVERIFY(file_exists(QStringLiteral("window/diagnostics.tsv")));
+        w.set_number("spin_burn_in", 10);
+        QVERIFY(w.wait());
 
         QProcess cli;
         cli.start(QStringLiteral(VELMORA_CLI_PATH),
