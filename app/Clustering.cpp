@@ -392,7 +392,11 @@ void TForm1::dropEvent(QDropEvent* event) {
     const QString path = dropped_file(event->mimeData());
     if (path.isEmpty()) return;
     event->acceptProposedAction();
-    command([&] { open_result_file(path); });
+    // Several files dropped at once are opened together, as runs pooled.
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.append(url.toLocalFile());
+    command([&] { open_result_files(paths); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -14,12 +14,15 @@
 #include <QBarSeries>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QLineSeries>
+#include <QMimeData>
 #include <QProcess>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QUrl>
 #include <QValueAxis>
 
 namespace {
@@ -188,6 +191,27 @@ class ConvergenceTest : public QObject {
             QCOMPARE(w->run_files(), QStringList{a});
             QCOMPARE(w->run().store->n_runs(), 1);
         }
+    }
+
+    void runsDroppedTogetherOpenPooledAndOtherPriorsOnlyWarn() {
+        Workspace ws;
+        Window w;
+        const QString a = ws.file(QStringLiteral("a.txt"));
+        const QString b = ws.file(QStringLiteral("b.txt"));
+        write_file(a, result_text(5, 4, alternating_records(30)));
+        write_file(b, result_text(5, 4, alternating_records(20), 2.0));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.form.get(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.form.get(), &drop);
+        QVERIFY(w.wait());
+        QCOMPARE(w->run_files(), (QStringList{a, b}));
+        QCOMPARE(w.fake->messages.size(), std::size_t(1));
+        QCOMPARE(w.fake->messages[0].icon, QMessageBox::Warning);
+        QVERIFY2(w.fake->messages[0].text.contains(QStringLiteral("has U = 2 but")),
+                 qPrintable(w.fake->messages[0].text));
     }
 
     void namesAreCheckedAndShown() {
