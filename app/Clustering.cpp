@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/ChartView.h"
+#include "app/ConvergencePage.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
 #include "sample/OpenRun.h"
@@ -73,6 +74,8 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     make_tree_ = new MakeTreePage;
     add_page(infer_k_, tr("Infer k"));
     add_page(make_tree_, tr("Make Tree"));
+    convergence_ = new ConvergencePage;
+    add_page(convergence_, tr("Convergence"));
     PageControl1->setCurrentIndex(0);
     build_status_bar();
 
@@ -92,6 +95,9 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
         make_tree_->set_k_values(kmin.value_or(make_tree_->kmin_value()), kmax.value_or(make_tree_->kmax_value()));
     output_folder_ = settings_.output_folder();
     infer_k_->show_output_folder(shown_output_folder());
+    if (const auto set = settings_.number(QStringLiteral("output_set")); set && *set >= 0 && *set <= 2)
+        output_set_ = static_cast<OutputSet>(static_cast<int>(*set));
+    infer_k_->show_output_set(static_cast<int>(output_set_));
     set_separator(locale_decimal_separator());
 
     connect(infer_k_, &InferKPage::open_clicked, this, &TForm1::Button2Click);
@@ -99,11 +105,15 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     connect(infer_k_, &InferKPage::refresh_clicked, this, &TForm1::calc_posteriorClick);
     connect(infer_k_, &InferKPage::save_trajectory_clicked, this, &TForm1::Button4Click);
     connect(infer_k_, &InferKPage::choose_output_folder_clicked, this, &TForm1::choose_output_folder);
+    connect(infer_k_, &InferKPage::output_set_chosen, this,
+            [this](int set) { command([&] { set_output_set(static_cast<OutputSet>(set)); }); });
+    connect(convergence_, &ConvergencePage::add_run_clicked, this, &TForm1::add_runClick);
+    connect(convergence_, &ConvergencePage::remove_run_clicked, this, &TForm1::remove_runClick);
     connect(make_tree_, &MakeTreePage::make_tree_clicked, this, &TForm1::Button1Click);
     connect(make_tree_, &MakeTreePage::individual_picked, this, &TForm1::list_indivChange);
     connect(make_tree_, &MakeTreePage::chosen_set_changed, this, &TForm1::show_set_co_assi_prob);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
-    for (JobRunner* runner : {&loads_, &trees_, &queries_}) wire_jobs(*runner);
+    for (JobRunner* runner : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_}) wire_jobs(*runner);
 
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -141,6 +151,18 @@ void TForm1::build_menus() {
     recent_menu_ = file->addMenu(tr("Open &Recent"));
     recent_menu_->setObjectName(QStringLiteral("menuRecent"));
     connect(recent_menu_, &QMenu::aboutToShow, this, &TForm1::fill_recent_menu);
+    file->addSeparator();
+    QAction* add_run = file->addAction(tr("&Add Run..."), this, &TForm1::add_runClick);
+    add_run->setObjectName(QStringLiteral("actionAddRun"));
+    add_run->setStatusTip(tr("Adds a run over the same individuals to those open; the runs are pooled"));
+    QAction* remove_run = file->addAction(tr("Re&move Run..."), this, [this] {
+        PageControl1->setCurrentWidget(convergence_);
+        remove_runClick();
+    });
+    remove_run->setObjectName(QStringLiteral("actionRemoveRun"));
+    QAction* names = file->addAction(tr("Load &Names..."), this, &TForm1::load_namesClick);
+    names->setObjectName(QStringLiteral("actionLoadNames"));
+    names->setStatusTip(tr("Names the individuals of the open run from a file of one name a line"));
     file->addSeparator();
     QAction* save = file->addAction(tr("&Save Trajectory..."), this, &TForm1::Button4Click);
     save->setObjectName(QStringLiteral("actionSaveTrajectory"));
@@ -197,7 +219,7 @@ void TForm1::build_status_bar() {
     job_cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
     job_cancel_->setAutoRaise(true);
     connect(job_cancel_, &QToolButton::clicked, this, [this] {
-        for (JobRunner* runner : {&loads_, &trees_, &queries_}) runner->cancel();
+        for (JobRunner* runner : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_}) runner->cancel();
     });
     statusBar()->addPermanentWidget(job_label_);
     statusBar()->addPermanentWidget(job_bar_);
@@ -236,7 +258,7 @@ void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     }
     update_commands();
     if (close_pending_) {
-        if (!busy()) close();
+        if (!loads_.busy() && !trees_.busy() && !queries_.busy()) close();
         return;
     }
     if (end == JobEnd::cancelled) {
@@ -253,7 +275,9 @@ void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     if (!busy()) emit work_done();
 }
 
-bool TForm1::busy() const { return loads_.busy() || trees_.busy() || queries_.busy(); }
+bool TForm1::busy() const {
+    return loads_.busy() || trees_.busy() || queries_.busy() || diagnostics_.busy() || tidy_files_.busy();
+}
 
 void TForm1::update_commands() { make_tree_->set_make_tree_enabled(!loads_.busy() && !trees_.busy()); }
 
@@ -261,7 +285,10 @@ void TForm1::update_title() {
     setWindowTitle(run_.opened ? run_name() + QStringLiteral(" \u2014 ") + caption : caption);
 }
 
-QString TForm1::run_name() const { return QFileInfo(QString::fromStdString(run_.result_path)).fileName(); }
+QString TForm1::run_name() const {
+    if (run_files_.size() > 1) return run_labels().join(QStringLiteral(" + "));
+    return QFileInfo(QString::fromStdString(run_.result_path)).fileName();
+}
 
 void TForm1::fill_recent_menu() {
     recent_menu_->clear();
@@ -365,14 +392,20 @@ void TForm1::dropEvent(QDropEvent* event) {
     const QString path = dropped_file(event->mimeData());
     if (path.isEmpty()) return;
     event->acceptProposedAction();
-    command([&] { open_result_file(path); });
+    // Several files dropped at once are opened together, as runs pooled.
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.append(url.toLocalFile());
+    command([&] { open_result_files(paths); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (busy()) {
+    // The diagnostics and the tidy files are quick: the runners finish them (and drop their results) as
+    // the window goes; opening, trees and queries are stopped first.
+    if (loads_.busy() || trees_.busy() || queries_.busy()) {
         // Work under way stops first (it leaves nothing half-written); the window closes when it has.
         close_pending_ = true;
-        for (JobRunner* runner : {&loads_, &trees_, &queries_}) runner->cancel();
+        for (JobRunner* runner : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_}) runner->cancel();
         notify_user(tr("Stopping the work under way before closing..."));
         event->ignore();
         return;
@@ -390,6 +423,8 @@ void TForm1::FormClose() {
     std::error_code ignored;
     std::filesystem::remove(output_path(QString::fromLatin1(side_file_name)), ignored);
     if (!run_.side_path.empty()) std::filesystem::remove(run_.side_path, ignored);
+    for (const std::string& side : side_paths_)
+        if (!side.empty()) std::filesystem::remove(side, ignored);
 }
 
 void TForm1::print_chart(ChartView* chart) {

@@ -15,8 +15,10 @@
 
 #include <QMainWindow>
 #include <QSettings>
+#include <QStringList>
 
 class ChartView;
+class ConvergencePage;
 class InferKPage;
 class MakeTreePage;
 class Page;
@@ -25,8 +27,12 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QToolButton;
+struct ConvergenceResult;
 struct LoadedRun;
 struct TreeOutcome;
+
+/// Which output files the window writes: the legacy set, the tidy set (.tsv, .nwk, .nex) or both.
+enum class OutputSet { legacy, tidy, both };
 
 /// The main window: wires the pages, the menus and the workers, and holds the state of the open run.
 /// Long work (opening a file, making a tree, charting an individual) runs on workers; a result is applied
@@ -52,9 +58,15 @@ class TForm1 : public QMainWindow {
     QString output_folder() const { return output_folder_; }
     /// Some work runs on a worker.
     bool busy() const;
+    /// The result files open, in the order they were added (several: chains pooled).
+    const QStringList& run_files() const { return run_files_; }
+    OutputSet output_set() const { return output_set_; }
+    void set_output_set(OutputSet set);
 
     /// The open command once the file is chosen: loads it on a worker and shows it when it is loaded.
     void open_result_file(const QString& path);
+    /// Opens `paths` together as chains over the same individuals, pooled (one path: open_result_file).
+    void open_result_files(const QStringList& paths);
     /// Adds a page: a tab, and an entry in the View menu (Ctrl+1, Ctrl+2, ... in order).
     void add_page(Page* page, const QString& title);
     /// Keeps the window within `available` (a screen's free area), shrinking it down to its minimum size.
@@ -78,6 +90,9 @@ class TForm1 : public QMainWindow {
     void show_set_co_assi_prob();
     void print_chart(ChartView* chart);
     void choose_output_folder();
+    void add_runClick();
+    void remove_runClick();
+    void load_namesClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,12 +121,20 @@ class TForm1 : public QMainWindow {
     QString shown_output_folder() const;
     QString run_name() const;
 
-    void apply_load(const QString& path, const std::string& side_path, LoadedRun&& loaded);
+    /// Shows the runs loaded from `paths` (one file, or several pooled), replacing what was open.
+    void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
     void write_posterior(std::int32_t b, Diagnostics& diag);
     void apply_tree(const QString& name, TreeOutcome&& outcome);
     void notify_user(const QString& text);
     void show_notices(Diagnostics& diag, QMessageBox::Icon icon, const QString& intro = QString());
     void FormClose();
+    void start_convergence();
+    void apply_convergence(ConvergenceResult&& result);
+    void start_tidy_run_files();
+    /// The run names shown in charts and lists: the files' names, numbered when two are alike.
+    QStringList run_labels() const;
+    void show_run_warnings();
+    void show_names();
 
     std::unique_ptr<Dialogs> dialogs_;
     Settings settings_;
@@ -129,6 +152,14 @@ class TForm1 : public QMainWindow {
     InferKPage* infer_k_;
     MakeTreePage* make_tree_;
     QList<Page*> pages_;
+    ConvergencePage* convergence_ = nullptr;
+    QStringList run_files_;
+    /// Where each run starts in the pooled trace, then its end.
+    std::vector<std::int64_t> run_starts_;
+    std::vector<std::string> side_paths_;
+    std::vector<RunHeader> run_headers_;
+    QString run_warning_;
+    OutputSet output_set_ = OutputSet::legacy;
     QMenu* view_menu_ = nullptr;
     QMenu* recent_menu_ = nullptr;
     QLabel* job_label_ = nullptr;
@@ -137,4 +168,6 @@ class TForm1 : public QMainWindow {
     JobRunner loads_;
     JobRunner trees_;
     JobRunner queries_;
+    JobRunner diagnostics_;
+    JobRunner tidy_files_;
 };

@@ -1,11 +1,15 @@
 #include "app/InferKPage.h"
 
 #include "app/ChartView.h"
+#include "app/DiagnosticsTable.h"
 #include "app/NumericField.h"
+#include "app/RunCharts.h"
 #include "app/charts.h"
 #include "sample/OpenRun.h"
 
 #include <QBarSeries>
+#include <QBarSet>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +33,16 @@ InferKPage::InferKPage(QWidget* parent) : Page(parent), trace_(std::make_unique<
     output_folder = add_label("output_folder", QString(), {520, 33, 245, 13}, {0, 0, 1, 0});
     QPushButton* choose = add_button("choose_output_folder", tr("Choose..."), {776, 27, 75, 25}, at_right);
     choose->setToolTip(tr("Choose the folder the output files are written to"));
+    add_label("Label_output_set", tr("Files written :"), {768, 56, 89, 13}, at_right);
+    output_set = new QComboBox(this);
+    output_set->setObjectName(QStringLiteral("output_set"));
+    output_set->addItems({tr("Legacy"), tr("Tidy"), tr("Both")});
+    output_set->setToolTip(
+        tr("Legacy: the files Velmora has always written (posterior_k.txt, tree.txt, ...).\n"
+           "Tidy: tab-separated tables, Newick and NEXUS trees that R and Python read as "
+           "they are (trace.tsv, posterior_k.tsv, diagnostics.tsv, psm.tsv, tree.nwk, ...).\n"
+           "Both: the two sets side by side."));
+    anchors()->add(output_set, {768, 71, 89, 22}, at_right);
 
     Chart4 = add_chart("Chart4", tr("Path of k and log likelihood for markov chain observations"), true,
                        {75, 60, 678, 281}, {0, 0, 1, 0.5});
@@ -39,6 +53,10 @@ InferKPage::InferKPage(QWidget* parent) : Page(parent), trace_(std::make_unique<
     QPushButton* Button3 = add_button("Button3", tr("Print"), {776, 128, 75, 25}, at_right);
     QPushButton* Button4 = add_button("Button4", tr("Save Trajectory"), {768, 224, 89, 25}, at_right);
     trace_note = add_wrapped_label("trace_note", QString(), {760, 256, 150, 84}, at_right);
+    diagnostics_ = new DiagnosticsTable(this);
+    anchors()->add(diagnostics_, {75, 343, 678, 51}, {0, 0.5, 1, 0});
+    run_warning = add_wrapped_label("run_warning", QString(), {760, 158, 150, 64}, at_right);
+    run_warning->setStyleSheet(QStringLiteral("color: #b00000"));
 
     Chart2 = add_chart("Chart2", tr("Posterior distribution of k (burn in = 1000)"), false, {301, 396, 356, 269},
                        {0, 0.5, 1, 0.5});
@@ -66,6 +84,7 @@ InferKPage::InferKPage(QWidget* parent) : Page(parent), trace_(std::make_unique<
         emit burn_in_changed();
     });
     connect(calc_posterior, &QPushButton::clicked, this, &InferKPage::refresh_clicked);
+    connect(output_set, &QComboBox::activated, this, &InferKPage::output_set_chosen);
 }
 
 InferKPage::~InferKPage() = default;
@@ -105,7 +124,7 @@ void InferKPage::resizeEvent(QResizeEvent* event) {
 
 void InferKPage::show_posterior(const std::vector<double>& p, const QString& title, const QString& bayes,
                                 const QString& note) {
-    fill_posterior(Series3, p);
+    fill_run_posteriors(Series3, p, {});
     Chart2->set_title(title);
     Chart2->set_note(QString());
     posterior_note->setText(note);
@@ -113,23 +132,40 @@ void InferKPage::show_posterior(const std::vector<double>& p, const QString& tit
 }
 
 void InferKPage::show_no_posterior(const QString& title, const QString& note) {
-    fill_posterior(Series3, {});
+    fill_run_posteriors(Series3, {}, {});
     Chart2->set_title(title);
     Chart2->set_note(note);
     posterior_note->clear();
 }
 
 void InferKPage::reset_posterior() {
-    fill_posterior(Series3, {});
+    fill_run_posteriors(Series3, {}, {});
     Chart2->set_title(tr("Posterior distribution of k (burn in = 1000)"));
     Chart2->set_note(QString());
     posterior_note->clear();
     Label_bayes->setText(QStringLiteral(":"));
 }
 
-void InferKPage::show_trace(const std::vector<TracePoint>& points) { fill_trace(*trace_, points); }
+void InferKPage::show_trace(const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
+                            const QStringList& run_names) {
+    fill_run_traces(Chart4, *trace_, run_traces_, points, starts, run_names, trace_zoom_);
+}
 
-void InferKPage::clear_trace() { ::clear_trace(*trace_); }
+void InferKPage::clear_trace() { fill_run_traces(Chart4, *trace_, run_traces_, {}, {}, {}, trace_zoom_); }
+
+void InferKPage::show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
+    std::vector<double> pooled{0.0};
+    for (const double p : posterior_bars(Series3)) pooled.push_back(p);
+    fill_run_posteriors(Series3, pooled, runs);
+    set_posterior_tooltip(Chart2, Series3, QStringList{tr("Pooled")} + run_names);
+}
+
+void InferKPage::set_run_warning(const QString& text) {
+    run_warning->setText(text);
+    run_warning->setToolTip(text);
+}
+
+void InferKPage::show_output_set(int set) { output_set->setCurrentIndex(set); }
 
 std::int64_t InferKPage::trace_points() const { return trace_->k->count(); }
 

@@ -8,8 +8,11 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
+class DiagnosticsTable;
 class QBarSeries;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -46,7 +49,18 @@ class InferKPage : public Page {
     /// The posterior of a file not yet loaded: empty chart, the drawn title and Bayes factor.
     void reset_posterior();
 
-    void show_trace(const std::vector<TracePoint>& points);
+    /// The trace; with several runs (`starts`: where each run begins in `points`, then the end) each run is
+    /// drawn from x = 0 in its own colour and named by `run_names` in the legend and tooltips.
+    void show_trace(const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts = {},
+                    const QStringList& run_names = {});
+    /// Each run's posterior of k (runs[r][k]) beside the pooled bars shown; fewer than two runs: only those.
+    void show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names);
+    /// A warning about the runs (records above Kmax, a file shorter than its header); empty for none.
+    void set_run_warning(const QString& text);
+    /// The convergence diagnostics table, between the trace and the posterior.
+    DiagnosticsTable* diagnostics() const { return diagnostics_; }
+    /// The output set chosen: 0 legacy, 1 tidy, 2 both.
+    void show_output_set(int set);
     void clear_trace();
     std::int64_t trace_points() const;
     /// A note beside the trace (the side file could not be written, say); empty for none.
@@ -61,6 +75,8 @@ class InferKPage : public Page {
     /// Every change of the text of "Burn in".
     void burn_in_changed();
     void refresh_clicked();
+    /// The user chose another output set (0 legacy, 1 tidy, 2 both).
+    void output_set_chosen(int set);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -72,6 +88,11 @@ class InferKPage : public Page {
     QLabel* output_folder;
     ChartView* Chart4;
     std::unique_ptr<TraceSeries> trace_;
+    std::vector<TraceSeries> run_traces_;
+    QMetaObject::Connection trace_zoom_;
+    QComboBox* output_set;
+    DiagnosticsTable* diagnostics_;
+    QLabel* run_warning;
     QLineEdit* posterior_filename;
     NumericField* spin_burn_in;
     QPushButton* calc_posterior;

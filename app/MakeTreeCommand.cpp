@@ -5,9 +5,11 @@
 #include "app/MakeTreePage.h"
 #include "app/Page.h"
 #include "app/RunJobs.h"
+#include "tidy/Names.h"
 
 #include <iostream>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QStatusBar>
@@ -28,7 +30,13 @@ void TForm1::Button1Click() {
         make_tree_->show_tree_started();
         // Should the work not get under way, the page does not go on saying that a tree is being made.
         auto not_started = qScopeGuard([this] { make_tree_->show_tree_stopped(tr("No tree was made.")); });
-        const TreeRequest request{run_.store, params};
+        TreeRequest request;
+        request.store = run_.store;
+        request.params = params;
+        request.legacy_files = output_set_ != OutputSet::tidy;
+        request.tidy_files = output_set_ != OutputSet::legacy;
+        request.out_dir = QFile::encodeName(output_folder_).toStdString();
+        request.names = run_.names.empty() ? numbered_names(run_.header.n_indivs) : run_.names;
         const QString name = run_name();
         trees_.start<TreeOutcome>(
             tr("Making the tree of %1").arg(name),

@@ -6,6 +6,7 @@
 #include "sample/OpenRun.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QComboBox>
 #include <QLabel>
@@ -90,7 +91,7 @@ MakeTreePage::MakeTreePage(QWidget* parent) : Page(parent) {
     connect(Button5, &QPushButton::clicked, this, [this] { emit print_requested(Chart1); });
     connect(Button7, &QPushButton::clicked, this, [this] { emit print_requested(Chart3); });
     connect(list_indiv, &QComboBox::activated, this, [this](int row) {
-        if (row >= 0) emit individual_picked(list_indiv->itemText(row).toInt());
+        if (row >= 0) emit individual_picked(list_indiv->itemData(row).toInt());
     });
     connect(IncludeBtn, &QPushButton::clicked, this, &MakeTreePage::IncludeBtnClick);
     connect(ExcludeBtn, &QPushButton::clicked, this, &MakeTreePage::ExcludeBtnClick);
@@ -165,28 +166,67 @@ void MakeTreePage::clear_tree(const QString& source) {
 }
 
 void MakeTreePage::fill_individuals(std::int32_t n) {
-    QStringList numbers;
-    numbers.reserve(n);
-    for (std::int32_t i = 1; i <= n; ++i) numbers.append(QString::number(i));
     list_indiv->clear();
     SrcList->clear();
     DstList->clear();
-    SrcList->addItems(numbers);
-    list_indiv->addItems(numbers);
+    if (names_.size() != n) names_.clear();
+    for (std::int32_t i = 1; i <= n; ++i) {
+        SrcList->addItem(individual_item(i));
+        list_indiv->addItem(individual_label(i), i);
+    }
     list_indiv->setCurrentIndex(-1);
     SetButtons();
 }
 
+QString MakeTreePage::individual_label(std::int32_t i) const {
+    return i >= 1 && i <= names_.size() ? names_[i - 1] : QString::number(i);
+}
+
+QListWidgetItem* MakeTreePage::individual_item(std::int32_t i) const {
+    auto* item = new QListWidgetItem(individual_label(i));
+    item->setData(Qt::UserRole, i);
+    if (!names_.isEmpty()) item->setToolTip(tr("Individual %1").arg(i));
+    return item;
+}
+
+void MakeTreePage::set_names(const QStringList& names) {
+    names_ = names;
+    for (QListWidget* list : {SrcList, DstList}) {
+        for (int r = 0; r < list->count(); ++r) {
+            QListWidgetItem* item = list->item(r);
+            const std::int32_t i = item->data(Qt::UserRole).toInt();
+            item->setText(individual_label(i));
+            item->setToolTip(names_.isEmpty() ? QString() : tr("Individual %1").arg(i));
+        }
+    }
+    for (int r = 0; r < list_indiv->count(); ++r)
+        list_indiv->setItemText(r, individual_label(list_indiv->itemData(r).toInt()));
+    Chart3->set_value_text([this](QPointF at) {
+        const double m = std::round(at.x());
+        if (m < 1 || m > static_cast<double>(Series4->count())) return QString();
+        const auto i = static_cast<std::int32_t>(m);
+        return tr("Individual %1\nco-assignment probability = %2")
+            .arg(names_.isEmpty() ? QString::number(i) : tr("%1 (%2)").arg(individual_label(i)).arg(i))
+            .arg(Series4->at(i - 1).y(), 0, 'g', 6);
+    });
+}
+
 void MakeTreePage::show_individual(std::int32_t n, const std::vector<double>& values) {
     fill_coassignment(Series4, values);
-    Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + QString::number(n) + tr(" with the others"));
+    Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + individual_title_of(n) +
+                      tr(" with the others"));
     Chart3->set_note(QString());
 }
 
 void MakeTreePage::show_individual_note(std::int32_t n, const QString& note) {
     fill_coassignment(Series4, {});
-    Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + QString::number(n) + tr(" with the others"));
+    Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + individual_title_of(n) +
+                      tr(" with the others"));
     Chart3->set_note(note);
+}
+
+QString MakeTreePage::individual_title_of(std::int32_t n) const {
+    return names_.isEmpty() ? QString::number(n) : tr("%1 (%2)").arg(n).arg(individual_label(n));
 }
 
 void MakeTreePage::reset_individual() {
@@ -198,7 +238,7 @@ void MakeTreePage::reset_individual() {
 std::vector<std::int32_t> MakeTreePage::chosen_set() const {
     std::vector<std::int32_t> members;
     members.reserve(static_cast<std::size_t>(DstList->count()));
-    for (int i = 0; i < DstList->count(); ++i) members.push_back(DstList->item(i)->text().toInt());
+    for (int i = 0; i < DstList->count(); ++i) members.push_back(DstList->item(i)->data(Qt::UserRole).toInt());
     return members;
 }
 
@@ -221,7 +261,7 @@ void MakeTreePage::MoveSelected(QListWidget* list, QListWidget* items) {
     for (int i = list->count() - 1; i >= 0; --i) {
         if (!list->item(i)->isSelected()) continue;
         QListWidgetItem* item = list->takeItem(i);
-        items->addItem(item->text());
+        items->addItem(individual_item(item->data(Qt::UserRole).toInt()));
         delete item;
     }
 }
@@ -262,14 +302,16 @@ void MakeTreePage::ExcludeBtnClick() {
 }
 
 void MakeTreePage::IncAllBtnClick() {
-    for (int i = 0; i < SrcList->count(); ++i) DstList->addItem(SrcList->item(i)->text());
+    for (int i = 0; i < SrcList->count(); ++i)
+        DstList->addItem(individual_item(SrcList->item(i)->data(Qt::UserRole).toInt()));
     SrcList->clear();
     SetItem(SrcList, 0);
     emit chosen_set_changed();
 }
 
 void MakeTreePage::ExcAllBtnClick() {
-    for (int i = 0; i < DstList->count(); ++i) SrcList->addItem(DstList->item(i)->text());
+    for (int i = 0; i < DstList->count(); ++i)
+        SrcList->addItem(individual_item(DstList->item(i)->data(Qt::UserRole).toInt()));
     DstList->clear();
     SetItem(DstList, 0);
     reset_set_probability();

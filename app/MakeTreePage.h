@@ -6,11 +6,14 @@
 #include <cstdint>
 #include <vector>
 
+#include <QStringList>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QListWidget;
+class QListWidgetItem;
 class QProgressBar;
 class QPushButton;
 class QScatterSeries;
@@ -53,6 +56,9 @@ class MakeTreePage : public Page {
     /// Fills the drop-down list and the left-hand list with 1..n, empties the chosen set and sets the
     /// four buttons by what their lists hold.
     void fill_individuals(std::int32_t n);
+    /// Names of the individuals (names[i - 1] names individual i) shown in the lists and the individual's
+    /// chart instead of their numbers; empty: the numbers.
+    void set_names(const QStringList& names);
     void show_individual(std::int32_t n, const std::vector<double>& values);
     /// The chart of individual n without points: `note` says why.
     void show_individual_note(std::int32_t n, const QString& note);
@@ -68,6 +74,9 @@ class MakeTreePage : public Page {
     // The set picker, as the window's handlers of old.
     int GetFirstSelection(QListWidget* list) const;
     void MoveSelected(QListWidget* list, QListWidget* items);
+    QString individual_label(std::int32_t i) const;
+    QString individual_title_of(std::int32_t n) const;
+    QListWidgetItem* individual_item(std::int32_t i) const;
     void SetButtons();
     void SetItem(QListWidget* list, int index);
 
@@ -100,6 +109,7 @@ class MakeTreePage : public Page {
     QComboBox* list_indiv;
     ChartView* Chart3;
     QScatterSeries* Series4;
+    QStringList names_;
     QListWidget* SrcList;
     QPushButton* IncludeBtn;
     QPushButton* ExcludeBtn;

@@ -2,9 +2,12 @@
 // the trajectory.
 
 #include "app/Clustering.h"
+#include "app/ConvergencePage.h"
+#include "app/DiagnosticsTable.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
 #include "app/RunJobs.h"
+#include "sample/OpenRuns.h"
 #include "sample/OutputFile.h"
 #include "sample/TextFormat.h"
 #include "summary/Posterior.h"
@@ -48,18 +51,54 @@ void TForm1::open_result_file(const QString& path) {
     loads_.start<LoadedRun>(
         tr("Opening %1").arg(QFileInfo(path).fileName()),
         [request](JobControl& control) { return load_run(request, control); },
-        [this, path, side = request.side_path](LoadedRun&& loaded) { apply_load(path, side, std::move(loaded)); });
+        [this, path, side = request.side_path](LoadedRun&& loaded) {
+            apply_load(QStringList{path}, side, std::move(loaded));
+        });
 }
 
-void TForm1::apply_load(const QString& path, const std::string& side_path, LoadedRun&& loaded) {
+void TForm1::apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded) {
+    const QString& path = paths.front();
     statusBar()->clearMessage();
     Diagnostics diag(&std::cout);
     for (Notice& n : loaded.notices) diag.report(std::move(n.legacy), std::move(n.text));
     if (loaded.header_status != HeaderStatus::ok) {
-        show_notices(diag, QMessageBox::Warning);
+        show_notices(diag, QMessageBox::Warning,
+                     paths.size() > 1 ? tr("The runs were not opened together; what was open stays open.") : QString());
         return;
     }
-    run_.result_path = to_path(path);
+    // Names stay while the individuals stay: a run added to or removed from those open.
+    bool same_individuals = run_.opened && run_.header.n_indivs == loaded.header.n_indivs;
+    if (same_individuals) {
+        same_individuals = false;
+        for (const QString& p : paths) same_individuals = same_individuals || run_files_.contains(p);
+    }
+    if (!same_individuals) run_.names.clear();
+    run_files_ = paths;
+    run_headers_.clear();
+    // Side files of runs no longer open (a single run's, once it has company; a numbered one, once its run
+    // is removed) would pass for the current runs'.
+    const std::vector<std::string> old_side_paths = std::move(side_paths_);
+    side_paths_.clear();
+    run_starts_ = {0};
+    if (loaded.runs.empty()) {
+        run_.result_path = to_path(path);
+        run_headers_.push_back(loaded.header);
+        side_paths_.push_back(side_path);
+        run_starts_.push_back(loaded.store ? loaded.store->get_n_samples() : 0);
+    } else {
+        run_.result_path.clear();
+        for (const RunInfo& r : loaded.runs) {
+            run_.result_path += (run_.result_path.empty() ? "" : "; ") + r.path;
+            run_headers_.push_back(r.header);
+            side_paths_.push_back(r.side_path);
+            run_starts_.push_back(run_starts_.back() + r.stored);
+        }
+    }
+    for (const std::string& old : old_side_paths) {
+        std::error_code ignored;
+        if (!old.empty() && std::find(side_paths_.begin(), side_paths_.end(), old) == side_paths_.end())
+            std::filesystem::remove(old, ignored);
+    }
     run_.opened = true;
     run_.header = loaded.header;
     run_.store = std::move(loaded.store);
@@ -73,10 +112,14 @@ void TForm1::apply_load(const QString& path, const std::string& side_path, Loade
     run_.heights_path = params.heights_path;
     run_.clusters_path = params.clusters_path;
     trace_ = std::move(loaded.trace);
-    settings_.set_recent_files(with_recent(settings_.recent_files(), QFileInfo(path).absoluteFilePath()));
+    if (paths.size() == 1)
+        settings_.set_recent_files(with_recent(settings_.recent_files(), QFileInfo(path).absoluteFilePath()));
 
     // Nothing of the file open before stays on screen.
-    infer_k_->show_file(path);
+    infer_k_->show_file(paths.size() == 1 ? path : run_labels().join(QStringLiteral(" + ")));
+    convergence_->show_runs(run_labels());
+    convergence_->clear_diagnostics(tr("Computing..."));
+    infer_k_->diagnostics()->clear_summaries();
     update_title();
     infer_k_->reset_posterior();
     infer_k_->clear_trace();
@@ -87,8 +130,12 @@ void TForm1::apply_load(const QString& path, const std::string& side_path, Loade
     make_tree_->clear_tree(tr("No tree made yet for %1.").arg(run_name()));
     make_tree_->reset_individual();
     make_tree_->fill_individuals(run_.header.n_indivs);
+    show_names();
     make_tree_->reset_set_probability();
-    infer_k_->set_burn_in_limit(run_.header.n_obs);
+    // Each run loses the burn-in: the longest run bounds it, not the pool.
+    std::int32_t longest = 0;
+    for (const RunHeader& h : run_headers_) longest = std::max(longest, h.n_obs);
+    infer_k_->set_burn_in_limit(longest);
 
     if (!loaded.error.empty()) {
         infer_k_->show_no_posterior(tr("Posterior distribution of k"),
@@ -98,11 +145,15 @@ void TForm1::apply_load(const QString& path, const std::string& side_path, Loade
         return;
     }
     run_.store->count_k(run_.burn_in);
+    last_burn_in_ = run_.burn_in;
     write_posterior(run_.burn_in, diag);
-    infer_k_->show_trace(*trace_);
+    infer_k_->show_trace(*trace_, run_starts_, run_labels());
     trace_stale_ = false;
     infer_k_->mark_burn_in(run_.burn_in);
     show_notices(diag, QMessageBox::Warning);
+    start_convergence();
+    start_tidy_run_files();
+    show_run_warnings();
     if (statusBar()->currentMessage().isEmpty())
         notify_user(tr("Opened %1: %2 observations of %3 individuals.")
                         .arg(run_name())
@@ -139,7 +190,8 @@ void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
         notify_user(note);
     }
     infer_k_->show_posterior(posterior->p, QString::fromStdString(posterior->title), bayes, note);
-    write_posterior_file(output_path(name), run_.result_path, run_.header, *posterior, diag);
+    if (output_set_ != OutputSet::tidy)
+        write_posterior_file(output_path(name), run_.result_path, run_.header, *posterior, diag);
 }
 
 void TForm1::spin_burn_inChange() {
@@ -156,6 +208,9 @@ void TForm1::spin_burn_inChange() {
         QStringList lines;
         for (const Notice& n : diag.take()) lines.append(QString::fromStdString(n.text));
         if (!lines.isEmpty()) notify_user(lines.join(QLatin1Char(' ')));
+        start_convergence();
+        start_tidy_run_files();
+        show_run_warnings();
     });
 }
 
@@ -173,7 +228,7 @@ void TForm1::PageControl1Change(int index) {
             }
             trace_ = *points;
         }
-        infer_k_->show_trace(*trace_);
+        infer_k_->show_trace(*trace_, run_starts_, run_labels());
         trace_stale_ = false;
     });
 }
@@ -190,8 +245,23 @@ void TForm1::Button4Click() {
             dialogs_->save_file(this, QStringLiteral("trajectories.txt"), shown_output_folder());
         if (!path) return;
         Diagnostics diag(&std::cout);
-        if (write_output_file(to_path(*path), "", diag, [this](std::ostream& out) { print_trajectory(out, *trace_); }))
+        if (run_starts_.size() > 2) {
+            // One file per run, numbered as the batch tool numbers them: trajectories_1.txt, ...
+            const std::size_t runs = run_starts_.size() - 1;
+            QStringList saved;
+            for (std::size_t r = 0; r < runs; ++r) {
+                const std::vector<TracePoint> part(trace_->begin() + run_starts_[r],
+                                                   trace_->begin() + run_starts_[r + 1]);
+                const std::string file = numbered_name(to_path(*path), r, runs);
+                if (write_output_file(file, "", diag, [&part](std::ostream& out) { print_trajectory(out, part); }))
+                    saved.append(QFileInfo(QFile::decodeName(file.c_str())).fileName());
+            }
+            if (!saved.isEmpty())
+                notify_user(tr("Trajectories saved, one file per run: %1.").arg(saved.join(QStringLiteral(", "))));
+        } else if (write_output_file(to_path(*path), "", diag,
+                                     [this](std::ostream& out) { print_trajectory(out, *trace_); })) {
             notify_user(tr("Trajectory saved to %1.").arg(*path));
+        }
         show_notices(diag, QMessageBox::Warning);
     });
 }

@@ -4,11 +4,16 @@
 #include "sample/Progress.h"
 #include "sample/SetQuery.h"
 #include "sample/TextFormat.h"
+#include "tidy/Psm.h"
+#include "tidy/TreeExport.h"
 
 #include <charconv>
 #include <exception>
+#include <thread>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -17,18 +22,30 @@ QString tr(const char* text) { return QCoreApplication::translate("RunJobs", tex
 
 }  // namespace
 
-std::vector<TracePoint> trace_of(const MC_Sample& store) {
-    std::vector<TracePoint> points;
-    points.reserve(static_cast<std::size_t>(store.get_n_samples()));
+/// The trace as the side file would hold it (log likelihoods with six significant digits), of
+/// observations first..last - 1 into points[first..last).
+static void trace_into(const MC_Sample& store, std::int32_t first, std::int32_t last, std::vector<TracePoint>& points) {
     std::string text;
-    for (std::int32_t i = 0; i < store.get_n_samples(); ++i) {
+    for (std::int32_t i = first; i < last; ++i) {
         text.clear();
         append_general(text, store.log_likelihood(i));
-        TracePoint p;
+        TracePoint& p = points[static_cast<std::size_t>(i)];
         std::from_chars(text.data(), text.data() + text.size(), p.log_likelihood);
         p.k = store.get_k_for_sample(static_cast<std::uint32_t>(i));
-        points.push_back(p);
     }
+}
+
+/// The whole trace, in two halves on two threads when it is long (as many cores as the loading uses).
+std::vector<TracePoint> trace_of(const MC_Sample& store) {
+    const std::int32_t n = store.get_n_samples();
+    std::vector<TracePoint> points(static_cast<std::size_t>(n));
+    if (n < 100000) {
+        trace_into(store, 0, n, points);
+        return points;
+    }
+    std::thread other([&] { trace_into(store, n / 2, n, points); });
+    trace_into(store, 0, n / 2, points);
+    other.join();
     return points;
 }
 
@@ -82,6 +99,34 @@ LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     return finish();
 }
 
+LoadedRun load_runs(const std::vector<std::string>& paths, const std::string& side_path, JobControl& control) {
+    LoadedRun out;
+    Diagnostics diag;
+    const QString reading =
+        QCoreApplication::translate("RunJobs", "Reading %n runs", nullptr, static_cast<int>(paths.size()));
+    const Progress progress([&](std::int64_t done, std::int64_t total) { control.report(reading, done, total); },
+                            control.cancel_flag());
+    control.report(reading, 0, 0);
+    OpenedRuns opened = open_runs(paths, side_path, diag, 2, &progress);
+    out.notices = diag.take();
+    out.runs = std::move(opened.runs);
+    if (opened.status == OpenedRuns::Status::unreadable || opened.status == OpenedRuns::Status::mismatch) {
+        out.header_status = HeaderStatus::invalid;
+        return out;
+    }
+    out.header = pooled_header(out.runs);
+    if (opened.status == OpenedRuns::Status::load_failed) {
+        out.error = opened.error;
+        out.store = std::make_shared<MC_Sample>();
+        return out;
+    }
+    out.store = std::move(opened.store);
+    out.trace = trace_of(*out.store);
+    out.side_file_written = !side_path.empty();
+    for (const RunInfo& r : out.runs) out.side_file_written = out.side_file_written && r.report.side_file_written;
+    return out;
+}
+
 QString stage_text(TreeStage stage) {
     switch (stage) {
         case TreeStage::counts:
@@ -102,13 +147,28 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     TreeOutcome out;
     Diagnostics diag;
     control.report(stage_text(TreeStage::counts), 0, 0);
+    MakeTreeOutputs outputs;
+    outputs.write_files = request.legacy_files;
+    const auto in_out_dir = [&request](const char* name) {
+        return QFile::encodeName(QDir(QFile::decodeName(request.out_dir.c_str())).filePath(QString::fromLatin1(name)))
+            .toStdString();
+    };
+    if (request.tidy_files)
+        outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
+            write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, diag);
+        };
     try {
         out.result = make_tree(
             request.store.get(), request.params, diag,
             [&control](TreeStage stage, std::int64_t done, std::int64_t total) {
                 control.report(stage_text(stage), done, total);
             },
-            control.cancel_flag());
+            control.cancel_flag(), outputs);
+        if (request.tidy_files && out.result.status == MakeTreeResult::Status::done) {
+            write_tree_newick(in_out_dir("tree.nwk"), out.result.shape, request.names, diag);
+            write_tree_nexus(in_out_dir("tree.nex"), out.result.shape, request.names, diag);
+            write_nodes_tsv(in_out_dir("nodes.tsv"), out.result.shape, request.names, diag);
+        }
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include "sample/Diagnostics.h"
 #include "sample/Header.h"
 #include "sample/Mc_sample.h"
+#include "sample/OpenRuns.h"
 #include "sample/RunState.h"
 #include "summary/Trajectory.h"
 #include "tree/MakeTree.h"
@@ -36,6 +37,8 @@ struct LoadedRun {
     std::vector<Notice> notices;
     /// Text of the Exceptions that stopped loading; the store then holds the records read before it.
     std::string error;
+    /// Several files loaded together (load_runs): each run as loaded, in store order; empty for one file.
+    std::vector<RunInfo> runs;
 };
 
 /// The trace as the side file would hold it, one point per stored observation: log likelihoods with six
@@ -46,10 +49,20 @@ std::vector<TracePoint> trace_of(const MC_Sample& store);
 /// makes the trace. Reports bytes read; stops with Cancelled when asked (the side file is left as it was).
 LoadedRun load_run(const LoadRequest& request, JobControl& control);
 
+/// Loads several result files together as chains pooled (open_runs, two at a time), each writing its own
+/// numbered side file. The header is the pool's; the trace is made from the store, runs one after another.
+/// A refused set of runs (unreadable, other numbers of individuals) gives a header status other than ok.
+LoadedRun load_runs(const std::vector<std::string>& paths, const std::string& side_path, JobControl& control);
+
 /// "Make Tree" with the parameters read when it was pressed (already normalised).
 struct TreeRequest {
     std::shared_ptr<const MC_Sample> store;
     RunParameters params;
+    bool legacy_files = true;
+    /// Folder of psm.tsv, tree.nwk, tree.nex and nodes.tsv, when they are written ("" for the working one).
+    bool tidy_files = false;
+    std::string out_dir;
+    std::vector<std::string> names;  ///< names[i - 1] names individual i in the tidy files
 };
 
 struct TreeOutcome {

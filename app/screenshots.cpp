@@ -1,11 +1,14 @@
-// Opens a result file in the window and writes PNG images of both pages.
+// Opens a result file in the window and writes PNG images of its pages, then adds a second simulated
+// chain and writes the Infer k and Convergence pages with the two runs open.
 // Usage: velmora-screenshots RESULT_FILE OUTPUT_DIR (run with QT_QPA_PLATFORM=offscreen).
 
 #include "app/Application.h"
 #include "app/Clustering.h"
 #include "app/Dialogs.h"
 #include "app/NumericField.h"
+#include "sample/Simulator.h"
 
+#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -87,6 +90,7 @@ int main(int argc, char** argv) {
     wait_for_work(form);
     // A burn-in long enough for its shading on the trace to show.
     form.findChild<NumericField*>(QStringLiteral("spin_burn_in"))->setValue(300);
+    wait_for_work(form);
     bool ok = save(form, 0, out + QStringLiteral("/window-infer-k.png"));
 
     form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
@@ -100,6 +104,19 @@ int main(int argc, char** argv) {
     for (int row : {0, 1, 2, 20}) source->item(row)->setSelected(true);
     form.findChild<QPushButton*>(QStringLiteral("IncludeBtn"))->click();
     ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
+
+    // A second chain over the same 60 individuals, simulated as the example was but with another seed.
+    const QString second = QStringLiteral("examples/example_run_2.txt");
+    {
+        std::ofstream file(second.toStdString(), std::ios::binary);
+        SimulationSettings settings;
+        settings.seed = 2027;
+        simulate_run(file, settings);
+    }
+    form.open_result_files({shown, second});
+    wait_for_work(form);
+    ok = save(form, 0, out + QStringLiteral("/window-two-runs.png")) && ok;
+    ok = save(form, 2, out + QStringLiteral("/window-convergence.png")) && ok;
     form.close();
     return ok ? 0 : 1;
 }

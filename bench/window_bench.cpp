@@ -1,6 +1,8 @@
 // How the window answers while it opens a run and makes its tree. A timer asks the event loop for a turn every
 // 10 ms; the worst lateness of those turns is the longest the window left input waiting. Also: when the first
-// progress showed, how long cancel took, and the time to the first paint once a run is loaded.
+// progress showed, how long cancel took, and the time to the first paint once a run is loaded. Then, on a
+// simulated run of 1,000,000 observations of 10 individuals: a burn-in typed digit by digit (each digit
+// recomputes the posterior and the convergence diagnostics), and a second such run added.
 //
 // Usage: window_bench [RESULT_FILE]   (without a file: a simulated run of 100,000 observations of 60
 // individuals). Run with QT_QPA_PLATFORM=offscreen, or under xvfb-run for a real X server.
@@ -8,6 +10,7 @@
 #include "app/Application.h"
 #include "app/Clustering.h"
 #include "app/Dialogs.h"
+#include "app/NumericField.h"
 #include "sample/Simulator.h"
 
 #include <algorithm>
@@ -153,5 +156,29 @@ int main(int argc, char** argv) {
     set.start();
     form.findChild<QAbstractButton*>(QStringLiteral("IncAllBtn"))->click();
     std::printf("%-34s %8.3f s (on the window's thread)\n", "probability of all individuals", set.nsecsElapsed() / 1e9);
+
+    // A million draws: the diagnostics of every burn-in typed run on a worker, the newest winning.
+    QStringList long_runs;
+    for (const std::uint64_t seed : {3, 4}) {
+        long_runs.append(dir.filePath(QStringLiteral("long_%1.txt").arg(seed)));
+        SimulationSettings settings;
+        settings.n_obs = 1000000;
+        settings.n_indivs = 10;
+        settings.seed = seed;
+        std::ofstream out(long_runs.back().toStdString(), std::ios::binary);
+        simulate_run(out, settings);
+    }
+    print("open 10^6 draws", watch(form, [&] { form.open_result_files({long_runs.front()}); }));
+    auto* burn_in = form.findChild<NumericField*>(QStringLiteral("spin_burn_in"));
+    const Watch typed = watch(form, [&] {
+        for (const double b : {1.0, 12.0, 120.0, 1200.0}) {
+            burn_in->setValue(b);
+            QEventLoop pause;
+            QTimer::singleShot(30, &pause, &QEventLoop::quit);
+            pause.exec();
+        }
+    });
+    print("burn-in 1200 typed, 30 ms a digit", typed);
+    print("two runs of 10^6 draws together", watch(form, [&] { form.open_result_files(long_runs); }));
     return 0;
 }
