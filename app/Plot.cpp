@@ -1,10 +1,13 @@
 #include "app/Plot.h"
 
 #include "app/ChartView.h"
+#include "app/ConvergenceJobs.h"
+#include "app/RunCharts.h"
 #include "app/RunJobs.h"
 #include "app/charts.h"
 #include "sample/OpenRuns.h"
 #include "summary/Posterior.h"
+#include "summary/RunSummary.h"
 #include "tidy/Names.h"
 #include "tree/MakeTree.h"
 
@@ -15,6 +18,8 @@
 #include <ostream>
 
 #include <QApplication>
+#include <QBarSeries>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
@@ -27,7 +32,16 @@ struct Loaded {
     RunHeader header;
     std::shared_ptr<MC_Sample> store;
     std::vector<std::string> names;  ///< empty: numbers
+    QStringList labels;              ///< the runs' labels, as the window gives them
 };
+
+/// Where each run's observations start in the store, then the number stored.
+std::vector<std::int64_t> run_starts(const MC_Sample& store) {
+    std::vector<std::int64_t> starts{0};
+    for (std::int32_t r = 0; r < store.n_runs(); ++r) starts.push_back(store.run(r).last);
+    if (store.n_runs() == 0) starts.push_back(store.get_n_samples());
+    return starts;
+}
 
 /// Loads the runs (no side files) and the names; nothing on failure, with the message written.
 std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
@@ -41,6 +55,9 @@ std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
     Loaded out;
     out.header = pooled_header(opened.runs);
     out.store = std::move(opened.store);
+    QStringList files;
+    for (const std::string& path : options.result_paths) files.append(QString::fromStdString(path));
+    out.labels = run_labels_of(files);
     if (!options.names_path.empty()) {
         NamesFile names = read_names_file(options.names_path, out.header.n_indivs);
         if (!names.ok()) {
@@ -70,7 +87,7 @@ MakeTreeResult tree_of(const PlotOptions& options, const Loaded& run) {
 
 /// Builds the chart the options ask for, as the window builds it; writes why to `err` and gives null when
 /// there is nothing to draw.
-std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded& run, std::ostream& err) {
+std::unique_ptr<QWidget> build_chart(const PlotOptions& options, const Loaded& run, std::ostream& err) {
     switch (options.chart) {
         case PlotChart::trace: {
             auto view = std::unique_ptr<ChartView>(make_chart_view(
@@ -78,7 +95,9 @@ std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded&
                 QApplication::translate("InferKPage", "Path of k and log likelihood for markov chain observations"),
                 true));
             const TraceSeries series = add_trace_series(view.get());
-            fill_trace(series, trace_of(*run.store));
+            std::vector<TraceSeries> extra;
+            QMetaObject::Connection zoom;
+            fill_run_traces(view.get(), series, extra, trace_of(*run.store), run_starts(*run.store), run.labels, zoom);
             if (options.burn_in > 0)
                 view->set_shaded_range(std::pair<double, double>(0, options.burn_in),
                                        QApplication::translate("InferKPage", "burn-in"));
@@ -93,8 +112,37 @@ std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded&
             }
             auto view = std::unique_ptr<ChartView>(
                 make_chart_view(nullptr, QStringLiteral("Chart2"), QString::fromStdString(posterior->title), false));
-            fill_posterior(add_posterior_series(view.get()), posterior->p);
+            QBarSeries* series = add_posterior_series(view.get());
+            fill_posterior(series, posterior->p);
+            if (run.store->n_runs() > 1) {
+                // Each run's bars beside the pooled ones, as the window shows several runs.
+                std::vector<std::vector<double>> runs;
+                for (const RunSummary& r : summarise_runs(*run.store, options.burn_in, run.store->Kmax()))
+                    runs.push_back(r.posterior);
+                fill_run_posteriors(series, posterior->p, runs);
+                set_posterior_tooltip(view.get(), series,
+                                      QStringList{QApplication::translate("InferKPage", "Pooled")} + run.labels);
+            }
             return view;
+        }
+        case PlotChart::autocorrelation: {
+            JobControl control;
+            const ConvergenceResult c = convergence_job(ConvergenceRequest{run.store, options.burn_in}, control);
+            // The window's two charts of the Convergence page, side by side in one picture.
+            auto box = std::make_unique<QWidget>();
+            auto* layout = new QHBoxLayout(box.get());
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->setSpacing(0);
+            const std::pair<const char*, const std::vector<std::vector<double>>*> charts[] = {
+                {"Autocorrelation of k", &c.acf_k}, {"Autocorrelation of the log likelihood", &c.acf_log_likelihood}};
+            for (const auto& [title, curves] : charts) {
+                ChartView* view = make_chart_view(box.get(), QString::fromLatin1(title),
+                                                  QApplication::translate("ConvergencePage", title), true);
+                add_autocorrelation_axes(view);
+                fill_autocorrelation(view, *curves, run.labels);
+                layout->addWidget(view);
+            }
+            return box;
         }
         case PlotChart::levels: {
             const MakeTreeResult tree = tree_of(options, run);
@@ -127,7 +175,6 @@ std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded&
             fill_coassignment(add_coassignment_series(view.get()), r.values);
             return view;
         }
-        case PlotChart::autocorrelation:
         case PlotChart::heatmap:
         case PlotChart::tree:
             break;
@@ -137,7 +184,7 @@ std::unique_ptr<ChartView> build_chart(const PlotOptions& options, const Loaded&
 }
 
 /// Draws `view` at `size` into the file, in the format of its extension.
-bool write_picture(ChartView* view, PlotFormat format, const QString& path, QSize size, QString* error) {
+bool write_picture(QWidget* view, PlotFormat format, const QString& path, QSize size, QString* error) {
     view->setAttribute(Qt::WA_DontShowOnScreen);
     view->resize(size);
     view->show();
@@ -164,7 +211,7 @@ bool write_picture(ChartView* view, PlotFormat format, const QString& path, QSiz
             svg.setSize(size);
             svg.setResolution(72);  // one unit a point, as the PDF
             svg.setViewBox(QRect(QPoint(0, 0), size));
-            svg.setTitle(view->title());
+            svg.setTitle(view->windowTitle());
             QPainter painter;
             if (!painter.begin(&svg)) {
                 *error = QStringLiteral("cannot write %1").arg(path);
@@ -178,7 +225,7 @@ bool write_picture(ChartView* view, PlotFormat format, const QString& path, QSiz
             pdf.setResolution(72);
             pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
             pdf.setPageMargins(QMarginsF());
-            pdf.setTitle(view->title());
+            pdf.setTitle(view->windowTitle());
             QPainter painter;
             if (!painter.begin(&pdf)) {
                 *error = QStringLiteral("cannot write %1").arg(path);
@@ -247,7 +294,7 @@ int run_plot(const PlotOptions& options, std::ostream& err) {
             << run->header.n_indivs << ").\n";
         return 2;
     }
-    std::unique_ptr<ChartView> view = build_chart(options, *run, err);
+    std::unique_ptr<QWidget> view = build_chart(options, *run, err);
     if (!view) return 1;
     QString error;
     if (!write_picture(view.get(), *format, QString::fromStdString(options.out_path),

@@ -10,6 +10,8 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLegend>
 #include <QLineSeries>
 #include <QValueAxis>
@@ -28,6 +30,15 @@ QString number(double v) { return std::isnan(v) ? QStringLiteral("NA") : QString
 
 double trace_k(const TracePoint& p) { return p.k; }
 double trace_log_likelihood(const TracePoint& p) { return p.log_likelihood; }
+
+QStringList run_labels_of(const QStringList& files) {
+    QStringList labels;
+    for (const QString& f : files) labels.append(QFileInfo(f).fileName());
+    for (qsizetype r = 0; r < labels.size(); ++r)
+        if (labels.count(labels[r]) > 1)
+            labels[r] = QCoreApplication::translate("TForm1", "%1 (run %2)").arg(labels[r]).arg(r + 1);
+    return labels;
+}
 
 QColor run_colour(int r) {
     static const QColor colours[] = {QColor(255, 0, 0),    QColor(0, 90, 200),  QColor(230, 140, 0),

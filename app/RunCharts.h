@@ -32,6 +32,9 @@ QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_
 double trace_k(const TracePoint& p);
 double trace_log_likelihood(const TracePoint& p);
 
+/// Labels of runs for legends and tooltips: each file's name, with " (run N)" added to names that repeat.
+QStringList run_labels_of(const QStringList& files);
+
 /// Colour of run r (from 0); run 0 keeps the trace's red for k. Colours repeat after eight runs.
 QColor run_colour(int r);
 

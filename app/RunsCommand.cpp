@@ -8,6 +8,7 @@
 #include "app/DiagnosticsTable.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
+#include "app/RunCharts.h"
 #include "app/RunJobs.h"
 #include "sample/RunChecks.h"
 #include "summary/Posterior.h"
@@ -82,13 +83,7 @@ void TForm1::remove_runClick() {
     });
 }
 
-QStringList TForm1::run_labels() const {
-    QStringList labels;
-    for (const QString& f : run_files_) labels.append(QFileInfo(f).fileName());
-    for (qsizetype r = 0; r < labels.size(); ++r)
-        if (labels.count(labels[r]) > 1) labels[r] = tr("%1 (run %2)").arg(labels[r]).arg(r + 1);
-    return labels;
-}
+QStringList TForm1::run_labels() const { return run_labels_of(run_files_); }
 
 void TForm1::start_convergence() {
     if (!run_.opened || !run_.store) return;
