@@ -128,6 +128,8 @@ void TForm1::add_page(Page* page, const QString& title) {
     pages_.append(page);
     PageControl1->addTab(page, title);
     connect(page, &Page::print_requested, this, &TForm1::print_chart);
+    connect(page, &Page::export_requested, this, &TForm1::export_picture);
+    connect(page, &Page::export_data_requested, this, &TForm1::export_picture_data);
     QAction* go = view_menu_->addAction(title, this, [this, page] { PageControl1->setCurrentWidget(page); });
     go->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + pages_.size())));
 }
@@ -151,6 +153,19 @@ void TForm1::build_menus() {
     print->setObjectName(QStringLiteral("actionPrint"));
     print->setShortcut(QKeySequence::Print);
     print->setStatusTip(tr("Prints the chart last clicked on the page shown"));
+    QAction* export_image = file->addAction(tr("&Export..."), this, [this] {
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget())) export_picture(page->current_picture());
+    });
+    export_image->setObjectName(QStringLiteral("actionExport"));
+    export_image->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    export_image->setStatusTip(tr("Saves the chart last clicked on the page shown as PNG, SVG or PDF"));
+    QAction* export_numbers = file->addAction(tr("Export &Data..."), this, [this] {
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget()))
+            export_picture_data(page->current_picture());
+    });
+    export_numbers->setObjectName(QStringLiteral("actionExportData"));
+    export_numbers->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    export_numbers->setStatusTip(tr("Saves the numbers of the chart last clicked on the page shown as CSV or TSV"));
     file->addSeparator();
     QAction* folder = file->addAction(tr("Output &Folder..."), this, &TForm1::choose_output_folder);
     folder->setObjectName(QStringLiteral("actionOutputFolder"));

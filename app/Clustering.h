@@ -77,6 +77,9 @@ class TForm1 : public QMainWindow {
     void list_indivChange(std::int32_t n);
     void show_set_co_assi_prob();
     void print_chart(ChartView* chart);
+    /// Export... and Export Data...: asks where (and how large), then writes the picture or its numbers.
+    void export_picture(Exportable* picture);
+    void export_picture_data(Exportable* picture);
     void choose_output_folder();
 
   protected:
@@ -124,6 +127,8 @@ class TForm1 : public QMainWindow {
     QString output_folder_;
     std::vector<Notice> error_notices_;
     bool close_pending_ = false;
+    /// The format of the last picture exported, proposed for the next.
+    QString export_suffix_ = QStringLiteral("png");
 
     PageTabs* PageControl1;
     InferKPage* infer_k_;

@@ -16,6 +16,7 @@ int run_PickerTest(int argc, char** argv);
 int run_MakeTreeTest(int argc, char** argv);
 int run_JobsTest(int argc, char** argv);
 int run_WindowFeaturesTest(int argc, char** argv);
+int run_ExportTest(int argc, char** argv);
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
         {"MakeTreeTest", run_MakeTreeTest},
         {"JobsTest", run_JobsTest},
         {"WindowFeaturesTest", run_WindowFeaturesTest},
+        {"ExportTest", run_ExportTest},
     };
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> args{argv[0]};
