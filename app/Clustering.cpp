@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/ChartView.h"
+#include "app/EstimatePage.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
 #include "sample/OpenRun.h"
@@ -73,6 +74,8 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     make_tree_ = new MakeTreePage;
     add_page(infer_k_, tr("Infer k"));
     add_page(make_tree_, tr("Make Tree"));
+    estimate_page_ = new EstimatePage;
+    add_page(estimate_page_, tr("Estimate"));
     PageControl1->setCurrentIndex(0);
     build_status_bar();
 
@@ -103,7 +106,8 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     connect(make_tree_, &MakeTreePage::individual_picked, this, &TForm1::list_indivChange);
     connect(make_tree_, &MakeTreePage::chosen_set_changed, this, &TForm1::show_set_co_assi_prob);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
-    for (JobRunner* runner : {&loads_, &trees_, &queries_}) wire_jobs(*runner);
+    wire_estimate();
+    for (JobRunner* runner : runners()) wire_jobs(*runner);
 
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -212,7 +216,7 @@ void TForm1::build_status_bar() {
     job_cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
     job_cancel_->setAutoRaise(true);
     connect(job_cancel_, &QToolButton::clicked, this, [this] {
-        for (JobRunner* runner : {&loads_, &trees_, &queries_}) runner->cancel();
+        for (JobRunner* runner : runners()) runner->cancel();
     });
     statusBar()->addPermanentWidget(job_label_);
     statusBar()->addPermanentWidget(job_bar_);
@@ -268,7 +272,7 @@ void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     if (!busy()) emit work_done();
 }
 
-bool TForm1::busy() const { return loads_.busy() || trees_.busy() || queries_.busy(); }
+bool TForm1::busy() const { return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy(); }
 
 void TForm1::update_commands() { make_tree_->set_make_tree_enabled(!loads_.busy() && !trees_.busy()); }
 
@@ -307,6 +311,7 @@ void TForm1::set_separator(char sep) {
     separator_ = sep;
     infer_k_->set_separator(sep);
     make_tree_->set_separator(sep);
+    estimate_page_->set_separator(sep);
 }
 
 RunParameters TForm1::read_parameters() const {
@@ -387,7 +392,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (busy()) {
         // Work under way stops first (it leaves nothing half-written); the window closes when it has.
         close_pending_ = true;
-        for (JobRunner* runner : {&loads_, &trees_, &queries_}) runner->cancel();
+        for (JobRunner* runner : runners()) runner->cancel();
         notify_user(tr("Stopping the work under way before closing..."));
         event->ignore();
         return;

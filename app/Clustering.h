@@ -3,9 +3,11 @@
 #include "app/Dialogs.h"
 #include "app/Jobs.h"
 #include "app/Settings.h"
+#include "estimate/Estimate.h"
 #include "sample/Diagnostics.h"
 #include "sample/RunState.h"
 #include "summary/Trajectory.h"
+#include "tree/MakeTree.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,6 +19,7 @@
 #include <QSettings>
 
 class ChartView;
+class EstimatePage;
 class InferKPage;
 class MakeTreePage;
 class Page;
@@ -80,6 +83,10 @@ class TForm1 : public QMainWindow {
     /// Export... and Export Data...: asks where (and how large), then writes the picture or its numbers.
     void export_picture(Exportable* picture);
     void export_picture_data(Exportable* picture);
+    /// Estimate: the point estimate over the draws of the last tree, on a worker.
+    void run_estimate();
+    /// Cut: the clusters of the last tree at the page's level.
+    void cut_last_tree();
     void choose_output_folder();
 
   protected:
@@ -88,6 +95,8 @@ class TForm1 : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    /// Every job runner of the window.
+    QList<JobRunner*> runners() { return {&loads_, &trees_, &queries_, &estimates_}; }
     /// Runs a command's body; an exception ends the command and is shown in the error box.
     void command(const std::function<void()>& body) noexcept;
 
@@ -115,6 +124,12 @@ class TForm1 : public QMainWindow {
     void notify_user(const QString& text);
     void show_notices(Diagnostics& diag, QMessageBox::Icon icon, const QString& intro = QString());
     void FormClose();
+    void wire_estimate();
+    /// A new run is open: no tree, no estimate.
+    void forget_tree();
+    /// The tree just made is the one the estimate, the cut and the map use.
+    void take_tree(const MakeTreeResult& result);
+    void apply_estimate(Estimate&& estimate);
 
     std::unique_ptr<Dialogs> dialogs_;
     Settings settings_;
@@ -142,4 +157,14 @@ class TForm1 : public QMainWindow {
     JobRunner loads_;
     JobRunner trees_;
     JobRunner queries_;
+    JobRunner estimates_;
+
+    EstimatePage* estimate_page_;
+    /// The last tree made for the open run, and what it was made from; empty before any.
+    std::shared_ptr<const TreeShape> tree_shape_;
+    RunParameters tree_used_;
+    std::int64_t tree_draws_ = 0;
+    /// cluster[i - 1] of individual i in the last estimate, and in the last cut; empty when none.
+    std::vector<std::int32_t> estimate_clusters_;
+    std::vector<std::int32_t> cut_clusters_;
 };

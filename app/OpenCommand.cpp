@@ -88,6 +88,7 @@ void TForm1::apply_load(const QString& path, const std::string& side_path, Loade
     make_tree_->reset_individual();
     make_tree_->fill_individuals(run_.header.n_indivs);
     make_tree_->reset_set_probability();
+    forget_tree();
     infer_k_->set_burn_in_limit(run_.header.n_obs);
 
     if (!loaded.error.empty()) {
