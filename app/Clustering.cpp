@@ -5,6 +5,7 @@
 #include "app/EstimatePage.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
+#include "app/MapPage.h"
 #include "sample/OpenRun.h"
 #include "tree/MakeTree.h"
 
@@ -76,6 +77,8 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     add_page(make_tree_, tr("Make Tree"));
     estimate_page_ = new EstimatePage;
     add_page(estimate_page_, tr("Estimate"));
+    map_page_ = new MapPage;
+    add_page(map_page_, tr("Co-assignment Map"));
     PageControl1->setCurrentIndex(0);
     build_status_bar();
 
@@ -107,6 +110,7 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     connect(make_tree_, &MakeTreePage::chosen_set_changed, this, &TForm1::show_set_co_assi_prob);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
     wire_estimate();
+    wire_map();
     for (JobRunner* runner : runners()) wire_jobs(*runner);
 
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
@@ -272,7 +276,9 @@ void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     if (!busy()) emit work_done();
 }
 
-bool TForm1::busy() const { return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy(); }
+bool TForm1::busy() const {
+    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy();
+}
 
 void TForm1::update_commands() { make_tree_->set_make_tree_enabled(!loads_.busy() && !trees_.busy()); }
 

@@ -21,6 +21,7 @@
 class ChartView;
 class EstimatePage;
 class InferKPage;
+class MapPage;
 class MakeTreePage;
 class Page;
 class PageTabs;
@@ -96,7 +97,7 @@ class TForm1 : public QMainWindow {
 
   private:
     /// Every job runner of the window.
-    QList<JobRunner*> runners() { return {&loads_, &trees_, &queries_, &estimates_}; }
+    QList<JobRunner*> runners() { return {&loads_, &trees_, &queries_, &estimates_, &maps_}; }
     /// Runs a command's body; an exception ends the command and is shown in the error box.
     void command(const std::function<void()>& body) noexcept;
 
@@ -128,7 +129,10 @@ class TForm1 : public QMainWindow {
     /// A new run is open: no tree, no estimate.
     void forget_tree();
     /// The tree just made is the one the estimate, the cut and the map use.
-    void take_tree(const MakeTreeResult& result);
+    void take_tree(const MakeTreeResult& result, const TreeOutcome& outcome);
+    void wire_map();
+    /// Starts making the map of the last tree from its pair counts.
+    void start_map(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total);
     void apply_estimate(Estimate&& estimate);
 
     std::unique_ptr<Dialogs> dialogs_;
@@ -158,8 +162,10 @@ class TForm1 : public QMainWindow {
     JobRunner trees_;
     JobRunner queries_;
     JobRunner estimates_;
+    JobRunner maps_;
 
     EstimatePage* estimate_page_;
+    MapPage* map_page_;
     /// The last tree made for the open run, and what it was made from; empty before any.
     std::shared_ptr<const TreeShape> tree_shape_;
     RunParameters tree_used_;

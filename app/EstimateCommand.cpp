@@ -4,6 +4,8 @@
 #include "app/Clustering.h"
 #include "app/EstimatePage.h"
 #include "app/MakeTreePage.h"
+#include "app/MapPage.h"
+#include "app/RunJobs.h"
 #include "estimate/EstimateFiles.h"
 #include "estimate/TreeCut.h"
 
@@ -53,6 +55,10 @@ void TForm1::forget_tree() {
     estimate_clusters_.clear();
     cut_clusters_.clear();
     make_tree_->set_point_clusters({});
+    maps_.cancel();
+    map_page_->clear_map(tr("Make a tree of %1 on the Make Tree page: the map shows the co-assignment "
+                            "probabilities over the tree's draws, in the order of its leaves.")
+                             .arg(run_name()));
     QStringList names;
     for (const std::string& n : run_.names) names.append(QString::fromStdString(n));
     estimate_page_->reset(run_.header.n_indivs, names);
@@ -62,7 +68,7 @@ void TForm1::forget_tree() {
                                 false);
 }
 
-void TForm1::take_tree(const MakeTreeResult& result) {
+void TForm1::take_tree(const MakeTreeResult& result, const TreeOutcome& outcome) {
     forget_tree();
     tree_shape_ = std::make_shared<const TreeShape>(result.shape);
     tree_used_ = result.used;
@@ -74,6 +80,7 @@ void TForm1::take_tree(const MakeTreeResult& result) {
                                     .arg(result.used.k_to)
                                     .arg(result.draws),
                                 true);
+    start_map(outcome.pair_cells, outcome.pair_total);
 }
 
 void TForm1::run_estimate() {
@@ -118,6 +125,9 @@ void TForm1::apply_estimate(Estimate&& estimate) {
                        : tr(" clustering.tsv or estimate.txt could not be written.");
     estimate_clusters_ = estimate.cluster;
     make_tree_->set_point_clusters(estimate_clusters_);
+    map_page_->set_clusters(estimate_clusters_, tr("Outlined: the estimate (%1 clusters, %2 loss).")
+                                                    .arg(estimate.clusters)
+                                                    .arg(estimate.loss == Loss::vi ? tr("VI") : tr("Binder")));
     estimate_page_->show_estimate(estimate, summary);
     if (!written) show_notices(diag, QMessageBox::Warning);
     notify_user(tr("Estimate done: %1 clusters.").arg(estimate.clusters));
@@ -139,6 +149,8 @@ void TForm1::cut_last_tree() {
         estimate_page_->show_cut(cut_clusters_,
                                  tr("At level %1: %2 clusters.").arg(number(level)).arg(k) +
                                      (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));
+        map_page_->set_clusters(cut_clusters_,
+                                tr("Outlined: the cut at level %1 (%2 clusters).").arg(number(level)).arg(k));
         if (!written) show_notices(diag, QMessageBox::Warning);
     });
 }

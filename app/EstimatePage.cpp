@@ -98,7 +98,7 @@ EstimatePage::EstimatePage(QWidget* parent) : Page(parent) {
     table_->verticalHeader()->setDefaultSectionSize(18);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->sortByColumn(doubt, Qt::AscendingOrder);
-    anchors()->add(table_, {8, 146, 890, 540}, {0, 0, 1, 1});
+    anchors()->add(table_, {8, 146, 890, 519}, {0, 0, 1, 1});
 
     connect(run_, &QPushButton::clicked, this, &EstimatePage::estimate_clicked);
     connect(cancel_, &QPushButton::clicked, this, &EstimatePage::cancel_clicked);

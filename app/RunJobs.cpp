@@ -103,13 +103,20 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     TreeOutcome out;
     Diagnostics diag;
     control.report(stage_text(TreeStage::counts), 0, 0);
+    MakeTreeOutputs outputs;
+    outputs.pairs_counted = [&out](const Marginal& marginal, const KList& k_list) {
+        const Marginal::PairCountView view = marginal.pair_counts(k_list);
+        if (view.cells.empty() || view.total <= 0) return;
+        out.pair_cells = std::make_shared<const std::vector<std::uint32_t>>(view.cells.begin(), view.cells.end());
+        out.pair_total = view.total;
+    };
     try {
         out.result = make_tree(
             request.store.get(), request.params, diag,
             [&control](TreeStage stage, std::int64_t done, std::int64_t total) {
                 control.report(stage_text(stage), done, total);
             },
-            control.cancel_flag());
+            control.cancel_flag(), outputs);
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& e) {

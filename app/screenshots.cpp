@@ -1,4 +1,4 @@
-// Opens a result file in the window and writes PNG images of both pages.
+// Opens a result file in the window and writes PNG images of its pages.
 // Usage: velmora-screenshots RESULT_FILE OUTPUT_DIR (run with QT_QPA_PLATFORM=offscreen).
 
 #include "app/Application.h"
@@ -100,6 +100,13 @@ int main(int argc, char** argv) {
     for (int row : {0, 1, 2, 20}) source->item(row)->setSelected(true);
     form.findChild<QPushButton*>(QStringLiteral("IncludeBtn"))->click();
     ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
+
+    // The estimate of the tree's draws, then the map with the estimate outlined.
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
+    form.findChild<QPushButton*>(QStringLiteral("estimate_run"))->click();
+    wait_for_work(form);
+    ok = save(form, 2, out + QStringLiteral("/window-estimate.png")) && ok;
+    ok = save(form, 3, out + QStringLiteral("/window-map.png")) && ok;
     form.close();
     return ok ? 0 : 1;
 }

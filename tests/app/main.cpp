@@ -18,6 +18,7 @@ int run_JobsTest(int argc, char** argv);
 int run_WindowFeaturesTest(int argc, char** argv);
 int run_ExportTest(int argc, char** argv);
 int run_EstimateTest(int argc, char** argv);
+int run_MapTest(int argc, char** argv);
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
         {"WindowFeaturesTest", run_WindowFeaturesTest},
         {"ExportTest", run_ExportTest},
         {"EstimateTest", run_EstimateTest},
+        {"MapTest", run_MapTest},
     };
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> args{argv[0]};

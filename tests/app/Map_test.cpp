@@ -1,0 +1,155 @@
+#include "app/MakeTreePage.h"
+#include "app/MapPage.h"
+#include "coassign/PairCounts.h"
+#include "tests/app/WindowFixture.h"
+
+#include <QImage>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+/// Pair counts of n individuals out of 100 draws, varied so that no two blocks agree by chance.
+std::shared_ptr<const std::vector<std::uint32_t>> synthetic_cells(std::int32_t n) {
+    auto cells = std::make_shared<std::vector<std::uint32_t>>();
+    cells->reserve(static_cast<std::size_t>(n) * (n - 1) / 2);
+    for (std::int32_t b = 2; b <= n; ++b)
+        for (std::int32_t a = 1; a < b; ++a) cells->push_back(static_cast<std::uint32_t>((a * 7 + b * 13) % 101));
+    return cells;
+}
+
+/// The individuals n, n - 1, ..., 1.
+std::vector<std::int32_t> reversed(std::int32_t n) {
+    std::vector<std::int32_t> order;
+    for (std::int32_t i = n; i >= 1; --i) order.push_back(i);
+    return order;
+}
+
+double brute_mean(const CoassignMap& map, std::int32_t r0, std::int32_t r1, std::int32_t c0, std::int32_t c1) {
+    double s = 0;
+    for (std::int32_t r = r0; r < r1; ++r)
+        for (std::int32_t c = c0; c < c1; ++c) s += map.probability(r, c);
+    return s / ((r1 - r0) * static_cast<double>(c1 - c0));
+}
+
+}  // namespace
+
+class MapTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cellsFollowTheLeafOrder() {
+        const CoassignMap map(synthetic_cells(5), 100, {3, 1, 5, 2, 4});
+        QCOMPARE(map.position(3), 0);
+        QCOMPARE(map.position(4), 4);
+        QCOMPARE(map.probability(0, 1), ((1 * 7 + 3 * 13) % 101) / 100.0);  // individuals 3 and 1
+        QCOMPARE(map.probability(1, 0), map.probability(0, 1));
+        QCOMPARE(map.probability(2, 2), 1.0);
+    }
+
+    void blocksAreTheMeansOfTheCellsTheyCover_data() {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("block");
+        QTest::newRow("kept, small map") << 7 << 2;
+        QTest::newRow("kept, whole map in one block") << 7 << 8;
+        QTest::newRow("base size above one cell") << 2100 << 4;
+        QTest::newRow("larger than the base") << 2100 << 16;
+        QTest::newRow("smaller than the base, from the counts") << 2100 << 2;
+    }
+    void blocksAreTheMeansOfTheCellsTheyCover() {
+        QFETCH(int, n);
+        QFETCH(int, block);
+        const CoassignMap map(synthetic_cells(n), 100, reversed(n));
+        if (n == 2100) QCOMPARE(map.base_block(), 4);
+        // A view cut at the map's far edge, so edge blocks are smaller than the others.
+        const std::int32_t r0 = std::max(0, n - 2 * block - 3);
+        const CoassignMap::Grid g = map.grid(block, r0, n, 0, 3 * block);
+        QCOMPARE(g.block, block);
+        QCOMPARE(g.first_row, r0 / block);
+        for (std::int32_t r = 0; r < g.rows; ++r)
+            for (std::int32_t c = 0; c < g.cols; ++c) {
+                const std::int32_t y = (g.first_row + r) * block;
+                const std::int32_t x = (g.first_col + c) * block;
+                const double expected = brute_mean(map, y, std::min(y + block, n), x, std::min(x + block, n));
+                QVERIFY2(std::abs(g.at(r, c) - expected) < 1e-6, qPrintable(QStringLiteral("%1 %2").arg(r).arg(c)));
+            }
+    }
+
+    void blockSizeIsThePowerOfTwoThatFitsThePixels() {
+        QCOMPARE(CoassignMap::block_for(500, 700), 1);
+        QCOMPARE(CoassignMap::block_for(1400, 700), 2);
+        QCOMPARE(CoassignMap::block_for(16384, 700), 16);
+        // The ends of the published table, #440154 and #fde725, within a few units a channel.
+        const auto near = [](std::uint32_t a, std::uint32_t b) {
+            for (int shift : {0, 8, 16})
+                if (std::abs(static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff)) > 4)
+                    return false;
+            return true;
+        };
+        QVERIFY(near(viridis(0), 0x440154u));
+        QVERIFY(near(viridis(1), 0xfde725u));
+        QVERIFY(near(viridis(0.5), 0x21918cu));
+    }
+
+    void mapPageShowsTheTreeHoversSelectsAndExports() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        QVERIFY(w.wait());
+        auto* view = w.find<MapView>("map_view");
+        QVERIFY(view->has_map());
+        view->resize(700, 600);
+
+        Diagnostics diag;
+        MakeTreeOutputs quiet;
+        quiet.write_files = false;
+        const MakeTreeResult tree = make_tree(w->run().store.get(), w->run().parameters(), diag, {}, nullptr, quiet);
+        const std::vector<std::int32_t> order = tree.shape.leaf_order();
+        view->select_positions(0, 59);
+        QCOMPARE(view->selected_individuals(), order);
+
+        // The centre of cell (row 2, column 5).
+        const MapLayout l = map_layout(QRectF(view->rect()));
+        const double cell = l.heatmap.width() / 60;
+        const QPointF at(l.heatmap.left() + 5.5 * cell, l.heatmap.top() + 2.5 * cell);
+        QCOMPARE(view->cell_at(at), std::optional(std::pair(2, 5)));
+        const double p = w->run()
+                             .store
+                             ->count_set_co_assi({std::min(order[2], order[5]), std::max(order[2], order[5])},
+                                                 tree.used.k_from, tree.used.k_to, tree.used.burn_in)
+                             .hits /
+                         static_cast<double>(tree.draws);
+        QCOMPARE(view->hover_text(at),
+                 QStringLiteral("%1 \u00d7 %2: p = %3").arg(order[2]).arg(order[5]).arg(QString::number(p, 'g', 4)));
+        QVERIFY(view->hover_text(QPointF(1, 1)).isEmpty());
+
+        view->select_positions(3, 1);
+        w.click("map_to_picker");
+        std::vector<std::int32_t> chosen = w.find<MakeTreePage>("TabSheet2")->chosen_set();
+        std::sort(chosen.begin(), chosen.end());
+        std::vector<std::int32_t> expected{order[1], order[2], order[3]};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(chosen, expected);
+        QCOMPARE(w.find<QTabWidget>("PageControl1")->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
+
+        // File > Export on the map page exports the map.
+        w.find<QTabWidget>("PageControl1")->setCurrentWidget(w.find<QWidget>("TabSheetMap"));
+        w.fake->image_answers.push_back(Dialogs::ImageChoice{ws.file(QStringLiteral("m.png")), {QSize(500, 400), 96}});
+        w->findChild<QAction*>(QStringLiteral("actionExport"))->trigger();
+        QCOMPARE(QImage(ws.file(QStringLiteral("m.png"))).size(), QSize(500, 400));
+        w.fake->data_answers.push_back(ws.file(QStringLiteral("m.csv")));
+        w->findChild<QAction*>(QStringLiteral("actionExportData"))->trigger();
+        const std::string text = read_file(ws.file(QStringLiteral("m.csv")));
+        QVERIFY(text.starts_with("row,column,row_individual,column_individual,probability\n1,1,"));
+        QCOMPARE(std::count(text.begin(), text.end(), '\n'), 1 + 60 * 60);
+    }
+};
+
+int run_MapTest(int argc, char** argv) {
+    MapTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "Map_test.moc"
