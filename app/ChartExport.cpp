@@ -89,6 +89,15 @@ void TableWriter::end_row() {
     first_ = true;
 }
 
+void PaintedPicture::render_picture(QPainter& painter, const QRectF& target, QSize layout) {
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / layout.width(), target.height() / layout.height());
+    painter.setRenderHint(QPainter::Antialiasing);
+    draw_(painter, QRectF(QPointF(0, 0), QSizeF(layout)));
+    painter.restore();
+}
+
 bool export_image(Exportable& picture, const QString& path, const ImageSpec& requested, QString* error) {
     const auto fail = [&](const QString& why) {
         if (error) *error = tr("Cannot export to %1: %2").arg(path, why);

@@ -64,6 +64,23 @@ class Exportable {
     virtual QString export_name() const = 0;
 };
 
+/// A picture given by functions: `draw` paints it into a rectangle (laid out at its size), `data` writes its
+/// numbers. For pictures drawn straight with a QPainter (the map, the dendrogram).
+class PaintedPicture : public Exportable {
+  public:
+    PaintedPicture(QString name, std::function<void(QPainter&, const QRectF&)> draw,
+                   std::function<void(TableWriter&)> data)
+        : name_(std::move(name)), draw_(std::move(draw)), data_(std::move(data)) {}
+    void render_picture(QPainter& painter, const QRectF& target, QSize layout) override;
+    void write_data(TableWriter& out) const override { data_(out); }
+    QString export_name() const override { return name_; }
+
+  private:
+    QString name_;
+    std::function<void(QPainter&, const QRectF&)> draw_;
+    std::function<void(TableWriter&)> data_;
+};
+
 /// Writes `picture` to `path` in the format of its suffix (image_format_of). The file is written beside
 /// its place and renamed into it when complete, so a failure leaves what was there. False with `error`
 /// set (what and why) when the suffix is unknown or the file cannot be written.

@@ -86,7 +86,7 @@ double CoassignMap::probability(std::int32_t r, std::int32_t c) const {
 std::int32_t CoassignMap::block_for(double cells_across, double pixels) {
     if (pixels <= 0 || cells_across <= pixels) return 1;
     std::int32_t g = 1;
-    while (g * 2.0 <= cells_across / pixels && g < (1 << 24)) g *= 2;
+    while (cells_across / g > pixels && g < (1 << 24)) g *= 2;
     return g;
 }
 

@@ -56,8 +56,9 @@ class CoassignMap {
     Grid grid(std::int32_t block, std::int32_t row0, std::int32_t row1, std::int32_t col0, std::int32_t col1,
               std::int64_t max_cells = std::int64_t{1} << 22) const;
 
-    /// The block size for a view of `cells_across` cells on `pixels` pixels: the largest power of two
-    /// not above cells_across / pixels (1 when a cell is a pixel or more).
+    /// The block size for a view of `cells_across` cells on `pixels` pixels: the smallest power of two g
+    /// with cells_across / g <= pixels, so that every block is at least a pixel and none is skipped
+    /// (1 when a cell is a pixel or more).
     static std::int32_t block_for(double cells_across, double pixels);
 
   private:

@@ -16,6 +16,8 @@ void TForm1::wire_map() {
     });
     connect(&maps_, &JobRunner::finished, this, [this](JobEnd end, const QString&) {
         if (end == JobEnd::failed) map_page_->clear_map(tr("The map could not be made."));
+        if (end == JobEnd::cancelled && !map_page_->view()->has_map())
+            map_page_->show_progress(tr("The map was cancelled: make the tree again to see it."));
     });
 }
 

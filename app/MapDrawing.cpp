@@ -214,3 +214,81 @@ void draw_map(QPainter& painter, const QRectF& area, const MapPicture& picture, 
     }
     painter.restore();
 }
+
+void write_map_cells(TableWriter& out, const CoassignMap& map, const CoassignMap::Grid& g, const QStringList& names) {
+    const std::vector<std::int32_t>& order = map.order();
+    const auto name = [&](std::int32_t position) {
+        const std::int32_t i = order[static_cast<std::size_t>(position)];
+        return i - 1 < names.size() ? names.at(i - 1) : QString::number(i);
+    };
+    if (g.block == 1) {
+        out.header({QStringLiteral("row"), QStringLiteral("column"), QStringLiteral("row_individual"),
+                    QStringLiteral("column_individual"), QStringLiteral("probability")});
+        for (std::int32_t r = 0; r < g.rows; ++r)
+            for (std::int32_t c = 0; c < g.cols; ++c) {
+                const std::int32_t pr = g.first_row + r;
+                const std::int32_t pc = g.first_col + c;
+                out.cell(pr + 1).cell(pc + 1).cell(name(pr)).cell(name(pc)).cell(static_cast<double>(g.at(r, c)));
+                out.end_row();
+            }
+        return;
+    }
+    out.header({QStringLiteral("row_first"), QStringLiteral("row_last"), QStringLiteral("column_first"),
+                QStringLiteral("column_last"), QStringLiteral("mean_probability")});
+    const std::int32_t n = map.size();
+    for (std::int32_t r = 0; r < g.rows; ++r)
+        for (std::int32_t c = 0; c < g.cols; ++c) {
+            const std::int32_t r0 = (g.first_row + r) * g.block;
+            const std::int32_t c0 = (g.first_col + c) * g.block;
+            out.cell(r0 + 1).cell(std::min(r0 + g.block, n)).cell(c0 + 1).cell(std::min(c0 + g.block, n));
+            out.cell(static_cast<double>(g.at(r, c)));
+            out.end_row();
+        }
+}
+
+std::unique_ptr<Exportable> map_picture(const MapPicture& picture) {
+    // The size last drawn decides the blocks the data give, so the numbers are those of the picture.
+    auto drawn = std::make_shared<QRectF>(0, 0, 900, 700);
+    return std::make_unique<PaintedPicture>(
+        QStringLiteral("coassignment_map"),
+        [picture, drawn](QPainter& painter, const QRectF& area) {
+            *drawn = area;
+            draw_map(painter, area, picture);
+        },
+        [picture, drawn](TableWriter& out) {
+            if (picture.map == nullptr) return;
+            write_map_cells(out, *picture.map, map_grid(picture, map_layout(*drawn)), picture.names);
+        });
+}
+
+std::unique_ptr<Exportable> dendrogram_picture(const TreeShape& tree, const QStringList& names,
+                                               const std::vector<std::int32_t>& clusters, const QString& title) {
+    QStringList shown = names;
+    for (std::int32_t i = static_cast<std::int32_t>(shown.size()) + 1; i <= tree.n_indivs; ++i)
+        shown.append(QString::number(i));
+    return std::make_unique<PaintedPicture>(
+        QStringLiteral("dendrogram"),
+        [tree, shown, clusters, title](QPainter& painter, const QRectF& area) {
+            painter.fillRect(area, Qt::white);
+            const double title_h = std::clamp(area.height() * 0.05, 14.0, 24.0);
+            QFont f = painter.font();
+            f.setPixelSize(static_cast<int>(title_h * 0.55));
+            painter.setFont(f);
+            painter.setPen(QColor(0x40, 0x40, 0x40));
+            painter.drawText(QRectF(area.left(), area.top(), area.width(), title_h), Qt::AlignCenter, title);
+            const QRectF body = area.adjusted(6, title_h + 2, -6, -4);
+            draw_dendrogram(painter, body, tree, 0, tree.n_indivs, clusters, shown,
+                            std::min(body.width() * 0.3, 160.0));
+        },
+        [tree](TableWriter& out) {
+            out.header({QStringLiteral("step"), QStringLiteral("node"), QStringLiteral("child1"),
+                        QStringLiteral("child2"), QStringLiteral("level"), QStringLiteral("height")});
+            for (std::size_t s = 0; s < tree.merges.size(); ++s) {
+                const Merge& m = tree.merges[s];
+                const auto step = static_cast<std::int32_t>(s + 1);
+                out.cell(step).cell(tree.n_indivs + step).cell(m.child1).cell(m.child2);
+                out.cell(static_cast<double>(m.level)).cell(1.0 - static_cast<double>(m.level));
+                out.end_row();
+            }
+        });
+}

@@ -3,10 +3,12 @@
 // Drawing the co-assignment map and the dendrogram from plain values, into any QPainter (a widget, an
 // image, an SVG or a PDF), so that the window's map, its exports and a command-line plot are one picture.
 
+#include "app/ChartExport.h"
 #include "app/CoassignMap.h"
 #include "tree/TreeShape.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <QRectF>
@@ -63,3 +65,18 @@ void draw_map(QPainter& painter, const QRectF& area, const MapPicture& picture,
 /// written right of the leaves (space for them must be left in `area`: `name_width`).
 void draw_dendrogram(QPainter& painter, const QRectF& area, const TreeShape& tree, double first, double last,
                      const std::vector<std::int32_t>& clusters, const QStringList& names = {}, double name_width = 0);
+
+/// The map as a picture to export: draw_map over the whole picture; its data are the cells of
+/// map_grid at the picture's layout size, written as write_map_cells does.
+std::unique_ptr<Exportable> map_picture(const MapPicture& picture);
+
+/// The numbers of `grid`: for single cells, `row column row_individual column_individual probability`
+/// (positions from 1 in leaf order, individuals by name); for blocks, `row_first row_last column_first
+/// column_last mean_probability` (positions from 1, inclusive).
+void write_map_cells(TableWriter& out, const CoassignMap& map, const CoassignMap::Grid& grid, const QStringList& names);
+
+/// The dendrogram alone as a picture: `title` on top, the tree with every individual named (names, or
+/// numbers when empty) right of its leaf, branches coloured by `clusters` when given. Its data: one row a
+/// merge, `step node child1 child2 level height` (ids as in TreeShape; height = 1 - level).
+std::unique_ptr<Exportable> dendrogram_picture(const TreeShape& tree, const QStringList& names,
+                                               const std::vector<std::int32_t>& clusters, const QString& title);

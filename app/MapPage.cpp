@@ -275,6 +275,10 @@ void MapView::contextMenuEvent(QContextMenuEvent* event) {
     menu->addAction(tr("Export..."), this, [this] { emit export_requested(this); })->setEnabled(map_ != nullptr);
     menu->addAction(tr("Export Data..."), this, [this] { emit export_data_requested(this); })
         ->setEnabled(map_ != nullptr);
+    menu->addAction(tr("Export Dendrogram..."), this, [this] { emit export_requested(dendrogram()); })
+        ->setEnabled(tree_ != nullptr);
+    menu->addAction(tr("Export Dendrogram Data..."), this, [this] { emit export_data_requested(dendrogram()); })
+        ->setEnabled(tree_ != nullptr);
     menu->popup(event->globalPos());
     event->accept();
 }
@@ -294,37 +298,14 @@ void MapView::render_picture(QPainter& painter, const QRectF& target, QSize layo
 }
 
 void MapView::write_data(TableWriter& out) const {
-    if (!map_) {
-        out.header({QStringLiteral("row"), QStringLiteral("column"), QStringLiteral("probability")});
-        return;
-    }
-    const CoassignMap::Grid g = shown_grid();
-    const std::vector<std::int32_t>& order = map_->order();
-    if (g.block == 1) {
-        out.header({QStringLiteral("row"), QStringLiteral("column"), QStringLiteral("row_individual"),
-                    QStringLiteral("column_individual"), QStringLiteral("probability")});
-        for (std::int32_t r = 0; r < g.rows; ++r)
-            for (std::int32_t c = 0; c < g.cols; ++c) {
-                const std::int32_t pr = g.first_row + r;
-                const std::int32_t pc = g.first_col + c;
-                out.cell(pr + 1).cell(pc + 1);
-                out.cell(name(order[static_cast<std::size_t>(pr)])).cell(name(order[static_cast<std::size_t>(pc)]));
-                out.cell(static_cast<double>(g.at(r, c)));
-                out.end_row();
-            }
-        return;
-    }
-    out.header({QStringLiteral("row_first"), QStringLiteral("row_last"), QStringLiteral("column_first"),
-                QStringLiteral("column_last"), QStringLiteral("mean_probability")});
-    const std::int32_t n = map_->size();
-    for (std::int32_t r = 0; r < g.rows; ++r)
-        for (std::int32_t c = 0; c < g.cols; ++c) {
-            const std::int32_t r0 = (g.first_row + r) * g.block;
-            const std::int32_t c0 = (g.first_col + c) * g.block;
-            out.cell(r0 + 1).cell(std::min(r0 + g.block, n)).cell(c0 + 1).cell(std::min(c0 + g.block, n));
-            out.cell(static_cast<double>(g.at(r, c)));
-            out.end_row();
-        }
+    if (!map_) return;
+    write_map_cells(out, *map_, shown_grid(), names_);
+}
+
+Exportable* MapView::dendrogram() {
+    if (!tree_) return nullptr;
+    dendrogram_ = dendrogram_picture(*tree_, names_, clusters_, tr("Tree of the co-assignment map"));
+    return dendrogram_.get();
 }
 
 MapPage::MapPage(QWidget* parent) : Page(parent) {

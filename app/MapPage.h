@@ -50,6 +50,9 @@ class MapView : public QWidget, public Exportable {
     void render_picture(QPainter& painter, const QRectF& target, QSize layout) override;
     void write_data(TableWriter& out) const override;
     QString export_name() const override { return QStringLiteral("coassignment_map"); }
+    /// The dendrogram of the map alone, with every individual named, as a picture to export; null before
+    /// a map. Valid until the next call.
+    Exportable* dendrogram();
 
   signals:
     void selection_changed();
@@ -85,6 +88,7 @@ class MapView : public QWidget, public Exportable {
     bool panning_ = false;
     QPointF pan_from_;
     std::optional<QPointF> drag_from_;
+    std::unique_ptr<Exportable> dendrogram_;
 };
 
 /// The "Co-assignment map" page: the map of the last tree with its dendrogram, a note on what it shows

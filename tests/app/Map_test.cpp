@@ -3,6 +3,8 @@
 #include "coassign/PairCounts.h"
 #include "tests/app/WindowFixture.h"
 
+#include <sstream>
+
 #include <QImage>
 #include <QListWidget>
 #include <QTabWidget>
@@ -79,7 +81,8 @@ class MapTest : public QObject {
     void blockSizeIsThePowerOfTwoThatFitsThePixels() {
         QCOMPARE(CoassignMap::block_for(500, 700), 1);
         QCOMPARE(CoassignMap::block_for(1400, 700), 2);
-        QCOMPARE(CoassignMap::block_for(16384, 700), 16);
+        QCOMPARE(CoassignMap::block_for(1401, 700), 4);
+        QCOMPARE(CoassignMap::block_for(16384, 700), 32);
         // The ends of the published table, #440154 and #fde725, within a few units a channel.
         const auto near = [](std::uint32_t a, std::uint32_t b) {
             for (int shift : {0, 8, 16})
@@ -90,6 +93,34 @@ class MapTest : public QObject {
         QVERIFY(near(viridis(0), 0x440154u));
         QVERIFY(near(viridis(1), 0xfde725u));
         QVERIFY(near(viridis(0.5), 0x21918cu));
+    }
+
+    void plainPicturesExportTheirNumbers() {
+        TreeShape tree;
+        tree.n_indivs = 3;
+        tree.merges = {Merge{1, 3, 0.75f}, Merge{4, 2, 0.25f}};
+        auto dendrogram = dendrogram_picture(tree, {QStringLiteral("a"), QStringLiteral("b")}, {}, QStringLiteral("t"));
+        std::ostringstream text;
+        TableWriter table(text, '\t');
+        dendrogram->write_data(table);
+        QCOMPARE(text.str(), std::string("step\tnode\tchild1\tchild2\tlevel\theight\n"
+                                         "1\t4\t1\t3\t0.75\t0.25\n2\t5\t4\t2\t0.25\t0.75\n"));
+
+        // The map drawn from plain values: 7 individuals on 500 pixels, one cell a pair.
+        const CoassignMap map(synthetic_cells(3), 100, tree.leaf_order());
+        MapPicture picture;
+        picture.map = &map;
+        picture.tree = &tree;
+        auto exported = map_picture(picture);
+        Workspace ws;
+        QString error;
+        QVERIFY(export_image(*exported, ws.file(QStringLiteral("m.svg")), ImageSpec{QSize(500, 400), 96}, &error));
+        std::ostringstream cells;
+        TableWriter cell_table(cells, ',');
+        exported->write_data(cell_table);
+        const std::string written = cells.str();
+        QCOMPARE(std::count(written.begin(), written.end(), '\n'), 1 + 9);
+        QVERIFY(written.starts_with("row,column,row_individual,column_individual,probability\n1,1,1,1,1\n1,2,1,3,"));
     }
 
     void mapPageShowsTheTreeHoversSelectsAndExports() {
