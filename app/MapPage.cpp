@@ -24,6 +24,7 @@ void MapView::set_map(std::shared_ptr<const CoassignMap> map, std::shared_ptr<co
                       const QStringList& names, const QString& title) {
     map_ = std::move(map);
     tree_ = std::move(tree);
+    grid_.reset();
     names_ = names;
     title_ = title;
     clusters_.clear();
@@ -115,7 +116,7 @@ QString MapView::hover_text(QPointF at) const {
     QString text = tr("%1 \u00d7 %2: p = %3")
                        .arg(name(order[static_cast<std::size_t>(r)]), name(order[static_cast<std::size_t>(c)]))
                        .arg(QString::number(map_->probability(r, c), 'g', 4));
-    const CoassignMap::Grid g = shown_grid();
+    const CoassignMap::Grid& g = shown_grid();
     if (g.block > 1) {
         const std::int32_t br = r / g.block - g.first_row;
         const std::int32_t bc = c / g.block - g.first_col;
@@ -126,9 +127,15 @@ QString MapView::hover_text(QPointF at) const {
     return text;
 }
 
-CoassignMap::Grid MapView::shown_grid() const {
-    if (!map_) return {};
-    return map_grid(picture(), map_layout(QRectF(rect())));
+const CoassignMap::Grid& MapView::shown_grid() const {
+    static const CoassignMap::Grid none;
+    if (!map_) return none;
+    if (!grid_ || grid_view_ != view() || grid_size_ != size()) {
+        grid_ = map_grid(picture(), map_layout(QRectF(rect())));
+        grid_view_ = view();
+        grid_size_ = size();
+    }
+    return *grid_;
 }
 
 std::vector<std::int32_t> MapView::selected_individuals() const {
@@ -150,7 +157,8 @@ void MapView::select_positions(std::int32_t from, std::int32_t to) {
 void MapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    draw_map(painter, QRectF(rect()), picture());
+    const CoassignMap::Grid& grid = shown_grid();
+    draw_map(painter, QRectF(rect()), picture(), map_ ? &grid : nullptr);
     if (drag_from_) {
         const MapLayout l = map_layout(QRectF(rect()));
         const QPointF now = mapFromGlobal(QCursor::pos());
@@ -365,7 +373,7 @@ void MapPage::update_note() {
         note_->clear();
         return;
     }
-    const CoassignMap::Grid g = view_->shown_grid();
+    const CoassignMap::Grid& g = view_->shown_grid();
     const QRectF v = view_->view();
     QString text = g.block > 1
                        ? tr("More individuals than pixels: each pixel shows the mean of %1 \u00d7 %1 cells "

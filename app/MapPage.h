@@ -41,7 +41,7 @@ class MapView : public QWidget, public Exportable {
     /// shows several cells.
     QString hover_text(QPointF at) const;
     /// The block grid drawn at the widget's present size.
-    CoassignMap::Grid shown_grid() const;
+    const CoassignMap::Grid& shown_grid() const;
     /// Individuals (numbers) selected, in leaf order.
     std::vector<std::int32_t> selected_individuals() const;
     /// Selects the positions [from, to] (either order).
@@ -89,6 +89,10 @@ class MapView : public QWidget, public Exportable {
     QPointF pan_from_;
     std::optional<QPointF> drag_from_;
     std::unique_ptr<Exportable> dendrogram_;
+    /// The grid last drawn, with the view and size it was drawn for: painting and hovering reuse it.
+    mutable std::optional<CoassignMap::Grid> grid_;
+    mutable QRectF grid_view_;
+    mutable QSize grid_size_;
 };
 
 /// The "Co-assignment map" page: the map of the last tree with its dendrogram, a note on what it shows

@@ -1,4 +1,5 @@
 #include "app/EstimatePage.h"
+#include "app/charts.h"
 #include "estimate/EstimateFiles.h"
 #include "estimate/TreeCut.h"
 #include "tests/app/WindowFixture.h"
@@ -7,6 +8,7 @@
 #include <sstream>
 
 #include <QComboBox>
+#include <QScatterSeries>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
@@ -105,6 +107,16 @@ class EstimateTest : public QObject {
         QCOMPARE(read_file(QStringLiteral("cut.tsv")), cut_text.str());
         QCOMPARE(column(table, EstimatePage::cut_cluster).constLast(), QString::number(cut[59]));
         QCOMPARE(column(table, EstimatePage::cluster).constLast(), QString::number(e.cluster[59]));
+
+        // The individual chart takes the estimate's colours.
+        w.pick(0);
+        QCOMPARE(point_clusters(w.series<QScatterSeries>("Chart3", "Series4")), e.cluster);
+
+        // Another run open: no tree, no estimate.
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        QCOMPARE(table->model()->rowCount(), 0);
+        QVERIFY(!w.find<QWidget>("estimate_run")->isEnabled());
+        QVERIFY(point_clusters(w.series<QScatterSeries>("Chart3", "Series4")).empty());
     }
 
     void cancelLeavesNoEstimate() {

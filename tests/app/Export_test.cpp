@@ -116,6 +116,7 @@ class ExportTest : public QObject {
         Window w;
         w.open(QStringLiteral(VELMORA_EXAMPLE));
         ChartView* posterior = w.chart("Chart2");
+        const QSize shown = posterior->size();
         std::unique_ptr<QMenu> menu(posterior->build_context_menu());
         QAction* image = menu->findChild<QAction*>(QStringLiteral("actionExportChart"));
         QAction* data = menu->findChild<QAction*>(QStringLiteral("actionExportChartData"));
@@ -123,6 +124,9 @@ class ExportTest : public QObject {
         w.fake->image_answers.push_back(Dialogs::ImageChoice{ws.file(QStringLiteral("k.png")), {QSize(300, 200), 96}});
         image->trigger();
         QCOMPARE(QImage(ws.file(QStringLiteral("k.png"))).size(), QSize(300, 200));
+        // The chart on the page is laid out again at its own size.
+        QCOMPARE(posterior->size(), shown);
+        QCOMPARE(posterior->chart()->size(), QSizeF(shown));
         QCOMPARE(w.fake->export_proposals.constLast(), QStringLiteral("posterior_k.png"));
         w.fake->data_answers.push_back(ws.file(QStringLiteral("k.tsv")));
         data->trigger();

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTest>
@@ -93,6 +94,56 @@ class MapTest : public QObject {
         QVERIFY(near(viridis(0), 0x440154u));
         QVERIFY(near(viridis(1), 0xfde725u));
         QVERIFY(near(viridis(0.5), 0x21918cu));
+    }
+
+    void zoomedOutPixelsShowBlockMeansAndTheHoverSaysSo() {
+        MapPage page;
+        page.resize(916, 697);
+        MapView* view = page.view();
+        view->resize(500, 400);
+        const auto map = std::make_shared<const CoassignMap>(synthetic_cells(2100), 100, reversed(2100));
+        page.show_map(map, nullptr, {}, QStringLiteral("synthetic"));
+        const CoassignMap::Grid& g = view->shown_grid();
+        QCOMPARE(g.block, 8);
+        QVERIFY(
+            page.findChild<QLabel*>(QStringLiteral("map_note"))
+                ->text()
+                .startsWith(QStringLiteral("More individuals than pixels: each pixel shows the mean of 8 \u00d7 8")));
+
+        const MapLayout l = map_layout(QRectF(view->rect()));
+        const QPointF at(l.heatmap.left() + 100.5 / 2100 * l.heatmap.width(),
+                         l.heatmap.top() + 20.5 / 2100 * l.heatmap.height());
+        QCOMPARE(view->cell_at(at), std::optional(std::pair(20, 100)));
+        const QString expected_mean = QString::number(brute_mean(*map, 16, 24, 96, 104), 'g', 4);
+        QVERIFY(view->hover_text(at).endsWith(QStringLiteral("mean of 8 \u00d7 8 cells = ") + expected_mean));
+
+        // Zooming in four times shows blocks of 2; a view is kept square and inside the map.
+        view->zoom_about(4, l.heatmap.center());
+        QCOMPARE(view->view().width(), 525.0);
+        QCOMPARE(view->shown_grid().block, 2);
+        view->set_view(QRectF(-100, 2099, 1, 1));
+        QCOMPARE(view->view(), QRectF(0, 2096, 4, 4));
+        view->reset_zoom();
+        QCOMPARE(view->view(), QRectF(0, 0, 2100, 2100));
+    }
+
+    void dragAcrossRowsSelectsThem() {
+        MapView view;
+        view.resize(500, 400);
+        view.set_map(std::make_shared<const CoassignMap>(synthetic_cells(10), 100, reversed(10)), nullptr, {}, {});
+        const MapLayout l = map_layout(QRectF(view.rect()));
+        const auto row_y = [&](double row) {
+            return static_cast<int>(l.heatmap.top() + row / 10 * l.heatmap.height());
+        };
+        const int x = static_cast<int>(l.heatmap.left() + 5);
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(x, row_y(2.5)));
+        QTest::mouseMove(&view, QPoint(x, row_y(5.5)));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(x, row_y(5.5)));
+        QCOMPARE(view.selected_individuals(), (std::vector<std::int32_t>{8, 7, 6, 5}));
+        // A click picks the two individuals of a cell.
+        QTest::mouseClick(&view, Qt::LeftButton, {},
+                          QPoint(static_cast<int>(l.heatmap.left() + 0.5 / 10 * l.heatmap.width()), row_y(3.5)));
+        QCOMPARE(view.selected_individuals(), (std::vector<std::int32_t>{10, 7}));
     }
 
     void plainPicturesExportTheirNumbers() {
