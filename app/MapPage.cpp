@@ -68,7 +68,11 @@ void MapView::set_view(const QRectF& wanted) {
     emit view_changed();
 }
 
-void MapView::reset_zoom() { set_view(QRectF()); }
+void MapView::reset_zoom() {
+    view_ = QRectF();
+    update();
+    emit view_changed();
+}
 
 void MapView::zoom_about(double factor, QPointF at) {
     if (!map_ || factor <= 0) return;
