@@ -111,6 +111,18 @@ class ExportTest : public QObject {
         QCOMPARE(tsv.str(), std::string("a b c\t1e+21\n"));
     }
 
+    void plainChartsCarryTheWindowsTitles() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        w.pick(4);
+        QCOMPARE(trace_chart({}, 0)->title(), w.chart("Chart4")->title());
+        QCOMPARE(posterior_chart({}, w->last_burn_in())->title(), w.chart("Chart2")->title());
+        QCOMPARE(levels_chart({})->title(), w.chart("Chart1")->title());
+        QCOMPARE(individual_chart(5, {})->title(), w.chart("Chart3")->title());
+    }
+
     void contextMenuAndFileMenuExportTheChart() {
         Workspace ws;
         Window w;
