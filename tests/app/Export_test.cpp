@@ -5,10 +5,14 @@
 
 #include <sstream>
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QImage>
 #include <QMenu>
 #include <QScatterSeries>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -121,6 +125,40 @@ class ExportTest : public QObject {
         QCOMPARE(posterior_chart({}, w->last_burn_in())->title(), w.chart("Chart2")->title());
         QCOMPARE(levels_chart({})->title(), w.chart("Chart1")->title());
         QCOMPARE(individual_chart(5, {})->title(), w.chart("Chart3")->title());
+    }
+
+    void exportDialogsAskWhereThenHowLarge() {
+        Workspace ws;
+        // Answers the file dialog with a name, then the size dialog with 640 x 480 at 200 dpi.
+        auto* timer = new QTimer;
+        timer->setInterval(10);
+        QStringList seen;
+        QObject::connect(timer, &QTimer::timeout, timer, [&seen, timer, &ws] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || seen.contains(dialog->objectName())) return;
+            seen.append(dialog->objectName());
+            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+                files->selectFile(ws.file(QStringLiteral("chart.svg")));
+                static_cast<QDialog*>(files)->accept();
+                return;
+            }
+            const QList<QSpinBox*> boxes = dialog->findChildren<QSpinBox*>();
+            if (boxes.size() == 3) {
+                boxes[0]->setValue(640);
+                boxes[1]->setValue(480);
+                boxes[2]->setValue(200);
+            }
+            qobject_cast<QDialog*>(dialog)->accept();
+            timer->deleteLater();
+        });
+        timer->start();
+        const auto choice =
+            QtDialogs().export_image(nullptr, QStringLiteral("posterior_k.png"), ws.file(QString()), ImageSpec{});
+        QCOMPARE(seen, (QStringList{QStringLiteral("ExportDialog"), QStringLiteral("ExportSizeDialog")}));
+        QVERIFY(choice);
+        QCOMPARE(choice->path, ws.file(QStringLiteral("chart.svg")));
+        QCOMPARE(choice->spec.size, QSize(640, 480));
+        QCOMPARE(choice->spec.dpi, 200);
     }
 
     void contextMenuAndFileMenuExportTheChart() {
