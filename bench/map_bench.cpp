@@ -1,6 +1,6 @@
 // Time to open the co-assignment map: building its block means from the pair counts, then drawing the
-// whole map (dendrogram, heatmap, scale) into a 900 x 700 image, then one zoomed-in view (a quarter of
-// the individuals across). The pair counts are synthetic (planted groups of 50 with noise) rather than
+// whole map (dendrogram, heatmap, scale, the planted groups outlined) into a 900 x 700 image, then one zoomed-in view
+// (a quarter of the individuals across). The pair counts are synthetic (planted groups of 50 with noise) rather than
 // counted from a run: counting 16,384 individuals takes about a minute and is measured by coassign_bench.
 //
 // Usage: map_bench [N...]   (default 1000 5000 16384). Run with QT_QPA_PLATFORM=offscreen.
@@ -93,6 +93,8 @@ int main(int argc, char** argv) {
         picture.map = &map;
         picture.tree = &tree;
         picture.title = QStringLiteral("Posterior co-assignment probabilities");
+        // An estimate of the planted groups, outlined as the window outlines one.
+        for (std::int32_t i = 0; i < n; ++i) picture.clusters.push_back(i / 50 + 1);
         QImage image(900, 700, QImage::Format_RGB32);
         t0 = std::chrono::steady_clock::now();
         {
