@@ -185,8 +185,7 @@ void TForm1::build_menus() {
     view_menu_ = menuBar()->addMenu(tr("&View"));
     view_menu_->setObjectName(QStringLiteral("menuView"));
     QAction* reset = view_menu_->addAction(tr("&Reset Zoom"), this, [this] {
-        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget()))
-            for (ChartView* chart : page->charts()) chart->reset_zoom();
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget())) page->reset_zoom();
     });
     reset->setObjectName(QStringLiteral("actionResetZoom"));
     reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));

@@ -349,6 +349,8 @@ MapPage::MapPage(QWidget* parent) : Page(parent) {
 
 Exportable* MapPage::current_picture() const { return view_->has_map() ? view_ : nullptr; }
 
+void MapPage::reset_zoom() { view_->reset_zoom(); }
+
 void MapPage::show_map(std::shared_ptr<const CoassignMap> map, std::shared_ptr<const TreeShape> tree,
                        const QStringList& names, const QString& source) {
     source_->setText(source);

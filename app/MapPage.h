@@ -106,6 +106,7 @@ class MapPage : public Page {
 
     QList<ChartView*> charts() const override { return {}; }
     Exportable* current_picture() const override;
+    void reset_zoom() override;
     MapView* view() const { return view_; }
 
     void show_map(std::shared_ptr<const CoassignMap> map, std::shared_ptr<const TreeShape> tree,

@@ -21,6 +21,11 @@ ChartView* Page::current_chart() const {
 
 Exportable* Page::current_picture() const { return current_chart(); }
 
+void Page::reset_zoom() {
+    const QList<ChartView*> all = charts();
+    for (ChartView* chart : all) chart->reset_zoom();
+}
+
 void Page::set_design_size(QSize size) { layout_->set_design_size(size); }
 
 QLabel* Page::add_label(const char* name, const QString& text, QRect at, Share share) {

@@ -38,6 +38,8 @@ class Page : public QWidget {
 
     /// What File > Export exports: the current chart unless the page has another main picture.
     virtual Exportable* current_picture() const;
+    /// View > Reset Zoom: every chart of the page shown whole again.
+    virtual void reset_zoom();
 
   signals:
     void print_requested(ChartView* chart);

@@ -216,8 +216,11 @@ class MapTest : public QObject {
         QCOMPARE(chosen, expected);
         QCOMPARE(w.find<QTabWidget>("PageControl1")->currentWidget()->objectName(), QStringLiteral("TabSheet2"));
 
-        // File > Export on the map page exports the map.
+        // View > Reset Zoom and File > Export on the map page act on the map.
         w.find<QTabWidget>("PageControl1")->setCurrentWidget(w.find<QWidget>("TabSheetMap"));
+        view->set_view(QRectF(10, 10, 20, 20));
+        w->findChild<QAction*>(QStringLiteral("actionResetZoom"))->trigger();
+        QCOMPARE(view->view(), QRectF(0, 0, 60, 60));
         w.fake->image_answers.push_back(Dialogs::ImageChoice{ws.file(QStringLiteral("m.png")), {QSize(500, 400), 96}});
         w->findChild<QAction*>(QStringLiteral("actionExport"))->trigger();
         QCOMPARE(QImage(ws.file(QStringLiteral("m.png"))).size(), QSize(500, 400));
