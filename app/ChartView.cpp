@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAbstractBarSeries>
 #include <QAbstractSeries>
+#include <QBarSet>
 #include <QChart>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QGraphicsLayout>
 #include <QLabel>
 #include <QLegend>
@@ -15,6 +18,7 @@
 #include <QToolTip>
 #include <QValueAxis>
 #include <QWheelEvent>
+#include <QXYSeries>
 
 namespace {
 
@@ -140,6 +144,11 @@ QMenu* ChartView::build_context_menu() {
     QAction* reset = menu->addAction(tr("Reset Zoom"), this, &ChartView::reset_zoom);
     reset->setEnabled(zoomed());
     menu->addAction(tr("Print..."), this, [this] { emit print_requested(this); });
+    menu->addSeparator();
+    menu->addAction(tr("Export..."), this, [this] { emit export_requested(this); })
+        ->setObjectName(QStringLiteral("actionExportChart"));
+    menu->addAction(tr("Export Data..."), this, [this] { emit export_data_requested(this); })
+        ->setObjectName(QStringLiteral("actionExportChartData"));
     emit context_menu(menu);
     return menu;
 }
@@ -281,4 +290,74 @@ void ChartView::drawForeground(QPainter* painter, const QRectF& rect) {
         painter->drawText(band.adjusted(3, 2, -2, 0), Qt::AlignLeft | Qt::AlignTop, shaded_caption_);
     }
     painter->restore();
+}
+
+void ChartView::render_picture(QPainter& painter, const QRectF& target, QSize layout) {
+    // The chart is laid out again at the size asked for and put back afterwards; nothing is painted on
+    // screen in between, as the event loop does not run.
+    const QSize old = size();
+    const auto lay_out = [this](QSize to, QSize from) {
+        resize(to);
+        QResizeEvent event(to, from);
+        QCoreApplication::sendEvent(this, &event);
+        // A view never shown does not pass its size on to the chart.
+        chart()->setGeometry(QRectF(QPointF(0, 0), QSizeF(to)));
+        if (chart()->layout()) chart()->layout()->activate();
+    };
+    if (layout != old) lay_out(layout, old);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The scene is drawn straight from the chart's own rectangle, which needs no view laid out on screen;
+    // the shading is drawn over it as the view draws it.
+    const QRectF source = chart()->sceneBoundingRect();
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / source.width(), target.height() / source.height());
+    painter.translate(-source.topLeft());
+    scene()->render(&painter, source, source, Qt::IgnoreAspectRatio);
+    drawForeground(&painter, source);
+    painter.restore();
+    if (!note_->text().isEmpty() && note_->isVisibleTo(this)) {
+        // The note is a widget over the view, which render does not draw.
+        const double sx = target.width() / layout.width();
+        const double sy = target.height() / layout.height();
+        const QRectF box(target.left() + note_->x() * sx, target.top() + note_->y() * sy, note_->width() * sx,
+                         note_->height() * sy);
+        painter.setPen(QColor(0xc0, 0xc0, 0xc0));
+        painter.setBrush(QColor(255, 255, 255, 220));
+        painter.drawRect(box);
+        painter.setPen(QColor(0x40, 0x40, 0x40));
+        QFont f = note_->font();
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(note_->fontInfo().pixelSize() * sy))));
+        painter.setFont(f);
+        painter.drawText(box.adjusted(4 * sx, 4 * sy, -4 * sx, -4 * sy), Qt::AlignCenter | Qt::TextWordWrap,
+                         note_->text());
+    }
+    painter.restore();
+    if (layout != old) lay_out(old, layout);
+}
+
+void ChartView::write_data(TableWriter& out) const {
+    if (data_writer_) {
+        data_writer_(out);
+        return;
+    }
+    out.header({QStringLiteral("series"), QStringLiteral("x"), QStringLiteral("y")});
+    const QList<QAbstractSeries*> all = chart()->series();
+    for (QAbstractSeries* s : all) {
+        if (auto* xy = qobject_cast<QXYSeries*>(s)) {
+            const QList<QPointF> points = xy->points();
+            for (const QPointF& p : points) {
+                out.cell(xy->name()).cell(p.x()).cell(p.y());
+                out.end_row();
+            }
+        } else if (auto* bars = qobject_cast<QAbstractBarSeries*>(s)) {
+            const QList<QBarSet*> sets = bars->barSets();
+            for (QBarSet* set : sets)
+                for (int i = 0; i < set->count(); ++i) {
+                    out.cell(set->label()).cell(i).cell(set->at(i));
+                    out.end_row();
+                }
+        }
+    }
 }

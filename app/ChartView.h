@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ChartExport.h"
+
 #include <functional>
 #include <optional>
 
@@ -25,9 +27,10 @@ void reset_zoom(QChart* chart);
 /// - drag with the middle button, or with Ctrl and the left button, or the arrow keys: pan;
 /// - double-click, Home or "Reset Zoom": the whole chart again;
 /// - the pointer over the plot: a tooltip with the values there (see set_value_text);
-/// - right-click: a menu ("Reset Zoom", "Print..."), which the window may extend (context_menu).
+/// - right-click: a menu ("Reset Zoom", "Print...", "Export...", "Export Data..."), which the window may
+///   extend (context_menu).
 /// A note can be laid over the plot (for an empty chart, say why), and an x interval shaded.
-class ChartView : public QChartView {
+class ChartView : public QChartView, public Exportable {
     Q_OBJECT
 
   public:
@@ -53,6 +56,16 @@ class ChartView : public QChartView {
     bool print_stretched() const { return print_stretched_; }
     void set_print_stretched(bool on) { print_stretched_ = on; }
 
+    /// Writes the numbers drawn (see Exportable); without one, write_data writes every point of every
+    /// line or scatter series as `series,x,y` rows and every bar as `series,index,value`.
+    void set_data_writer(std::function<void(TableWriter&)> writer) { data_writer_ = std::move(writer); }
+    /// The name proposed for exports; the object name until one is set.
+    void set_export_name(const QString& name) { export_name_ = name; }
+
+    void render_picture(QPainter& painter, const QRectF& target, QSize layout) override;
+    void write_data(TableWriter& out) const override;
+    QString export_name() const override { return export_name_.isEmpty() ? objectName() : export_name_; }
+
     /// Zooms by `factor` (above 1: in) about `at`, a point of the plot in view coordinates.
     void zoom_about(double factor, QPointF at);
     void reset_zoom();
@@ -63,6 +76,8 @@ class ChartView : public QChartView {
 
   signals:
     void print_requested(ChartView* chart);
+    void export_requested(Exportable* picture);
+    void export_data_requested(Exportable* picture);
     /// While the right-click menu is being built: add actions to `menu` (exports, say).
     void context_menu(QMenu* menu);
 
@@ -85,6 +100,8 @@ class ChartView : public QChartView {
     std::optional<std::pair<double, double>> shaded_;
     QString shaded_caption_;
     std::function<QString(QPointF)> value_text_;
+    std::function<void(TableWriter&)> data_writer_;
+    QString export_name_;
     bool print_stretched_ = false;
     bool panning_ = false;
     QPointF pan_from_;

@@ -3,8 +3,10 @@
 #include "app/Application.h"
 #include "app/ChartView.h"
 #include "app/ConvergencePage.h"
+#include "app/EstimatePage.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
+#include "app/MapPage.h"
 #include "sample/OpenRun.h"
 #include "tree/MakeTree.h"
 
@@ -76,6 +78,10 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     add_page(make_tree_, tr("Make Tree"));
     convergence_ = new ConvergencePage;
     add_page(convergence_, tr("Convergence"));
+    estimate_page_ = new EstimatePage;
+    add_page(estimate_page_, tr("Estimate"));
+    map_page_ = new MapPage;
+    add_page(map_page_, tr("Co-assignment Map"));
     PageControl1->setCurrentIndex(0);
     build_status_bar();
 
@@ -113,7 +119,9 @@ TForm1::TForm1(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettings> sett
     connect(make_tree_, &MakeTreePage::individual_picked, this, &TForm1::list_indivChange);
     connect(make_tree_, &MakeTreePage::chosen_set_changed, this, &TForm1::show_set_co_assi_prob);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
-    for (JobRunner* runner : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_}) wire_jobs(*runner);
+    wire_estimate();
+    wire_map();
+    for (JobRunner* runner : runners()) wire_jobs(*runner);
 
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -138,6 +146,8 @@ void TForm1::add_page(Page* page, const QString& title) {
     pages_.append(page);
     PageControl1->addTab(page, title);
     connect(page, &Page::print_requested, this, &TForm1::print_chart);
+    connect(page, &Page::export_requested, this, &TForm1::export_picture);
+    connect(page, &Page::export_data_requested, this, &TForm1::export_picture_data);
     QAction* go = view_menu_->addAction(title, this, [this, page] { PageControl1->setCurrentWidget(page); });
     go->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + pages_.size())));
 }
@@ -173,6 +183,19 @@ void TForm1::build_menus() {
     print->setObjectName(QStringLiteral("actionPrint"));
     print->setShortcut(QKeySequence::Print);
     print->setStatusTip(tr("Prints the chart last clicked on the page shown"));
+    QAction* export_image = file->addAction(tr("&Export..."), this, [this] {
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget())) export_picture(page->current_picture());
+    });
+    export_image->setObjectName(QStringLiteral("actionExport"));
+    export_image->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    export_image->setStatusTip(tr("Saves the chart last clicked on the page shown as PNG, SVG or PDF"));
+    QAction* export_numbers = file->addAction(tr("Export &Data..."), this, [this] {
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget()))
+            export_picture_data(page->current_picture());
+    });
+    export_numbers->setObjectName(QStringLiteral("actionExportData"));
+    export_numbers->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    export_numbers->setStatusTip(tr("Saves the numbers of the chart last clicked on the page shown as CSV or TSV"));
     file->addSeparator();
     QAction* folder = file->addAction(tr("Output &Folder..."), this, &TForm1::choose_output_folder);
     folder->setObjectName(QStringLiteral("actionOutputFolder"));
@@ -184,8 +207,7 @@ void TForm1::build_menus() {
     view_menu_ = menuBar()->addMenu(tr("&View"));
     view_menu_->setObjectName(QStringLiteral("menuView"));
     QAction* reset = view_menu_->addAction(tr("&Reset Zoom"), this, [this] {
-        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget()))
-            for (ChartView* chart : page->charts()) chart->reset_zoom();
+        if (auto* page = qobject_cast<Page*>(PageControl1->currentWidget())) page->reset_zoom();
     });
     reset->setObjectName(QStringLiteral("actionResetZoom"));
     reset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
@@ -219,7 +241,7 @@ void TForm1::build_status_bar() {
     job_cancel_->setShortcut(QKeySequence(Qt::Key_Escape));
     job_cancel_->setAutoRaise(true);
     connect(job_cancel_, &QToolButton::clicked, this, [this] {
-        for (JobRunner* runner : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_}) runner->cancel();
+        for (JobRunner* runner : runners()) runner->cancel();
     });
     statusBar()->addPermanentWidget(job_label_);
     statusBar()->addPermanentWidget(job_bar_);
@@ -258,7 +280,7 @@ void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     }
     update_commands();
     if (close_pending_) {
-        if (!loads_.busy() && !trees_.busy() && !queries_.busy()) close();
+        if (!stopping_work()) close();
         return;
     }
     if (end == JobEnd::cancelled) {
@@ -275,8 +297,14 @@ void TForm1::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     if (!busy()) emit work_done();
 }
 
+bool TForm1::stopping_work() const {
+    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy();
+}
+
 bool TForm1::busy() const {
-    return loads_.busy() || trees_.busy() || queries_.busy() || diagnostics_.busy() || tidy_files_.busy();
+    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_, &estimates_, &maps_})
+        if (r->busy()) return true;
+    return false;
 }
 
 void TForm1::update_commands() { make_tree_->set_make_tree_enabled(!loads_.busy() && !trees_.busy()); }
@@ -319,6 +347,7 @@ void TForm1::set_separator(char sep) {
     separator_ = sep;
     infer_k_->set_separator(sep);
     make_tree_->set_separator(sep);
+    estimate_page_->set_separator(sep);
 }
 
 RunParameters TForm1::read_parameters() const {
@@ -400,12 +429,12 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    // The diagnostics and the tidy files are quick: the runners finish them (and drop their results) as
-    // the window goes; opening, trees and queries are stopped first.
-    if (loads_.busy() || trees_.busy() || queries_.busy()) {
+    // The diagnostics and the tidy files are quick: their runners finish them (and drop their results) as
+    // the window goes; opening, trees, queries, estimates and maps are stopped first.
+    if (stopping_work()) {
         // Work under way stops first (it leaves nothing half-written); the window closes when it has.
         close_pending_ = true;
-        for (JobRunner* runner : {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_}) runner->cancel();
+        for (JobRunner* runner : runners()) runner->cancel();
         notify_user(tr("Stopping the work under way before closing..."));
         event->ignore();
         return;

@@ -3,9 +3,11 @@
 #include "app/Dialogs.h"
 #include "app/Jobs.h"
 #include "app/Settings.h"
+#include "estimate/Estimate.h"
 #include "sample/Diagnostics.h"
 #include "sample/RunState.h"
 #include "summary/Trajectory.h"
+#include "tree/MakeTree.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,7 +21,9 @@
 
 class ChartView;
 class ConvergencePage;
+class EstimatePage;
 class InferKPage;
+class MapPage;
 class MakeTreePage;
 class Page;
 class PageTabs;
@@ -58,6 +62,8 @@ class TForm1 : public QMainWindow {
     QString output_folder() const { return output_folder_; }
     /// Some work runs on a worker.
     bool busy() const;
+    /// Work that closing the window stops and waits for (everything but the quick diagnostics and tidy files).
+    bool stopping_work() const;
     /// The result files open, in the order they were added (several: chains pooled).
     const QStringList& run_files() const { return run_files_; }
     OutputSet output_set() const { return output_set_; }
@@ -89,6 +95,13 @@ class TForm1 : public QMainWindow {
     void list_indivChange(std::int32_t n);
     void show_set_co_assi_prob();
     void print_chart(ChartView* chart);
+    /// Export... and Export Data...: asks where (and how large), then writes the picture or its numbers.
+    void export_picture(Exportable* picture);
+    void export_picture_data(Exportable* picture);
+    /// Estimate: the point estimate over the draws of the last tree, on a worker.
+    void run_estimate();
+    /// Cut: the clusters of the last tree at the page's level.
+    void cut_last_tree();
     void choose_output_folder();
     void add_runClick();
     void remove_runClick();
@@ -100,6 +113,10 @@ class TForm1 : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
+    /// Every job runner of the window.
+    QList<JobRunner*> runners() {
+        return {&loads_, &trees_, &queries_, &diagnostics_, &tidy_files_, &estimates_, &maps_};
+    }
     /// Runs a command's body; an exception ends the command and is shown in the error box.
     void command(const std::function<void()>& body) noexcept;
 
@@ -135,6 +152,15 @@ class TForm1 : public QMainWindow {
     QStringList run_labels() const;
     void show_run_warnings();
     void show_names();
+    void wire_estimate();
+    /// A new run is open: no tree, no estimate.
+    void forget_tree();
+    /// The tree just made is the one the estimate, the cut and the map use.
+    void take_tree(const MakeTreeResult& result, const TreeOutcome& outcome);
+    void wire_map();
+    /// Starts making the map of the last tree from its pair counts.
+    void start_map(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total);
+    void apply_estimate(Estimate&& estimate);
 
     std::unique_ptr<Dialogs> dialogs_;
     Settings settings_;
@@ -147,6 +173,8 @@ class TForm1 : public QMainWindow {
     QString output_folder_;
     std::vector<Notice> error_notices_;
     bool close_pending_ = false;
+    /// The format of the last picture exported, proposed for the next.
+    QString export_suffix_ = QStringLiteral("png");
 
     PageTabs* PageControl1;
     InferKPage* infer_k_;
@@ -170,4 +198,16 @@ class TForm1 : public QMainWindow {
     JobRunner queries_;
     JobRunner diagnostics_;
     JobRunner tidy_files_;
+    JobRunner estimates_;
+    JobRunner maps_;
+
+    EstimatePage* estimate_page_;
+    MapPage* map_page_;
+    /// The last tree made for the open run, and what it was made from; empty before any.
+    std::shared_ptr<const TreeShape> tree_shape_;
+    RunParameters tree_used_;
+    std::int64_t tree_draws_ = 0;
+    /// cluster[i - 1] of individual i in the last estimate, and in the last cut; empty when none.
+    std::vector<std::int32_t> estimate_clusters_;
+    std::vector<std::int32_t> cut_clusters_;
 };

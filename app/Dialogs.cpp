@@ -2,11 +2,17 @@
 
 #include <QAction>
 #include <QChartView>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QSpinBox>
 #include <QToolBar>
 
 std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& default_suffix, const QString& initial_name,
@@ -84,4 +90,78 @@ void render_chart(QPainter& painter, const QRectF& target, QChartView* view, boo
     painter.setRenderHint(QPainter::Antialiasing);
     view->render(&painter, area, source, Qt::IgnoreAspectRatio);
     painter.restore();
+}
+
+std::optional<Dialogs::ImageChoice> Dialogs::export_image(QWidget*, const QString&, const QString&, const ImageSpec&) {
+    return std::nullopt;
+}
+
+std::optional<QString> Dialogs::export_data(QWidget*, const QString&, const QString&) { return std::nullopt; }
+
+namespace {
+
+std::optional<QString> save_as(QWidget* parent, const QString& object_name, const QString& initial_name,
+                               const QString& folder, const QStringList& filters, const QString& default_suffix) {
+    QFileDialog dialog(parent, QObject::tr("Export"), folder);
+    dialog.setObjectName(object_name);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(default_suffix);
+    dialog.selectFile(initial_name);
+    // The filter shown follows the suffix proposed, and a chosen filter gives its suffix to a bare name.
+    const QString suffix = QFileInfo(initial_name).suffix().toLower();
+    for (const QString& f : filters)
+        if (f.contains(QStringLiteral("*.") + suffix)) dialog.selectNameFilter(f);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const qsizetype at = filter.indexOf(QStringLiteral("*."));
+        if (at >= 0) dialog.setDefaultSuffix(filter.mid(at + 2, filter.indexOf(QLatin1Char(')'), at) - at - 2));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+std::optional<Dialogs::ImageChoice> QtDialogs::export_image(QWidget* parent, const QString& initial_name,
+                                                            const QString& folder, const ImageSpec& proposal) {
+    const std::optional<QString> path = save_as(
+        parent, QStringLiteral("ExportDialog"), initial_name, folder,
+        {QObject::tr("PNG image (*.png)"), QObject::tr("SVG drawing (*.svg)"), QObject::tr("PDF document (*.pdf)")},
+        QStringLiteral("png"));
+    if (!path) return std::nullopt;
+
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("ExportSizeDialog"));
+    dialog.setWindowTitle(QObject::tr("Picture size"));
+    auto* form = new QFormLayout(&dialog);
+    const auto spin = [&dialog](int value, int min, int max, const QString& suffix) {
+        auto* box = new QSpinBox(&dialog);
+        box->setRange(min, max);
+        box->setValue(value);
+        box->setSuffix(suffix);
+        return box;
+    };
+    QSpinBox* width = spin(proposal.size.width(), 16, 20000, QObject::tr(" px"));
+    QSpinBox* height = spin(proposal.size.height(), 16, 20000, QObject::tr(" px"));
+    QSpinBox* dpi = spin(proposal.dpi, 24, 2400, QObject::tr(" dpi"));
+    form->addRow(QObject::tr("Width"), width);
+    form->addRow(QObject::tr("Height"), height);
+    form->addRow(QObject::tr("Resolution"), dpi);
+    auto* note = new QLabel(QObject::tr("The chart is laid out at 96 dpi and scaled to the resolution:\n"
+                                        "at 300 dpi, 3000 \u00d7 1800 px prints 10 \u00d7 6 inches."),
+                            &dialog);
+    form->addRow(note);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return ImageChoice{*path, ImageSpec{QSize(width->value(), height->value()), dpi->value()}};
+}
+
+std::optional<QString> QtDialogs::export_data(QWidget* parent, const QString& initial_name, const QString& folder) {
+    return save_as(parent, QStringLiteral("ExportDataDialog"), initial_name, folder,
+                   {QObject::tr("Tab-separated values (*.tsv)"), QObject::tr("Comma-separated values (*.csv)")},
+                   QStringLiteral("tsv"));
 }

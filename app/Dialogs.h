@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ChartExport.h"
+
 #include <optional>
 
 #include <QMessageBox>
@@ -31,6 +33,18 @@ class Dialogs {
     /// Modal print preview of one chart: printer choice and set-up, orientation, margins, and a switch
     /// between proportional and stretched printing, which starts as `stretched`. Prints only on request.
     virtual void print_preview(QWidget* parent, QChartView* chart, bool stretched) = 0;
+
+    /// Where an exported picture goes and how large it is.
+    struct ImageChoice {
+        QString path;
+        ImageSpec spec;
+    };
+    /// Save dialog for a picture (PNG, SVG or PDF, proposing `initial_name` in `folder`), then its size and
+    /// resolution, starting from `proposal`. Empty when the user cancels either.
+    virtual std::optional<ImageChoice> export_image(QWidget* parent, const QString& initial_name, const QString& folder,
+                                                    const ImageSpec& proposal);
+    /// Save dialog for the numbers of a picture (CSV or TSV). Empty when the user cancels.
+    virtual std::optional<QString> export_data(QWidget* parent, const QString& initial_name, const QString& folder);
 };
 
 class QtDialogs : public Dialogs {
@@ -41,6 +55,9 @@ class QtDialogs : public Dialogs {
     std::optional<QString> choose_folder(QWidget* parent, const QString& folder) override;
     void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
     void print_preview(QWidget* parent, QChartView* chart, bool stretched) override;
+    std::optional<ImageChoice> export_image(QWidget* parent, const QString& initial_name, const QString& folder,
+                                            const ImageSpec& proposal) override;
+    std::optional<QString> export_data(QWidget* parent, const QString& initial_name, const QString& folder) override;
 };
 
 /// Draws the chart shown by `view` into `target`: scaled to fill it when `stretched`, else as large as

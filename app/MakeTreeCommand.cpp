@@ -87,6 +87,7 @@ void TForm1::apply_tree(const QString& name, TreeOutcome&& outcome) {
                               .arg(result.used.k_from)
                               .arg(result.used.k_to)
                               .arg(result.draws));
+    take_tree(result, outcome);
     if (result.tree_file_written) set_separator('.');
     if (!result.not_written.empty()) {
         QStringList files;

@@ -213,6 +213,7 @@ void MakeTreePage::set_names(const QStringList& names) {
 
 void MakeTreePage::show_individual(std::int32_t n, const std::vector<double>& values) {
     fill_coassignment(Series4, values);
+    colour_by_cluster(Series4, point_clusters_);
     Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + individual_title_of(n) +
                       tr(" with the others"));
     Chart3->set_note(QString());
@@ -227,6 +228,27 @@ void MakeTreePage::show_individual_note(std::int32_t n, const QString& note) {
 
 QString MakeTreePage::individual_title_of(std::int32_t n) const {
     return names_.isEmpty() ? QString::number(n) : tr("%1 (%2)").arg(n).arg(individual_label(n));
+}
+
+void MakeTreePage::set_point_clusters(const std::vector<std::int32_t>& cluster) {
+    point_clusters_ = cluster;
+    colour_by_cluster(Series4, point_clusters_);
+}
+
+void MakeTreePage::choose(const std::vector<std::int32_t>& individuals) {
+    ExcAllBtnClick();
+    std::vector<bool> chosen(static_cast<std::size_t>(SrcList->count()) + 1, false);
+    for (std::int32_t i : individuals)
+        if (i >= 1 && static_cast<std::size_t>(i) < chosen.size()) chosen[static_cast<std::size_t>(i)] = true;
+    SrcList->clearSelection();
+    for (int r = 0; r < SrcList->count(); ++r) {
+        const int i = SrcList->item(r)->data(Qt::UserRole).toInt();
+        if (i >= 1 && static_cast<std::size_t>(i) < chosen.size() && chosen[static_cast<std::size_t>(i)])
+            SrcList->item(r)->setSelected(true);
+    }
+    MoveSelected(SrcList, DstList);
+    SetButtons();
+    emit chosen_set_changed();
 }
 
 void MakeTreePage::reset_individual() {

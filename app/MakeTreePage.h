@@ -62,6 +62,11 @@ class MakeTreePage : public Page {
     void show_individual(std::int32_t n, const std::vector<double>& values);
     /// The chart of individual n without points: `note` says why.
     void show_individual_note(std::int32_t n, const QString& note);
+    /// Colours the individual chart's points by cluster[m - 1] (an estimate), now and for every individual
+    /// charted after; empty: plain red.
+    void set_point_clusters(const std::vector<std::int32_t>& cluster);
+    /// Moves these individuals (numbers) to the chosen set, the others back to the left-hand list.
+    void choose(const std::vector<std::int32_t>& individuals);
     /// The drawn title, no points, no note.
     void reset_individual();
 
@@ -118,4 +123,5 @@ class MakeTreePage : public Page {
     QListWidget* DstList;
     QLabel* Label3;
     QLabel* Label3_note;
+    std::vector<std::int32_t> point_clusters_;
 };

@@ -132,6 +132,7 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
     make_tree_->fill_individuals(run_.header.n_indivs);
     show_names();
     make_tree_->reset_set_probability();
+    forget_tree();
     // Each run loses the burn-in: the longest run bounds it, not the pool.
     std::int32_t longest = 0;
     for (const RunHeader& h : run_headers_) longest = std::max(longest, h.n_obs);

@@ -19,6 +19,13 @@ ChartView* Page::current_chart() const {
     return all.isEmpty() ? nullptr : all.constFirst();
 }
 
+Exportable* Page::current_picture() const { return current_chart(); }
+
+void Page::reset_zoom() {
+    const QList<ChartView*> all = charts();
+    for (ChartView* chart : all) chart->reset_zoom();
+}
+
 void Page::set_design_size(QSize size) { layout_->set_design_size(size); }
 
 QLabel* Page::add_label(const char* name, const QString& text, QRect at, Share share) {
@@ -74,6 +81,8 @@ QListWidget* Page::add_list(const char* name, QRect at, Share share) {
 ChartView* Page::add_chart(const char* name, const QString& title, bool legend, QRect at, Share share) {
     auto* chart = new ChartView(QLatin1String(name), title, legend, this);
     connect(chart, &ChartView::print_requested, this, &Page::print_requested);
+    connect(chart, &ChartView::export_requested, this, &Page::export_requested);
+    connect(chart, &ChartView::export_data_requested, this, &Page::export_data_requested);
     layout_->add(chart, at, share);
     return chart;
 }

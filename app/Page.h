@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class ChartView;
+class Exportable;
 class NumericField;
 class QLabel;
 class QLineEdit;
@@ -35,8 +36,15 @@ class Page : public QWidget {
     void set_design_size(QSize size);
     AnchorLayout* anchors() const { return layout_; }
 
+    /// What File > Export exports: the current chart unless the page has another main picture.
+    virtual Exportable* current_picture() const;
+    /// View > Reset Zoom: every chart of the page shown whole again.
+    virtual void reset_zoom();
+
   signals:
     void print_requested(ChartView* chart);
+    void export_requested(Exportable* picture);
+    void export_data_requested(Exportable* picture);
 
   protected:
     using Share = AnchorLayout::Share;

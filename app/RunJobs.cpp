@@ -153,10 +153,14 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
         return QFile::encodeName(QDir(QFile::decodeName(request.out_dir.c_str())).filePath(QString::fromLatin1(name)))
             .toStdString();
     };
-    if (request.tidy_files)
-        outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
-            write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, diag);
-        };
+    outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
+        if (request.tidy_files) write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, diag);
+        // The map draws these counts after the tree is made.
+        const Marginal::PairCountView view = marginal.pair_counts(k_list);
+        if (view.cells.empty() || view.total <= 0) return;
+        out.pair_cells = std::make_shared<const std::vector<std::uint32_t>>(view.cells.begin(), view.cells.end());
+        out.pair_total = view.total;
+    };
     try {
         out.result = make_tree(
             request.store.get(), request.params, diag,

@@ -70,6 +70,10 @@ struct TreeOutcome {
     std::vector<Notice> notices;
     /// Text of the exception that stopped the command; files written before it stay.
     std::string error;
+    /// The pair counts of the tree's draws, by pair_index, for the co-assignment map; null when the
+    /// Marginal did not hold them as a table.
+    std::shared_ptr<const std::vector<std::uint32_t>> pair_cells;
+    std::int64_t pair_total = 0;
 };
 
 /// The stage of make_tree as the user reads it, with its place among the five stages.

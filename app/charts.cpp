@@ -19,6 +19,7 @@ namespace {
 
 const QColor red(255, 0, 0);
 const QColor green(0, 128, 0);
+const char* const clusters_property = "velmora_clusters";
 
 /// An axis of whole numbers whose labels stay few whatever range a zoom gives it.
 QValueAxis* integer_axis(QChart* chart, Qt::Alignment where, int max_ticks) {
@@ -101,6 +102,14 @@ TraceSeries add_trace_series(ChartView* view) {
             .arg(s.k->at(i).y())
             .arg(number(s.log_likelihood->at(i).y()));
     });
+    view->set_export_name(QStringLiteral("trace"));
+    view->set_data_writer([s](TableWriter& out) {
+        out.header({QStringLiteral("observation"), QStringLiteral("k"), QStringLiteral("log_likelihood")});
+        for (qsizetype i = 0; i < s.k->count(); ++i) {
+            out.cell(static_cast<long long>(i)).cell(s.k->at(i).y()).cell(s.log_likelihood->at(i).y());
+            out.end_row();
+        }
+    });
     return s;
 }
 
@@ -170,6 +179,14 @@ QBarSeries* add_posterior_series(ChartView* view) {
         if (k < 1) return QString();
         return QObject::tr("k = %1\nposterior probability = %2").arg(k).arg(number(set->at(k)));
     });
+    view->set_export_name(QStringLiteral("posterior_k"));
+    view->set_data_writer([set](TableWriter& out) {
+        out.header({QStringLiteral("k"), QStringLiteral("probability")});
+        for (int k = 1; k < set->count(); ++k) {
+            out.cell(k).cell(set->at(k));
+            out.end_row();
+        }
+    });
     return series;
 }
 
@@ -218,6 +235,14 @@ QLineSeries* add_levels_series(ChartView* view) {
         if (i < 0) return QString();
         return QObject::tr("Merge step %1\nlevel = %2").arg(i + 1).arg(number(series->at(2 * i).y()));
     });
+    view->set_export_name(QStringLiteral("levels"));
+    view->set_data_writer([series](TableWriter& out) {
+        out.header({QStringLiteral("step"), QStringLiteral("level")});
+        for (qsizetype i = 0; 2 * i < series->count(); ++i) {
+            out.cell(static_cast<long long>(i + 1)).cell(series->at(2 * i).y());
+            out.end_row();
+        }
+    });
     return series;
 }
 
@@ -254,6 +279,18 @@ QScatterSeries* add_coassignment_series(ChartView* view) {
         if (i < 0) return QString();
         return QObject::tr("Individual %1\nco-assignment probability = %2").arg(i + 1).arg(number(series->at(i).y()));
     });
+    view->set_export_name(QStringLiteral("individual"));
+    view->set_data_writer([series](TableWriter& out) {
+        const std::vector<std::int32_t> cluster = point_clusters(series);
+        QStringList header{QStringLiteral("individual"), QStringLiteral("probability")};
+        if (!cluster.empty()) header.append(QStringLiteral("cluster"));
+        out.header(header);
+        for (qsizetype i = 0; i < series->count(); ++i) {
+            out.cell(static_cast<long long>(i + 1)).cell(series->at(i).y());
+            if (!cluster.empty()) out.cell(cluster[static_cast<std::size_t>(i)]);
+            out.end_row();
+        }
+    });
     return series;
 }
 
@@ -262,7 +299,37 @@ void fill_coassignment(QScatterSeries* series, const std::vector<double>& values
     points.reserve(static_cast<qsizetype>(values.size()));
     for (std::size_t m = 0; m < values.size(); ++m) points.append(QPointF(static_cast<double>(m + 1), values[m]));
     reset_zoom(series->chart());
+    colour_by_cluster(series, {});
     series->replace(points);
     // Half a unit beyond the first and last individual, so their points stand clear of the chart's edges.
     set_fitted_range(attached(series, Qt::Horizontal), 0.5, static_cast<double>(values.size()) + 0.5);
+}
+
+QColor cluster_colour(std::int32_t c) {
+    // Tableau's ten, whose neighbours stay apart under the common colour-vision deficiencies.
+    static const QRgb colours[] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f,
+                                   0xedc948, 0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac};
+    if (c <= 0) return QColor(160, 160, 160);
+    return QColor(colours[(c - 1) % 10]);
+}
+
+void colour_by_cluster(QScatterSeries* series, const std::vector<std::int32_t>& cluster) {
+    series->clearPointsConfiguration();
+    const bool plain = cluster.empty() || static_cast<qsizetype>(cluster.size()) != series->count();
+    QList<int> kept;
+    if (!plain) {
+        QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> config;
+        config.reserve(static_cast<qsizetype>(cluster.size()));
+        for (std::size_t i = 0; i < cluster.size(); ++i) {
+            config[static_cast<int>(i)][QXYSeries::PointConfiguration::Color] = cluster_colour(cluster[i]);
+            kept.append(cluster[i]);
+        }
+        series->setPointsConfiguration(config);
+    }
+    series->setProperty(clusters_property, QVariant::fromValue(kept));
+}
+
+std::vector<std::int32_t> point_clusters(const QScatterSeries* series) {
+    const QList<int> kept = series->property(clusters_property).value<QList<int>>();
+    return std::vector<std::int32_t>(kept.begin(), kept.end());
 }

@@ -2,8 +2,10 @@
 
 #include "summary/Trajectory.h"
 
+#include <cstdint>
 #include <vector>
 
+#include <QColor>
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -49,4 +51,14 @@ void fill_levels(QLineSeries* series, const std::vector<double>& levels);
 /// Co-assignment of one individual with every individual: red points 2 pixels wide; values[m - 1] is drawn
 /// at x = m, so the axis reads individuals' numbers.
 QScatterSeries* add_coassignment_series(ChartView* view);
+/// Replaces the points; a colouring by cluster is dropped.
 void fill_coassignment(QScatterSeries* series, const std::vector<double>& values);
+/// Colours point m (individual m) by cluster[m - 1] (cluster_colour) and adds a `cluster` column to the
+/// chart's data; an empty `cluster`, or one of another length than the points, goes back to plain red.
+void colour_by_cluster(QScatterSeries* series, const std::vector<std::int32_t>& cluster);
+/// The clusters the points are coloured by; empty when plain.
+std::vector<std::int32_t> point_clusters(const QScatterSeries* series);
+
+/// Colour of cluster c (from 1) in every chart and on the map: ten colours told apart by people with
+/// colour-blindness, repeated past ten; grey for 0 and below.
+QColor cluster_colour(std::int32_t c);

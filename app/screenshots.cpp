@@ -1,5 +1,6 @@
-// Opens a result file in the window and writes PNG images of its pages, then adds a second simulated
-// chain and writes the Infer k and Convergence pages with the two runs open.
+// Opens a result file in the window and writes PNG images of its pages, the estimate and the map with the
+// estimate outlined; then adds a second simulated chain and writes the Infer k and Convergence pages with
+// the two runs open.
 // Usage: velmora-screenshots RESULT_FILE OUTPUT_DIR (run with QT_QPA_PLATFORM=offscreen).
 
 #include "app/Application.h"
@@ -96,6 +97,9 @@ int main(int argc, char** argv) {
     form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(1);
     form.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
     wait_for_work(form);
+    // The estimate of the tree's draws colours the individual chart.
+    form.findChild<QPushButton*>(QStringLiteral("estimate_run"))->click();
+    wait_for_work(form);
     auto* list_indiv = form.findChild<QComboBox*>(QStringLiteral("list_indiv"));
     list_indiv->setCurrentIndex(0);
     emit list_indiv->activated(0);
@@ -105,6 +109,9 @@ int main(int argc, char** argv) {
     form.findChild<QPushButton*>(QStringLiteral("IncludeBtn"))->click();
     ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
 
+    // The estimate, then the map with the estimate outlined.
+    ok = save(form, 3, out + QStringLiteral("/window-estimate.png")) && ok;
+    ok = save(form, 4, out + QStringLiteral("/window-map.png")) && ok;
     // A second chain over the same 60 individuals, simulated as the example was but with another seed.
     const QString second = QStringLiteral("examples/example_run_2.txt");
     {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QChartView>
+#include <QStringList>
 
 /// Answers the window's dialogs at once from queued answers and records what was shown.
 class FakeDialogs : public Dialogs {
@@ -22,6 +23,10 @@ class FakeDialogs : public Dialogs {
     std::deque<std::optional<QString>> open_answers;
     std::deque<std::optional<QString>> save_answers;
     std::deque<std::optional<QString>> folder_answers;
+    std::deque<std::optional<ImageChoice>> image_answers;
+    std::deque<std::optional<QString>> data_answers;
+    /// The names the export dialogs proposed.
+    QStringList export_proposals;
     std::vector<Message> messages;
     std::vector<Preview> previews;
     int open_asked = 0;
@@ -47,10 +52,21 @@ class FakeDialogs : public Dialogs {
         previews.push_back({chart->objectName(), stretched});
     }
 
+    std::optional<ImageChoice> export_image(QWidget*, const QString& initial_name, const QString&,
+                                            const ImageSpec&) override {
+        export_proposals.append(initial_name);
+        return next(image_answers);
+    }
+    std::optional<QString> export_data(QWidget*, const QString& initial_name, const QString&) override {
+        export_proposals.append(initial_name);
+        return next(data_answers);
+    }
+
   private:
-    static std::optional<QString> next(std::deque<std::optional<QString>>& answers) {
+    template <typename T>
+    static std::optional<T> next(std::deque<std::optional<T>>& answers) {
         if (answers.empty()) return std::nullopt;
-        std::optional<QString> a = answers.front();
+        std::optional<T> a = answers.front();
         answers.pop_front();
         return a;
     }

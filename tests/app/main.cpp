@@ -17,6 +17,9 @@ int run_MakeTreeTest(int argc, char** argv);
 int run_JobsTest(int argc, char** argv);
 int run_WindowFeaturesTest(int argc, char** argv);
 int run_ConvergenceTest(int argc, char** argv);
+int run_ExportTest(int argc, char** argv);
+int run_EstimateTest(int argc, char** argv);
+int run_MapTest(int argc, char** argv);
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
@@ -33,6 +36,9 @@ int main(int argc, char** argv) {
         {"JobsTest", run_JobsTest},
         {"WindowFeaturesTest", run_WindowFeaturesTest},
         {"ConvergenceTest", run_ConvergenceTest},
+        {"ExportTest", run_ExportTest},
+        {"EstimateTest", run_EstimateTest},
+        {"MapTest", run_MapTest},
     };
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> args{argv[0]};

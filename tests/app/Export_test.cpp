@@ -1,0 +1,202 @@
+#include "app/ChartExport.h"
+#include "app/PlotCharts.h"
+#include "app/charts.h"
+#include "tests/app/WindowFixture.h"
+
+#include <sstream>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QImage>
+#include <QMenu>
+#include <QScatterSeries>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+std::string table_text(const Exportable& picture, char separator) {
+    std::ostringstream out;
+    TableWriter table(out, separator);
+    picture.write_data(table);
+    return out.str();
+}
+
+}  // namespace
+
+class ExportTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void formatFollowsTheSuffix() {
+        QCOMPARE(image_format_of(QStringLiteral("a/b.PNG")), std::optional(ImageFormat::png));
+        QCOMPARE(image_format_of(QStringLiteral("b.svg")), std::optional(ImageFormat::svg));
+        QCOMPARE(image_format_of(QStringLiteral("b.pdf")), std::optional(ImageFormat::pdf));
+        QVERIFY(!image_format_of(QStringLiteral("b.jpg")));
+        QVERIFY(!image_format_of(QStringLiteral("png")));
+    }
+
+    void eachFormatWritesItsKindOfFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("magic");
+        QTest::newRow("png") << QStringLiteral("p.png") << QByteArray("\x89PNG\r\n\x1a\n");
+        QTest::newRow("svg") << QStringLiteral("p.svg") << QByteArray("<?xml");
+        QTest::newRow("pdf") << QStringLiteral("p.PDF") << QByteArray("%PDF-");
+    }
+    void eachFormatWritesItsKindOfFile() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, magic);
+        Workspace ws;
+        auto chart = posterior_chart({0, 0.2, 0.5, 0.3}, 10);
+        QString error;
+        QVERIFY2(export_image(*chart, ws.file(name), ImageSpec{QSize(640, 400), 150}, &error), qPrintable(error));
+        const std::string bytes = read_file(ws.file(name));
+        QVERIFY(QByteArray::fromStdString(bytes).startsWith(magic));
+        if (name.endsWith(QLatin1String(".svg"))) QVERIFY(bytes.find("<svg") != std::string::npos);
+    }
+
+    void pngHasTheAskedSizeAndResolutionAndShowsTheChart() {
+        Workspace ws;
+        auto chart = levels_chart({0.9, 0.8, 0.4, 0.1});
+        const QSize size(900, 500);
+        QString error;
+        QVERIFY2(export_image(*chart, ws.file(QStringLiteral("l.png")), ImageSpec{size, 192}, &error),
+                 qPrintable(error));
+        const QImage image(ws.file(QStringLiteral("l.png")));
+        QCOMPARE(image.size(), size);
+        QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 192);
+        // The red stair is drawn somewhere on the white panel.
+        int red = 0;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.red() > 200 && c.green() < 80 && c.blue() < 80) ++red;
+            }
+        QVERIFY(red > 20);
+        // The view keeps its own size after drawing at another.
+        QCOMPARE(chart->size(), QSize(640, 480));
+    }
+
+    void badSuffixOrPlaceIsToldAndNothingIsWritten() {
+        Workspace ws;
+        auto chart = levels_chart({0.5});
+        QString error;
+        QVERIFY(!export_image(*chart, ws.file(QStringLiteral("l.jpg")), ImageSpec{}, &error));
+        QVERIFY(error.endsWith(QLatin1String("the name must end in .png, .svg or .pdf.")));
+        QVERIFY(!file_exists(ws.file(QStringLiteral("l.jpg"))));
+        QVERIFY(!export_image(*chart, ws.file(QStringLiteral("no/such/l.png")), ImageSpec{}, &error));
+        QVERIFY(error.startsWith(QStringLiteral("Cannot export to ")));
+    }
+
+    void dataAreTheNumbersDrawn() {
+        auto posterior = posterior_chart({0, 0.125, 0.5, 0.375}, 0);
+        QCOMPARE(table_text(*posterior, '\t'), std::string("k\tprobability\n1\t0.125\n2\t0.5\n3\t0.375\n"));
+        auto levels = levels_chart({0.9, 0.30000000000000004});
+        QCOMPARE(table_text(*levels, ','), std::string("step,level\n1,0.9\n2,0.30000000000000004\n"));
+        auto trace = trace_chart({{-10.5, 2}, {-9.25, 3}}, 1);
+        QCOMPARE(table_text(*trace, '\t'), std::string("observation\tk\tlog_likelihood\n0\t2\t-10.5\n1\t3\t-9.25\n"));
+        auto plain = individual_chart(2, {0.5, 1, 0.25});
+        QCOMPARE(table_text(*plain, '\t'), std::string("individual\tprobability\n1\t0.5\n2\t1\n3\t0.25\n"));
+        auto coloured = individual_chart(2, {0.5, 1, 0.25}, {1, 1, 2});
+        QCOMPARE(table_text(*coloured, ','), std::string("individual,probability,cluster\n1,0.5,1\n2,1,1\n3,0.25,2\n"));
+    }
+
+    void textCellsAreQuotedOrCleaned() {
+        std::ostringstream csv;
+        TableWriter c(csv, ',');
+        c.cell(QStringLiteral("a,b")).cell(QStringLiteral("say \"x\"")).cell(std::nan("")).cell(-0.0);
+        c.end_row();
+        QCOMPARE(csv.str(), std::string("\"a,b\",\"say \"\"x\"\"\",NA,-0\n"));
+        std::ostringstream tsv;
+        TableWriter t(tsv, '\t');
+        t.cell(QStringLiteral("a\tb\nc")).cell(1e21);
+        t.end_row();
+        QCOMPARE(tsv.str(), std::string("a b c\t1e+21\n"));
+    }
+
+    void plainChartsCarryTheWindowsTitles() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        w.pick(4);
+        QCOMPARE(trace_chart({}, 0)->title(), w.chart("Chart4")->title());
+        QCOMPARE(posterior_chart({}, w->last_burn_in())->title(), w.chart("Chart2")->title());
+        QCOMPARE(levels_chart({})->title(), w.chart("Chart1")->title());
+        QCOMPARE(individual_chart(5, {})->title(), w.chart("Chart3")->title());
+    }
+
+    void exportDialogsAskWhereThenHowLarge() {
+        Workspace ws;
+        // Answers the file dialog with a name, then the size dialog with 640 x 480 at 200 dpi.
+        auto* timer = new QTimer;
+        timer->setInterval(10);
+        QStringList seen;
+        QObject::connect(timer, &QTimer::timeout, timer, [&seen, timer, &ws] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || seen.contains(dialog->objectName())) return;
+            seen.append(dialog->objectName());
+            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+                files->selectFile(ws.file(QStringLiteral("chart.svg")));
+                static_cast<QDialog*>(files)->accept();
+                return;
+            }
+            const QList<QSpinBox*> boxes = dialog->findChildren<QSpinBox*>();
+            if (boxes.size() == 3) {
+                boxes[0]->setValue(640);
+                boxes[1]->setValue(480);
+                boxes[2]->setValue(200);
+            }
+            qobject_cast<QDialog*>(dialog)->accept();
+            timer->deleteLater();
+        });
+        timer->start();
+        const auto choice =
+            QtDialogs().export_image(nullptr, QStringLiteral("posterior_k.png"), ws.file(QString()), ImageSpec{});
+        QCOMPARE(seen, (QStringList{QStringLiteral("ExportDialog"), QStringLiteral("ExportSizeDialog")}));
+        QVERIFY(choice);
+        QCOMPARE(choice->path, ws.file(QStringLiteral("chart.svg")));
+        QCOMPARE(choice->spec.size, QSize(640, 480));
+        QCOMPARE(choice->spec.dpi, 200);
+    }
+
+    void contextMenuAndFileMenuExportTheChart() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        ChartView* posterior = w.chart("Chart2");
+        const QSize shown = posterior->size();
+        std::unique_ptr<QMenu> menu(posterior->build_context_menu());
+        QAction* image = menu->findChild<QAction*>(QStringLiteral("actionExportChart"));
+        QAction* data = menu->findChild<QAction*>(QStringLiteral("actionExportChartData"));
+        QVERIFY(image && data);
+        w.fake->image_answers.push_back(Dialogs::ImageChoice{ws.file(QStringLiteral("k.png")), {QSize(300, 200), 96}});
+        image->trigger();
+        QCOMPARE(QImage(ws.file(QStringLiteral("k.png"))).size(), QSize(300, 200));
+        // The chart on the page is laid out again at its own size.
+        QCOMPARE(posterior->size(), shown);
+        QCOMPARE(posterior->chart()->size(), QSizeF(shown));
+        QCOMPARE(w.fake->export_proposals.constLast(), QStringLiteral("posterior_k.png"));
+        w.fake->data_answers.push_back(ws.file(QStringLiteral("k.tsv")));
+        data->trigger();
+        const std::string text = read_file(ws.file(QStringLiteral("k.tsv")));
+        QVERIFY(text.starts_with("k\tprobability\n1\t"));
+
+        // File > Export takes the page's first chart when none was clicked: the trace.
+        w.fake->image_answers.push_back(Dialogs::ImageChoice{ws.file(QStringLiteral("t.svg")), {QSize(300, 200), 96}});
+        w->findChild<QAction*>(QStringLiteral("actionExport"))->trigger();
+        QVERIFY(file_exists(ws.file(QStringLiteral("t.svg"))));
+        QCOMPARE(w.fake->export_proposals.constLast(), QStringLiteral("trace.png"));
+        // A cancelled dialog writes nothing and says nothing.
+        w->findChild<QAction*>(QStringLiteral("actionExportData"))->trigger();
+        QVERIFY(w.fake->messages.empty());
+    }
+};
+
+int run_ExportTest(int argc, char** argv) {
+    ExportTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "Export_test.moc"
