@@ -178,6 +178,11 @@ void EstimatePage::show_cut(const std::vector<std::int32_t>& cut, const QString&
     fill_table();
 }
 
+void EstimatePage::set_names(const QStringList& names) {
+    names_ = names;
+    fill_table();
+}
+
 void EstimatePage::fill_table() {
     const int sort_column = table_->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = table_->horizontalHeader()->sortIndicatorOrder();

@@ -44,6 +44,8 @@ class EstimatePage : public Page {
     void show_source(const QString& text, bool ready);
     /// Individuals 1..n with these names (empty: their numbers); forgets the estimate and the cut.
     void reset(std::int32_t n, const QStringList& names);
+    /// Names the individuals anew, keeping the estimate and the cut shown.
+    void set_names(const QStringList& names);
     void show_started();
     void show_progress(const JobProgress& progress);
     /// The search ended without an estimate: `why`, the bar back at 0.

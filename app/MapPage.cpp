@@ -309,6 +309,11 @@ void MapView::render_picture(QPainter& painter, const QRectF& target, QSize layo
     painter.restore();
 }
 
+void MapView::set_names(const QStringList& names) {
+    names_ = names;
+    update();
+}
+
 void MapView::write_data(TableWriter& out) const {
     if (!map_) return;
     write_map_cells(out, *map_, shown_grid(), names_);

@@ -26,6 +26,8 @@ class MapView : public QWidget, public Exportable {
                  const QStringList& names, const QString& title);
     void clear();
     bool has_map() const { return map_ != nullptr; }
+    /// Names the individuals anew (names loaded after the map was made).
+    void set_names(const QStringList& names);
     void set_clusters(const std::vector<std::int32_t>& clusters);
 
     /// The part shown, in positions (see MapPicture::view).
@@ -113,6 +115,7 @@ class MapPage : public Page {
                   const QStringList& names, const QString& source);
     /// No map: `why`.
     void clear_map(const QString& why);
+    void set_names(const QStringList& names) { view_->set_names(names); }
     void show_progress(const QString& text);
     /// Clusters outlined (an estimate or a cut), told by `caption`; empty: none.
     void set_clusters(const std::vector<std::int32_t>& clusters, const QString& caption);

@@ -6,8 +6,10 @@
 #include "app/ConvergenceJobs.h"
 #include "app/ConvergencePage.h"
 #include "app/DiagnosticsTable.h"
+#include "app/EstimatePage.h"
 #include "app/InferKPage.h"
 #include "app/MakeTreePage.h"
+#include "app/MapPage.h"
 #include "app/RunCharts.h"
 #include "app/RunJobs.h"
 #include "sample/RunChecks.h"
@@ -192,4 +194,6 @@ void TForm1::show_names() {
     QStringList names;
     for (const std::string& n : run_.names) names.append(QString::fromStdString(n));
     make_tree_->set_names(names);
+    estimate_page_->set_names(names);
+    map_page_->set_names(names);
 }

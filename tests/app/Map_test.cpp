@@ -207,6 +207,15 @@ class MapTest : public QObject {
                  QStringLiteral("%1 \u00d7 %2: p = %3").arg(order[2]).arg(order[5]).arg(QString::number(p, 'g', 4)));
         QVERIFY(view->hover_text(QPointF(1, 1)).isEmpty());
 
+        // Names loaded after the map was made name its individuals at once.
+        std::string names;
+        for (int i = 1; i <= 60; ++i) names += "n" + std::to_string(i) + "\n";
+        write_file(ws.file(QStringLiteral("names.txt")), names);
+        w.fake->open_answers.push_back(ws.file(QStringLiteral("names.txt")));
+        w->load_namesClick();
+        QCOMPARE(view->hover_text(at),
+                 QStringLiteral("n%1 \u00d7 n%2: p = %3").arg(order[2]).arg(order[5]).arg(QString::number(p, 'g', 4)));
+
         view->select_positions(3, 1);
         w.click("map_to_picker");
         std::vector<std::int32_t> chosen = w.find<MakeTreePage>("TabSheet2")->chosen_set();
