@@ -2,6 +2,7 @@
 
 #include "app/ChartView.h"
 #include "app/NumericField.h"
+#include "app/PlotCharts.h"
 #include "app/charts.h"
 #include "sample/OpenRun.h"
 
@@ -214,20 +215,18 @@ void MakeTreePage::set_names(const QStringList& names) {
 void MakeTreePage::show_individual(std::int32_t n, const std::vector<double>& values) {
     fill_coassignment(Series4, values);
     colour_by_cluster(Series4, point_clusters_);
-    Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + individual_title_of(n) +
-                      tr(" with the others"));
+    Chart3->set_title(individual_title_of(n));
     Chart3->set_note(QString());
 }
 
 void MakeTreePage::show_individual_note(std::int32_t n, const QString& note) {
     fill_coassignment(Series4, {});
-    Chart3->set_title(tr("Posterior prob of co-assignement for Indiv ") + individual_title_of(n) +
-                      tr(" with the others"));
+    Chart3->set_title(individual_title_of(n));
     Chart3->set_note(note);
 }
 
 QString MakeTreePage::individual_title_of(std::int32_t n) const {
-    return names_.isEmpty() ? QString::number(n) : tr("%1 (%2)").arg(n).arg(individual_label(n));
+    return individual_chart_title(n, names_.isEmpty() ? QString() : individual_label(n));
 }
 
 void MakeTreePage::set_point_clusters(const std::vector<std::int32_t>& cluster) {

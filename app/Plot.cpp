@@ -1,10 +1,12 @@
 #include "app/Plot.h"
 
-#include "app/ChartView.h"
+#include "app/ChartExport.h"
+#include "app/CoassignMap.h"
 #include "app/ConvergenceJobs.h"
+#include "app/MapDrawing.h"
+#include "app/PlotCharts.h"
 #include "app/RunCharts.h"
 #include "app/RunJobs.h"
-#include "app/charts.h"
 #include "sample/OpenRuns.h"
 #include "summary/Posterior.h"
 #include "summary/RunSummary.h"
@@ -18,13 +20,7 @@
 #include <ostream>
 
 #include <QApplication>
-#include <QBarSeries>
-#include <QHBoxLayout>
-#include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSvgGenerator>
 
 namespace {
 
@@ -77,32 +73,59 @@ RunParameters params_of(const PlotOptions& options) {
     return params;
 }
 
-MakeTreeResult tree_of(const PlotOptions& options, const Loaded& run) {
-    const RunParameters params = params_of(options);
-    Diagnostics diag;
-    MakeTreeOutputs outputs;
-    outputs.write_files = false;
-    return make_tree(run.store.get(), params, diag, {}, nullptr, outputs);
+/// The tree of the options' draws, and their pair counts (for the map); the message written when no tree
+/// can be made.
+std::optional<TreeOutcome> tree_of(const PlotOptions& options, const Loaded& run, std::ostream& err) {
+    TreeRequest request;
+    request.store = run.store;
+    request.params = params_of(options);
+    request.legacy_files = false;
+    JobControl control;
+    TreeOutcome tree = make_tree_job(request, control);
+    if (!tree.error.empty()) {
+        err << "velmora-cli: error: " << tree.error << "\n";
+        return std::nullopt;
+    }
+    if (tree.result.status != MakeTreeResult::Status::done) {
+        err << "velmora-cli: error: " << tree.result.message << "\n";
+        return std::nullopt;
+    }
+    return tree;
 }
 
-/// Builds the chart the options ask for, as the window builds it; writes why to `err` and gives null when
-/// there is nothing to draw.
-std::unique_ptr<QWidget> build_chart(const PlotOptions& options, const Loaded& run, std::ostream& err) {
+QStringList names_of(const Loaded& run) {
+    QStringList names;
+    for (const std::string& n : run.names) names.append(QString::fromStdString(n));
+    return names;
+}
+
+/// Both autocorrelation charts of the Convergence page, side by side in one picture. plot writes no
+/// numbers; those given are the k chart's.
+class AutocorrelationPair : public Exportable {
+  public:
+    AutocorrelationPair(std::unique_ptr<ChartView> k, std::unique_ptr<ChartView> ll)
+        : k_(std::move(k)), ll_(std::move(ll)) {}
+    void render_picture(QPainter& painter, const QRectF& target, QSize layout) override {
+        const QSize half(layout.width() / 2, layout.height());
+        const double w = target.width() / 2;
+        k_->render_picture(painter, QRectF(target.left(), target.top(), w, target.height()), half);
+        ll_->render_picture(painter, QRectF(target.left() + w, target.top(), w, target.height()), half);
+    }
+    void write_data(TableWriter& out) const override { k_->write_data(out); }
+    QString export_name() const override { return QStringLiteral("autocorrelation"); }
+
+  private:
+    std::unique_ptr<ChartView> k_;
+    std::unique_ptr<ChartView> ll_;
+};
+
+/// Builds the picture the options ask for, as the window draws it; writes why to `err` and gives null
+/// when there is nothing to draw. `keep` holds what the picture draws from.
+std::unique_ptr<Exportable> build_picture(const PlotOptions& options, const Loaded& run, std::shared_ptr<void>& keep,
+                                          std::ostream& err) {
     switch (options.chart) {
-        case PlotChart::trace: {
-            auto view = std::unique_ptr<ChartView>(make_chart_view(
-                nullptr, QStringLiteral("Chart4"),
-                QApplication::translate("InferKPage", "Path of k and log likelihood for markov chain observations"),
-                true));
-            const TraceSeries series = add_trace_series(view.get());
-            std::vector<TraceSeries> extra;
-            QMetaObject::Connection zoom;
-            fill_run_traces(view.get(), series, extra, trace_of(*run.store), run_starts(*run.store), run.labels, zoom);
-            if (options.burn_in > 0)
-                view->set_shaded_range(std::pair<double, double>(0, options.burn_in),
-                                       QApplication::translate("InferKPage", "burn-in"));
-            return view;
-        }
+        case PlotChart::trace:
+            return trace_chart(trace_of(*run.store), options.burn_in, run_starts(*run.store), run.labels);
         case PlotChart::posterior: {
             run.store->count_k(options.burn_in);
             const std::optional<Posterior> posterior = compute_posterior(run.header, *run.store, options.burn_in);
@@ -110,50 +133,22 @@ std::unique_ptr<QWidget> build_chart(const PlotOptions& options, const Loaded& r
                 err << "velmora-cli: error: a burn-in of " << options.burn_in << " leaves no observation.\n";
                 return nullptr;
             }
-            auto view = std::unique_ptr<ChartView>(
-                make_chart_view(nullptr, QStringLiteral("Chart2"), QString::fromStdString(posterior->title), false));
-            QBarSeries* series = add_posterior_series(view.get());
-            fill_posterior(series, posterior->p);
-            if (run.store->n_runs() > 1) {
-                // Each run's bars beside the pooled ones, as the window shows several runs.
-                std::vector<std::vector<double>> runs;
+            std::vector<std::vector<double>> runs;
+            if (run.store->n_runs() > 1)
                 for (const RunSummary& r : summarise_runs(*run.store, options.burn_in, run.store->Kmax()))
                     runs.push_back(r.posterior);
-                fill_run_posteriors(series, posterior->p, runs);
-                set_posterior_tooltip(view.get(), series,
-                                      QStringList{QApplication::translate("InferKPage", "Pooled")} + run.labels);
-            }
-            return view;
+            return posterior_chart(posterior->p, options.burn_in, runs, run.labels);
         }
         case PlotChart::autocorrelation: {
             JobControl control;
             const ConvergenceResult c = convergence_job(ConvergenceRequest{run.store, options.burn_in}, control);
-            // The window's two charts of the Convergence page, side by side in one picture.
-            auto box = std::make_unique<QWidget>();
-            auto* layout = new QHBoxLayout(box.get());
-            layout->setContentsMargins(0, 0, 0, 0);
-            layout->setSpacing(0);
-            const std::pair<const char*, const std::vector<std::vector<double>>*> charts[] = {
-                {"Autocorrelation of k", &c.acf_k}, {"Autocorrelation of the log likelihood", &c.acf_log_likelihood}};
-            for (const auto& [title, curves] : charts) {
-                ChartView* view = make_chart_view(box.get(), QString::fromLatin1(title),
-                                                  QApplication::translate("ConvergencePage", title), true);
-                add_autocorrelation_axes(view);
-                fill_autocorrelation(view, *curves, run.labels);
-                layout->addWidget(view);
-            }
-            return box;
+            return std::make_unique<AutocorrelationPair>(autocorrelation_chart(false, c.acf_k, run.labels),
+                                                         autocorrelation_chart(true, c.acf_log_likelihood, run.labels));
         }
         case PlotChart::levels: {
-            const MakeTreeResult tree = tree_of(options, run);
-            if (tree.status != MakeTreeResult::Status::done) {
-                err << "velmora-cli: error: " << tree.message << "\n";
-                return nullptr;
-            }
-            auto view = std::unique_ptr<ChartView>(make_chart_view(
-                nullptr, QStringLiteral("Chart1"), QApplication::translate("MakeTreePage", "Prob levels"), false));
-            fill_levels(add_levels_series(view.get()), tree.levels);
-            return view;
+            const std::optional<TreeOutcome> tree = tree_of(options, run, err);
+            if (!tree) return nullptr;
+            return levels_chart(tree->result.levels);
         }
         case PlotChart::individual: {
             RunParameters params = params_of(options);
@@ -167,75 +162,36 @@ std::unique_ptr<QWidget> build_chart(const PlotOptions& options, const Loaded& r
                     << params.k_from << ".." << params.k_to << ".\n";
                 return nullptr;
             }
-            auto view = std::unique_ptr<ChartView>(
-                make_chart_view(nullptr, QStringLiteral("Chart3"),
-                                QApplication::translate("MakeTreePage", "Posterior prob of co-assignement for Indiv ") +
-                                    QString::number(n) + QApplication::translate("MakeTreePage", " with the others"),
-                                false));
-            fill_coassignment(add_coassignment_series(view.get()), r.values);
-            return view;
+            const QString name = run.names.empty() ? QString() : QString::fromStdString(run.names[n - 1]);
+            return individual_chart(n, r.values, {}, name);
         }
-        case PlotChart::heatmap:
-        case PlotChart::tree:
-            break;
+        case PlotChart::heatmap: {
+            std::optional<TreeOutcome> tree = tree_of(options, run, err);
+            if (!tree) return nullptr;
+            if (!tree->pair_cells) {
+                err << "velmora-cli: error: the pair counts of " << tree->result.draws
+                    << " draws cannot be kept as a table, so there is no map.\n";
+                return nullptr;
+            }
+            auto shape = std::make_shared<const TreeShape>(tree->result.shape);
+            auto map = std::make_shared<const CoassignMap>(tree->pair_cells, tree->pair_total, shape->leaf_order());
+            keep = std::make_shared<std::pair<std::shared_ptr<const TreeShape>, std::shared_ptr<const CoassignMap>>>(
+                shape, map);
+            MapPicture picture;
+            picture.map = map.get();
+            picture.tree = shape.get();
+            picture.names = names_of(run);
+            picture.title = QApplication::translate("MapPage", "Posterior co-assignment probabilities");
+            return map_picture(picture);
+        }
+        case PlotChart::tree: {
+            std::optional<TreeOutcome> tree = tree_of(options, run, err);
+            if (!tree) return nullptr;
+            return dendrogram_picture(tree->result.shape, names_of(run), {},
+                                      QApplication::translate("MapView", "Tree of the co-assignment map"));
+        }
     }
-    err << "velmora-cli: error: this chart cannot be drawn yet.\n";
     return nullptr;
-}
-
-/// Draws `view` at `size` into the file, in the format of its extension.
-bool write_picture(QWidget* view, PlotFormat format, const QString& path, QSize size, QString* error) {
-    view->setAttribute(Qt::WA_DontShowOnScreen);
-    view->resize(size);
-    view->show();
-    QCoreApplication::processEvents();
-    auto* widget = static_cast<QWidget*>(view);
-    switch (format) {
-        case PlotFormat::png: {
-            QImage image(size, QImage::Format_ARGB32_Premultiplied);
-            image.fill(Qt::white);
-            {
-                QPainter painter(&image);
-                painter.setRenderHint(QPainter::Antialiasing);
-                widget->render(&painter);
-            }
-            if (!image.save(path, "PNG")) {
-                *error = QStringLiteral("cannot write %1").arg(path);
-                return false;
-            }
-            return true;
-        }
-        case PlotFormat::svg: {
-            QSvgGenerator svg;
-            svg.setFileName(path);
-            svg.setSize(size);
-            svg.setResolution(72);  // one unit a point, as the PDF
-            svg.setViewBox(QRect(QPoint(0, 0), size));
-            svg.setTitle(view->windowTitle());
-            QPainter painter;
-            if (!painter.begin(&svg)) {
-                *error = QStringLiteral("cannot write %1").arg(path);
-                return false;
-            }
-            widget->render(&painter);
-            return painter.end();
-        }
-        case PlotFormat::pdf: {
-            QPdfWriter pdf(path);
-            pdf.setResolution(72);
-            pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
-            pdf.setPageMargins(QMarginsF());
-            pdf.setTitle(view->windowTitle());
-            QPainter painter;
-            if (!painter.begin(&pdf)) {
-                *error = QStringLiteral("cannot write %1").arg(path);
-                return false;
-            }
-            widget->render(&painter);
-            return painter.end();
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -294,11 +250,12 @@ int run_plot(const PlotOptions& options, std::ostream& err) {
             << run->header.n_indivs << ").\n";
         return 2;
     }
-    std::unique_ptr<QWidget> view = build_chart(options, *run, err);
-    if (!view) return 1;
+    std::shared_ptr<void> keep;
+    std::unique_ptr<Exportable> picture = build_picture(options, *run, keep, err);
+    if (!picture) return 1;
     QString error;
-    if (!write_picture(view.get(), *format, QString::fromStdString(options.out_path),
-                       QSize(options.width, options.height), &error)) {
+    if (!export_image(*picture, QString::fromStdString(options.out_path),
+                      ImageSpec{QSize(options.width, options.height), 96}, &error)) {
         err << "velmora-cli: error: " << error.toStdString() << "\n";
         return 1;
     }

@@ -32,7 +32,7 @@ struct PlotOptions {
     std::int32_t k_to = 100;
     std::int32_t individual = 1;  ///< the individual of `--chart individual`, 1..n
     std::string names_path;       ///< names file; empty: individuals are named by number
-    int width = 1200;             ///< picture size in pixels (PNG) or points (SVG, PDF)
+    int width = 1200;             ///< picture size in pixels (SVG and PDF: at 96 pixels an inch)
     int height = 800;
 };
 

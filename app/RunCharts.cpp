@@ -1,5 +1,6 @@
 #include "app/RunCharts.h"
 
+#include "app/ChartExport.h"
 #include "app/ChartView.h"
 #include "app/ConvergenceJobs.h"
 
@@ -83,6 +84,23 @@ void fill_run_traces(ChartView* view, const TraceSeries& base, std::vector<Trace
                                  .arg(p.log_likelihood, 0, 'g', 6));
         }
         return lines.size() > 1 ? lines.join(QLatin1Char('\n')) : QString();
+    });
+
+    // Exported numbers are the trace itself, every run, not the envelope that stands for a long one.
+    view->set_data_writer([data, bounds](TableWriter& out) {
+        const bool several = bounds.size() > 2;
+        QStringList head;
+        if (several) head << QStringLiteral("run");
+        head << QStringLiteral("observation") << QStringLiteral("k") << QStringLiteral("log_likelihood");
+        out.header(head);
+        for (std::size_t r = 0; r + 1 < bounds.size(); ++r) {
+            for (std::int64_t i = 0; i < bounds[r + 1] - bounds[r]; ++i) {
+                const TracePoint& p = (*data)[static_cast<std::size_t>(bounds[r] + i)];
+                if (several) out.cell(static_cast<long long>(r + 1));
+                out.cell(static_cast<long long>(i)).cell(p.k).cell(p.log_likelihood);
+                out.end_row();
+            }
+        }
     });
 
     if (runs == 1 && longest <= max_trace_points) {

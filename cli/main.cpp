@@ -55,7 +55,7 @@ const char* const usage_text =
     "        tree             the tree, with the individuals' names\n"
     "      --burn-in B, --kmin A, --kmax C, --names FILE   as for analyze\n"
     "      --indiv I         the individual of --chart individual (default 1)\n"
-    "      --size WxH        size in pixels (PNG) or points (SVG, PDF); default 1200x800\n"
+    "      --size WxH        size in pixels (SVG and PDF at 96 pixels an inch); default 1200x800\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"

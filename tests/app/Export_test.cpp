@@ -1,13 +1,17 @@
 #include "app/ChartExport.h"
+#include "app/MapPage.h"
+#include "app/Plot.h"
 #include "app/PlotCharts.h"
 #include "app/charts.h"
 #include "tests/app/WindowFixture.h"
 
+#include <cstdlib>
 #include <sstream>
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScatterSeries>
 #include <QSpinBox>
@@ -21,6 +25,27 @@ std::string table_text(const Exportable& picture, char separator) {
     TableWriter table(out, separator);
     picture.write_data(table);
     return out.str();
+}
+
+/// Among the points of a fine grid where either of two images of one size is drawn on (not white), the
+/// share at which they agree (each channel within 48): text may move by a pixel, the drawing may not.
+double agreement(const QImage& a, const QImage& b) {
+    const auto blank = [](const QColor& c) { return c.red() > 245 && c.green() > 245 && c.blue() > 245; };
+    int same = 0;
+    int total = 0;
+    for (int gy = 0; gy < 120; ++gy) {
+        for (int gx = 0; gx < 180; ++gx) {
+            const QPoint at(gx * a.width() / 180, gy * a.height() / 120);
+            const QColor ca = a.pixelColor(at);
+            const QColor cb = b.pixelColor(at);
+            if (blank(ca) && blank(cb)) continue;
+            ++total;
+            if (std::abs(ca.red() - cb.red()) <= 48 && std::abs(ca.green() - cb.green()) <= 48 &&
+                std::abs(ca.blue() - cb.blue()) <= 48)
+                ++same;
+        }
+    }
+    return total == 0 ? 1.0 : static_cast<double>(same) / total;
 }
 
 }  // namespace
@@ -102,6 +127,55 @@ class ExportTest : public QObject {
         QCOMPARE(table_text(*coloured, ','), std::string("individual,probability,cluster\n1,0.5,1\n2,1,1\n3,0.25,2\n"));
     }
 
+    void plotDrawsWhatTheWindowExports_data() {
+        QTest::addColumn<QString>("chart");
+        for (const char* chart : {"trace", "posterior", "levels", "individual", "heatmap", "tree"})
+            QTest::newRow(chart) << QString::fromLatin1(chart);
+    }
+    void plotDrawsWhatTheWindowExports() {
+        QFETCH(QString, chart);
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        w.pick(4);
+        QVERIFY(w.wait());
+        Exportable* shown = nullptr;
+        if (chart == QStringLiteral("trace")) shown = w.chart("Chart4");
+        if (chart == QStringLiteral("posterior")) shown = w.chart("Chart2");
+        if (chart == QStringLiteral("levels")) shown = w.chart("Chart1");
+        if (chart == QStringLiteral("individual")) shown = w.chart("Chart3");
+        if (chart == QStringLiteral("heatmap")) shown = w.find<MapView>("map_view");
+        if (chart == QStringLiteral("tree")) shown = w.find<MapView>("map_view")->dendrogram();
+        QVERIFY(shown != nullptr);
+        const QSize size(720, 480);
+        QString error;
+        const QString exported = ws.file(QStringLiteral("window.png"));
+        QVERIFY2(export_image(*shown, exported, ImageSpec{size, 96}, &error), qPrintable(error));
+
+        PlotOptions options;
+        options.result_paths = {VELMORA_EXAMPLE};
+        options.chart = *plot_chart_named(chart.toStdString());
+        options.out_path = ws.file(QStringLiteral("plot.png")).toStdString();
+        const RunParameters used = w->run().parameters();
+        options.burn_in = used.burn_in;
+        options.k_from = used.k_from;
+        options.k_to = used.k_to;
+        options.individual = 5;
+        options.width = size.width();
+        options.height = size.height();
+        std::ostringstream err;
+        QCOMPARE(run_plot(options, err), 0);
+        QCOMPARE(err.str(), std::string());
+
+        const QImage a(exported);
+        const QImage b(QString::fromStdString(options.out_path));
+        QCOMPARE(b.size(), size);
+        QCOMPARE(a.size(), b.size());
+        const double share = agreement(a, b);
+        QVERIFY2(share > 0.9, qPrintable(QStringLiteral("%1 of the points agree").arg(share)));
+    }
+
     void textCellsAreQuotedOrCleaned() {
         std::ostringstream csv;
         TableWriter c(csv, ',');
@@ -136,12 +210,21 @@ class ExportTest : public QObject {
         QObject::connect(timer, &QTimer::timeout, timer, [&seen, timer, &ws] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (!dialog || seen.contains(dialog->objectName())) return;
-            seen.append(dialog->objectName());
             if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
-                files->selectFile(ws.file(QStringLiteral("chart.svg")));
+                // The dialog lists its folder in the background and may reset the choice meanwhile:
+                // accept only once the name chosen has stayed.
+                const QString wanted = ws.file(QStringLiteral("chart.svg"));
+                auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (!name || name->text() != wanted) {
+                    files->selectFile(wanted);
+                    if (name) name->setText(wanted);
+                    return;
+                }
+                seen.append(dialog->objectName());
                 static_cast<QDialog*>(files)->accept();
                 return;
             }
+            seen.append(dialog->objectName());
             const QList<QSpinBox*> boxes = dialog->findChildren<QSpinBox*>();
             if (boxes.size() == 3) {
                 boxes[0]->setValue(640);

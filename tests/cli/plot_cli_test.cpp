@@ -67,7 +67,7 @@ TEST(CliPlot, BadRequestsAreUsageErrorsAndBadRunsDataErrors) {
 TEST(CliPlot, EveryChartInEveryFormat) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("run.txt"), small_run);
-    for (const char* chart : {"trace", "posterior", "autocorrelation", "levels", "individual"}) {
+    for (const char* chart : {"trace", "posterior", "autocorrelation", "levels", "individual", "heatmap", "tree"}) {
         for (const char* ext : {"png", "svg", "pdf"}) {
             const std::string out = std::string(chart) + "." + ext;
             const clitest::Result r =
