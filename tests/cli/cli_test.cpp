@@ -1,20 +1,13 @@
 #include "sample/Simulator.h"
 #include "tests/cli/CliRun.h"
+#include "tests/support/ResultText.h"
 
 #include <sstream>
 
 using clitest::Result;
 using clitest::run_cli;
 
-namespace {
-
-const char* const small_run =
-    "Simulated\n3 4 3 10 1 1\n"
-    "0 -12345.678 2\n2 1 2\n1 3\n"
-    "10 -100.25 1\n3 1 2 3\n"
-    "20 -99 2\n1 1\n2 2 3\n";
-
-}  // namespace
+using testutil::small_run;
 
 TEST(Cli, HelpVersionAndUsageErrors) {
     testutil::TempDir dir;

@@ -1,18 +1,15 @@
 // `velmora-cli plot`: usage errors, unreadable runs, and a picture of every kind in every format.
 
 #include "tests/cli/CliRun.h"
+#include "tests/support/ResultText.h"
 
 #include <fstream>
 
 using clitest::run_cli;
 
-namespace {
+using testutil::small_run;
 
-const char* const small_run =
-    "Simulated\n3 4 3 10 1 1\n"
-    "0 -12345.678 2\n2 1 2\n1 3\n"
-    "10 -100.25 1\n3 1 2 3\n"
-    "20 -99 2\n1 1\n2 2 3\n";
+namespace {
 
 std::string head_of(const std::string& path, std::size_t n) {
     std::ifstream in(path, std::ios::binary);

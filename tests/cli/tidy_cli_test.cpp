@@ -1,16 +1,13 @@
 #include "tests/cli/CliRun.h"
+#include "tests/support/ResultText.h"
 
 using clitest::files_in;
 using clitest::run_cli;
 using Files = std::vector<std::string>;
 
-namespace {
+using testutil::small_run;
 
-const char* const small_run =
-    "Simulated\n3 4 3 10 1 1\n"
-    "0 -12345.678 2\n2 1 2\n1 3\n"
-    "10 -100.25 1\n3 1 2 3\n"
-    "20 -99 2\n1 1\n2 2 3\n";
+namespace {
 
 const Files legacy_files{"_trajectories.txt", "node_clusters.txt", "node_heights.txt", "pairwise_probs.txt",
                          "posterior_k.txt",   "trajectories.txt",  "tree.txt"};

@@ -15,6 +15,13 @@
 
 namespace testutil {
 
+/// A result file of three observations of three individuals (k = 2, 1, 2), the small run of many tests.
+inline const char* const small_run =
+    "Simulated\n3 4 3 10 1 1\n"
+    "0 -12345.678 2\n2 1 2\n1 3\n"
+    "10 -100.25 1\n3 1 2 3\n"
+    "20 -99 2\n1 1\n2 2 3\n";
+
 /// One observation as the store holds it: [0] = k, [i] = cluster of individual i (0: listed in none).
 using Row = std::vector<int>;
 

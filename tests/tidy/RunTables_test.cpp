@@ -7,14 +7,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+using testutil::small_run;
 
-// Three observations of three individuals: k = 2, 1, 2.
-const char* const small_run =
-    "Simulated\n3 4 3 10 1 1\n"
-    "0 -12345.678 2\n2 1 2\n1 3\n"
-    "10 -100.25 1\n3 1 2 3\n"
-    "20 -99 2\n1 1\n2 2 3\n";
+namespace {
 
 std::string trace(const MC_Sample& store, int burn_in) {
     std::ostringstream out;
