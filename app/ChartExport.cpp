@@ -1,6 +1,6 @@
 #include "app/ChartExport.h"
 
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "sample/OutputFile.h"
 
 #include <algorithm>
@@ -165,15 +165,15 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
 bool export_data(const Exportable& picture, const QString& path, QString* error) {
     const char separator =
         QFileInfo(path).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0 ? ',' : '\t';
-    Diagnostics diag;
+    Notices notes;
     const bool ok =
-        write_output_file(QFile::encodeName(path).toStdString(), std::string(), diag, [&](std::ostream& out) {
+        write_output_file(QFile::encodeName(path).toStdString(), std::string(), notes, [&](std::ostream& out) {
             TableWriter table(out, separator);
             picture.write_data(table);
         });
     if (!ok && error) {
         QStringList lines;
-        for (const Notice& n : diag.take()) lines.append(QString::fromStdString(n.text));
+        for (const Notice& n : notes.take()) lines.append(QString::fromStdString(n.text));
         *error = tr("Cannot export the data to %1: %2").arg(path, lines.join(QLatin1Char(' ')));
     }
     return ok;

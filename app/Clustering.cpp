@@ -398,11 +398,11 @@ void TForm1::fit_to(const QRect& available) {
 
 void TForm1::notify_user(const QString& text) { statusBar()->showMessage(text); }
 
-void TForm1::show_notices(Diagnostics& diag, QMessageBox::Icon icon, const QString& intro) {
-    if (diag.empty()) return;
+void TForm1::show_notices(Notices& notes, QMessageBox::Icon icon, const QString& intro) {
+    if (notes.empty()) return;
     QStringList lines;
     if (!intro.isEmpty()) lines.append(intro);
-    for (const Notice& n : diag.take()) lines.append(QString::fromStdString(n.text));
+    for (const Notice& n : notes.take()) lines.append(QString::fromStdString(n.text));
     dialogs_->message(this, icon, lines.join(QLatin1Char('\n')));
 }
 

@@ -4,7 +4,7 @@
 #include "app/Jobs.h"
 #include "app/Settings.h"
 #include "estimate/Estimate.h"
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "sample/RunState.h"
 #include "summary/Trajectory.h"
 #include "tree/MakeTree.h"
@@ -140,10 +140,10 @@ class TForm1 : public QMainWindow {
 
     /// Shows the runs loaded from `paths` (one file, or several pooled), replacing what was open.
     void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
-    void write_posterior(std::int32_t b, Diagnostics& diag);
+    void write_posterior(std::int32_t b, Notices& notes);
     void apply_tree(const QString& name, TreeOutcome&& outcome);
     void notify_user(const QString& text);
-    void show_notices(Diagnostics& diag, QMessageBox::Icon icon, const QString& intro = QString());
+    void show_notices(Notices& notes, QMessageBox::Icon icon, const QString& intro = QString());
     void FormClose();
     void start_convergence();
     void apply_convergence(ConvergenceResult&& result);

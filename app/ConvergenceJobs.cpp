@@ -3,7 +3,7 @@
 #include "coassign/RunAgreement.h"
 #include "diagnostics/Autocorrelation.h"
 #include "diagnostics/TsvFiles.h"
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 
 #include <filesystem>
 #include <span>
@@ -68,11 +68,11 @@ QString ess_warning(double ess_bulk) {
 std::vector<std::string> tidy_run_job(const TidyRunRequest& request, JobControl& control) {
     control.report(tr("Writing the tidy files"), 0, 0);
     const MC_Sample& store = *request.store;
-    Diagnostics diag;
-    write_trace_tsv(in_folder(request.out_dir, "trace.tsv"), store, request.burn_in, diag);
+    Notices notes;
+    write_trace_tsv(in_folder(request.out_dir, "trace.tsv"), store, request.burn_in, notes);
     const std::string posterior_path = in_folder(request.out_dir, "posterior_k.tsv");
     if (request.posterior) {
-        write_posterior_tsv(posterior_path, *request.posterior, diag);
+        write_posterior_tsv(posterior_path, *request.posterior, notes);
     } else {
         // As with posterior_k.txt: a file left from another burn-in would pass for this one's.
         std::error_code ignored;
@@ -82,7 +82,7 @@ std::vector<std::string> tidy_run_job(const TidyRunRequest& request, JobControl&
     const DiagnosticChains chains = diagnostic_chains(store, request.burn_in);
     const std::vector<QuantitySummary> rows{{"k", summarise_chains(chains.k)},
                                             {"log_likelihood", summarise_chains(chains.log_likelihood)}};
-    write_diagnostics_file(in_folder(request.out_dir, "diagnostics.tsv"), rows, diag);
+    write_diagnostics_file(in_folder(request.out_dir, "diagnostics.tsv"), rows, notes);
 
     const std::vector<RunSummary> summaries = summarise_runs(store, request.burn_in, store.Kmax());
     const Progress progress(
@@ -102,9 +102,9 @@ std::vector<std::string> tidy_run_job(const TidyRunRequest& request, JobControl&
         run_rows.push_back(RunRow{file, s.draws, s.retained, s.mean_k, s.mean_log_likelihood, differences[r]});
         posteriors.push_back(s.posterior);
     }
-    write_runs_file(in_folder(request.out_dir, "runs.tsv"), run_rows, diag);
-    write_posterior_k_runs_file(in_folder(request.out_dir, "posterior_k_runs.tsv"), posteriors, store.Kmax(), diag);
+    write_runs_file(in_folder(request.out_dir, "runs.tsv"), run_rows, notes);
+    write_posterior_k_runs_file(in_folder(request.out_dir, "posterior_k_runs.tsv"), posteriors, store.Kmax(), notes);
     std::vector<std::string> failures;
-    for (const Notice& n : diag.take()) failures.push_back(n.text);
+    for (const Notice& n : notes.take()) failures.push_back(n.text);
     return failures;
 }

@@ -106,10 +106,10 @@ void TForm1::apply_estimate(Estimate&& estimate) {
         estimate_page_->show_stopped(tr("Cancelled: no estimate was made."));
         return;
     }
-    Diagnostics diag;
+    Notices notes;
     const bool written =
-        write_clustering_file(output_path(QStringLiteral("clustering.tsv")), estimate, run_.names, diag) &
-        write_estimate_file(output_path(QStringLiteral("estimate.txt")), estimate, diag);
+        write_clustering_file(output_path(QStringLiteral("clustering.tsv")), estimate, run_.names, notes) &
+        write_estimate_file(output_path(QStringLiteral("estimate.txt")), estimate, notes);
     const QString unit = estimate.loss == Loss::vi ? tr(" bits") : tr(" pairs");
     QString summary = tr("Expected %1 loss %2%3 over %4 draws (best single draw: %5%3); %6 clusters; radius of the "
                          "95 % credible ball: %7 bits; seed %8.")
@@ -129,7 +129,7 @@ void TForm1::apply_estimate(Estimate&& estimate) {
                                                     .arg(estimate.clusters)
                                                     .arg(estimate.loss == Loss::vi ? tr("VI") : tr("Binder")));
     estimate_page_->show_estimate(estimate, summary);
-    if (!written) show_notices(diag, QMessageBox::Warning);
+    if (!written) show_notices(notes, QMessageBox::Warning);
     notify_user(tr("Estimate done: %1 clusters.").arg(estimate.clusters));
 }
 
@@ -144,13 +144,13 @@ void TForm1::cut_last_tree() {
         cut_clusters_ = cut_tree(*tree_shape_, level);
         std::int32_t k = 0;
         for (std::int32_t c : cut_clusters_) k = std::max(k, c);
-        Diagnostics diag;
-        const bool written = write_cut_file(output_path(QStringLiteral("cut.tsv")), cut_clusters_, run_.names, diag);
+        Notices notes;
+        const bool written = write_cut_file(output_path(QStringLiteral("cut.tsv")), cut_clusters_, run_.names, notes);
         estimate_page_->show_cut(cut_clusters_,
                                  tr("At level %1: %2 clusters.").arg(number(level)).arg(k) +
                                      (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));
         map_page_->set_clusters(cut_clusters_,
                                 tr("Outlined: the cut at level %1 (%2 clusters).").arg(number(level)).arg(k));
-        if (!written) show_notices(diag, QMessageBox::Warning);
+        if (!written) show_notices(notes, QMessageBox::Warning);
     });
 }

@@ -47,12 +47,12 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::apply_tree(const QString& name, TreeOutcome&& outcome) {
-    Diagnostics diag(&std::cout);
-    for (Notice& n : outcome.notices) diag.report(std::move(n.legacy), std::move(n.text));
+    Notices notes(&std::cout);
+    for (Notice& n : outcome.notices) notes.report(std::move(n.legacy), std::move(n.text));
     const MakeTreeResult& result = outcome.result;
     if (!outcome.error.empty()) {
         make_tree_->show_tree_stopped(tr("Stopped by an error."));
-        error_notices_ = diag.take();
+        error_notices_ = notes.take();
         show_error(QString::fromStdString(outcome.error));
         return;
     }
@@ -92,7 +92,7 @@ void TForm1::apply_tree(const QString& name, TreeOutcome&& outcome) {
     if (!result.not_written.empty()) {
         QStringList files;
         for (const std::string& f : result.not_written) files.append(QString::fromStdString(f));
-        show_notices(diag, QMessageBox::Warning,
+        show_notices(notes, QMessageBox::Warning,
                      tr("These files could not be written: %1.").arg(files.join(QStringLiteral(", "))));
     }
     notify_user(tr("Done !"));

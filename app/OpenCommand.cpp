@@ -59,10 +59,10 @@ void TForm1::open_result_file(const QString& path) {
 void TForm1::apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded) {
     const QString& path = paths.front();
     statusBar()->clearMessage();
-    Diagnostics diag(&std::cout);
-    for (Notice& n : loaded.notices) diag.report(std::move(n.legacy), std::move(n.text));
+    Notices notes(&std::cout);
+    for (Notice& n : loaded.notices) notes.report(std::move(n.legacy), std::move(n.text));
     if (loaded.header_status != HeaderStatus::ok) {
-        show_notices(diag, QMessageBox::Warning,
+        show_notices(notes, QMessageBox::Warning,
                      paths.size() > 1 ? tr("The runs were not opened together; what was open stays open.") : QString());
         return;
     }
@@ -141,17 +141,16 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
     if (!loaded.error.empty()) {
         infer_k_->show_no_posterior(tr("Posterior distribution of k"),
                                     tr("Loading stopped with an error: there is no posterior of k."));
-        error_notices_ = diag.take();
+        error_notices_ = notes.take();
         show_error(QString::fromStdString(loaded.error));
         return;
     }
-    run_.store->count_k(run_.burn_in);
     last_burn_in_ = run_.burn_in;
-    write_posterior(run_.burn_in, diag);
+    write_posterior(run_.burn_in, notes);
     infer_k_->show_trace(*trace_, run_starts_, run_labels());
     trace_stale_ = false;
     infer_k_->mark_burn_in(run_.burn_in);
-    show_notices(diag, QMessageBox::Warning);
+    show_notices(notes, QMessageBox::Warning);
     start_convergence();
     start_tidy_run_files();
     show_run_warnings();
@@ -162,7 +161,7 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
                         .arg(run_.header.n_indivs));
 }
 
-void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
+void TForm1::write_posterior(std::int32_t b, Notices& notes) {
     const QString title = tr("Posterior distribution of k (burn in = %1 )").arg(b);
     const std::optional<Posterior> posterior = compute_posterior(run_.header, *run_.store, b);
     const QString name = infer_k_->posterior_name();
@@ -192,7 +191,7 @@ void TForm1::write_posterior(std::int32_t b, Diagnostics& diag) {
     }
     infer_k_->show_posterior(posterior->p, QString::fromStdString(posterior->title), bayes, note);
     if (output_set_ != OutputSet::tidy)
-        write_posterior_file(output_path(name), run_.result_path, run_.header, *posterior, diag);
+        write_posterior_file(output_path(name), run_.result_path, run_.header, *posterior, notes);
 }
 
 void TForm1::spin_burn_inChange() {
@@ -202,12 +201,11 @@ void TForm1::spin_burn_inChange() {
         last_burn_in_ = b;
         if (!run_.opened || !run_.store) return;
         statusBar()->clearMessage();
-        run_.store->count_k(b);
-        Diagnostics diag(&std::cout);
-        write_posterior(b, diag);
+        Notices notes(&std::cout);
+        write_posterior(b, notes);
         infer_k_->mark_burn_in(b);
         QStringList lines;
-        for (const Notice& n : diag.take()) lines.append(QString::fromStdString(n.text));
+        for (const Notice& n : notes.take()) lines.append(QString::fromStdString(n.text));
         if (!lines.isEmpty()) notify_user(lines.join(QLatin1Char(' ')));
         start_convergence();
         start_tidy_run_files();
@@ -221,10 +219,10 @@ void TForm1::PageControl1Change(int index) {
     command([&] {
         if (index != 0 || !trace_stale_) return;
         if (!trace_) {
-            Diagnostics diag(&std::cout);
-            const auto points = read_side_file(run_.side_path, diag);
+            Notices notes(&std::cout);
+            const auto points = read_side_file(run_.side_path, notes);
             if (!points) {
-                notify_user(QString::fromStdString(diag.take().front().text));
+                notify_user(QString::fromStdString(notes.take().front().text));
                 return;
             }
             trace_ = *points;
@@ -245,7 +243,7 @@ void TForm1::Button4Click() {
         const std::optional<QString> path =
             dialogs_->save_file(this, QStringLiteral("trajectories.txt"), shown_output_folder());
         if (!path) return;
-        Diagnostics diag(&std::cout);
+        Notices notes(&std::cout);
         if (run_starts_.size() > 2) {
             // One file per run, numbered as the batch tool numbers them: trajectories_1.txt, ...
             const std::size_t runs = run_starts_.size() - 1;
@@ -254,15 +252,15 @@ void TForm1::Button4Click() {
                 const std::vector<TracePoint> part(trace_->begin() + run_starts_[r],
                                                    trace_->begin() + run_starts_[r + 1]);
                 const std::string file = numbered_name(to_path(*path), r, runs);
-                if (write_output_file(file, "", diag, [&part](std::ostream& out) { print_trajectory(out, part); }))
+                if (write_output_file(file, "", notes, [&part](std::ostream& out) { print_trajectory(out, part); }))
                     saved.append(QFileInfo(QFile::decodeName(file.c_str())).fileName());
             }
             if (!saved.isEmpty())
                 notify_user(tr("Trajectories saved, one file per run: %1.").arg(saved.join(QStringLiteral(", "))));
-        } else if (write_output_file(to_path(*path), "", diag,
+        } else if (write_output_file(to_path(*path), "", notes,
                                      [this](std::ostream& out) { print_trajectory(out, *trace_); })) {
             notify_user(tr("Trajectory saved to %1.").arg(*path));
         }
-        show_notices(diag, QMessageBox::Warning);
+        show_notices(notes, QMessageBox::Warning);
     });
 }

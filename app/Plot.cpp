@@ -41,9 +41,9 @@ std::vector<std::int64_t> run_starts(const MC_Sample& store) {
 
 /// Loads the runs (no side files) and the names; nothing on failure, with the message written.
 std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
-    Diagnostics diag;
-    OpenedRuns opened = open_runs(options.result_paths, "", diag);
-    for (const Notice& n : diag.take()) err << "velmora-cli: " << n.text << "\n";
+    Notices notes;
+    OpenedRuns opened = open_runs(options.result_paths, "", notes);
+    for (const Notice& n : notes.take()) err << "velmora-cli: " << n.text << "\n";
     if (opened.status != OpenedRuns::Status::ok) {
         if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";
         return std::nullopt;
@@ -127,7 +127,6 @@ std::unique_ptr<Exportable> build_picture(const PlotOptions& options, const Load
         case PlotChart::trace:
             return trace_chart(trace_of(*run.store), options.burn_in, run_starts(*run.store), run.labels);
         case PlotChart::posterior: {
-            run.store->count_k(options.burn_in);
             const std::optional<Posterior> posterior = compute_posterior(run.header, *run.store, options.burn_in);
             if (!posterior) {
                 err << "velmora-cli: error: a burn-in of " << options.burn_in << " leaves no observation.\n";

@@ -51,12 +51,12 @@ std::vector<TracePoint> trace_of(const MC_Sample& store) {
 
 LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     LoadedRun out;
-    Diagnostics diag;
+    Notices notes;
     const auto finish = [&] {
-        out.notices = diag.take();
+        out.notices = notes.take();
         return std::move(out);
     };
-    out.header_status = read_result_header(request.result_path, out.header, diag);
+    out.header_status = read_result_header(request.result_path, out.header, notes);
     if (out.header_status != HeaderStatus::ok) return finish();
 
     // A side file that cannot be created is told here, with what the window does about it, and loading
@@ -65,8 +65,8 @@ LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     {
         OutputFile probe;
         if (!probe.open(side_path)) {
-            diag.report("", "Cannot write the trajectory file " + side_path + " (" + probe.error() +
-                                "); the trace is kept in memory, so it can still be shown and saved.");
+            notes.report("", "Cannot write the trajectory file " + side_path + " (" + probe.error() +
+                                 "); the trace is kept in memory, so it can still be shown and saved.");
             side_path.clear();
         }
         probe.discard();
@@ -78,7 +78,7 @@ LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     control.report(reading, 0, 0);
     out.store = std::make_shared<MC_Sample>();
     try {
-        out.report = out.store->fill_mc_sample(request.result_path, side_path, diag, &progress);
+        out.report = out.store->fill_mc_sample(request.result_path, side_path, notes, &progress);
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& e) {
@@ -87,7 +87,7 @@ LoadedRun load_run(const LoadRequest& request, JobControl& control) {
     out.side_file_written = out.error.empty() ? out.report.side_file_written : !side_path.empty();
     std::optional<std::vector<TracePoint>> read;
     if (out.side_file_written) {
-        Diagnostics ignored;
+        Notices ignored;
         read = read_side_file(side_path, ignored);
     }
     if (read) {
@@ -101,14 +101,14 @@ LoadedRun load_run(const LoadRequest& request, JobControl& control) {
 
 LoadedRun load_runs(const std::vector<std::string>& paths, const std::string& side_path, JobControl& control) {
     LoadedRun out;
-    Diagnostics diag;
+    Notices notes;
     const QString reading =
         QCoreApplication::translate("RunJobs", "Reading %n runs", nullptr, static_cast<int>(paths.size()));
     const Progress progress([&](std::int64_t done, std::int64_t total) { control.report(reading, done, total); },
                             control.cancel_flag());
     control.report(reading, 0, 0);
-    OpenedRuns opened = open_runs(paths, side_path, diag, 2, &progress);
-    out.notices = diag.take();
+    OpenedRuns opened = open_runs(paths, side_path, notes, 2, &progress);
+    out.notices = notes.take();
     out.runs = std::move(opened.runs);
     if (opened.status == OpenedRuns::Status::unreadable || opened.status == OpenedRuns::Status::mismatch) {
         out.header_status = HeaderStatus::invalid;
@@ -145,7 +145,7 @@ QString stage_text(TreeStage stage) {
 
 TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     TreeOutcome out;
-    Diagnostics diag;
+    Notices notes;
     control.report(stage_text(TreeStage::counts), 0, 0);
     MakeTreeOutputs outputs;
     outputs.write_files = request.legacy_files;
@@ -154,7 +154,7 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
             .toStdString();
     };
     outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
-        if (request.tidy_files) write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, diag);
+        if (request.tidy_files) write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, notes);
         // The map draws these counts after the tree is made.
         const Marginal::PairCountView view = marginal.pair_counts(k_list);
         if (view.cells.empty() || view.total <= 0) return;
@@ -163,22 +163,22 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     };
     try {
         out.result = make_tree(
-            request.store.get(), request.params, diag,
+            request.store.get(), request.params, notes,
             [&control](TreeStage stage, std::int64_t done, std::int64_t total) {
                 control.report(stage_text(stage), done, total);
             },
             control.cancel_flag(), outputs);
         if (request.tidy_files && out.result.status == MakeTreeResult::Status::done) {
-            write_tree_newick(in_out_dir("tree.nwk"), out.result.shape, request.names, diag);
-            write_tree_nexus(in_out_dir("tree.nex"), out.result.shape, request.names, diag);
-            write_nodes_tsv(in_out_dir("nodes.tsv"), out.result.shape, request.names, diag);
+            write_tree_newick(in_out_dir("tree.nwk"), out.result.shape, request.names, notes);
+            write_tree_nexus(in_out_dir("tree.nex"), out.result.shape, request.names, notes);
+            write_nodes_tsv(in_out_dir("nodes.tsv"), out.result.shape, request.names, notes);
         }
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& e) {
         out.error = e.what();
     }
-    out.notices = diag.take();
+    out.notices = notes.take();
     return out;
 }
 

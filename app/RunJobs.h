@@ -4,9 +4,9 @@
 // other on a worker thread. Nothing here touches a widget.
 
 #include "app/Jobs.h"
-#include "sample/Diagnostics.h"
 #include "sample/Header.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/OpenRuns.h"
 #include "sample/RunState.h"
 #include "summary/Trajectory.h"

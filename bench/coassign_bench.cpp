@@ -2,8 +2,8 @@
 // Usage: coassign_bench [quick]   ("quick" leaves out the run of 5,000 individuals)
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Simulator.h"
 
 #include <algorithm>
@@ -30,8 +30,8 @@ void load(MC_Sample& store, const SimulationSettings& settings) {
         simulate_run(out, settings);
         text = std::move(out).str();
     }
-    Diagnostics diag;
-    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", diag);
+    Notices notes;
+    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", notes);
 }
 
 KList all_k(std::int32_t Kmax) {
@@ -54,8 +54,8 @@ void time_pairwise(const MC_Sample& store, int threads, int repeats, const std::
         m.fill_co_assi_counts(store, 0, store.n_indivs(), store.Kmax());
         (void)m.pair_prob(1, 2, ks);  // makes the counts
         fill_best = std::min(fill_best, seconds_since(start));
-        Diagnostics diag;
-        m.print_pairwise_co_assi_probs(path, store.n_indivs(), ks, diag);
+        Notices notes;
+        m.print_pairwise_co_assi_probs(path, store.n_indivs(), ks, notes);
         best = std::min(best, seconds_since(start));
         cpu_best = std::min(cpu_best, static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC);
     }

@@ -4,8 +4,8 @@
 //   quick: leaves out the run of 5,000 individuals; huge: only a run of 16,384 individuals x 2,000 draws.
 
 #include "estimate/Estimate.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Simulator.h"
 
 #include <algorithm>
@@ -48,8 +48,8 @@ void load(MC_Sample& store, const SimulationSettings& settings) {
         simulate_run(out, settings);
         text = std::move(out).str();
     }
-    Diagnostics diag;
-    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", diag);
+    Notices notes;
+    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", notes);
 }
 
 /// A run harder to summarise than the simulator's: 8 planted groups, each draw merging two groups or splitting
@@ -83,8 +83,8 @@ void load_hard(MC_Sample& store, std::int32_t n, std::int32_t m, std::uint64_t s
         }
     }
     const std::string s = std::move(text).str();
-    Diagnostics diag;
-    store.fill_from_text(s.data(), s.data() + s.size(), "hard", "", diag);
+    Notices notes;
+    store.fill_from_text(s.data(), s.data() + s.size(), "hard", "", notes);
 }
 
 /// A run without structure: every draw puts each individual in one of k clusters at random, k uniform in
@@ -107,8 +107,8 @@ void load_flat(MC_Sample& store, std::int32_t n, std::int32_t m, std::uint64_t s
         }
     }
     const std::string s = std::move(text).str();
-    Diagnostics diag;
-    store.fill_from_text(s.data(), s.data() + s.size(), "flat", "", diag);
+    Notices notes;
+    store.fill_from_text(s.data(), s.data() + s.size(), "flat", "", notes);
 }
 
 /// Share of pairs on which the clustering and the planted groups agree (the Rand index); NaN for a run

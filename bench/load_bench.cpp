@@ -1,8 +1,8 @@
 // Loads a result file into the sample store several times and prints the best load speed.
 // Usage: load_bench RESULT_FILE [REPEATS]
 
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 
 #include <chrono>
 #include <cstdio>
@@ -23,9 +23,9 @@ int main(int argc, char** argv) {
     int samples = 0;
     for (int r = 0; r < repeats; ++r) {
         MC_Sample store;
-        Diagnostics diag;
+        Notices notes;
         const auto start = std::chrono::steady_clock::now();
-        store.fill_mc_sample(path, side, diag);
+        store.fill_mc_sample(path, side, notes);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         best = std::min(best, seconds);
         samples = store.get_n_samples();

@@ -4,8 +4,8 @@
 // Usage: tidy_bench [N_INDIVS [N_OBS]]   (default 4096 individuals, 400 observations)
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Simulator.h"
 #include "tidy/Psm.h"
 #include "tidy/TreeExport.h"
@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
         text = std::move(out).str();
     }
     MC_Sample store;
-    Diagnostics diag;
-    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", diag);
+    Notices notes;
+    store.fill_from_text(text.data(), text.data() + text.size(), "simulated", "", notes);
     const std::int32_t n = store.n_indivs();
     KList ks(static_cast<std::size_t>(store.Kmax()));
     std::iota(ks.begin(), ks.end(), 1);

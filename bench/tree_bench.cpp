@@ -3,8 +3,8 @@
 // With --whole it runs make_tree in one call after the staged run, as the window and the batch tool do.
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/RunState.h"
 #include "tree/Forest.h"
 #include "tree/History.h"
@@ -94,10 +94,10 @@ int main(int argc, char** argv) {
     run.clusters_path = out("bench_node_clusters.txt");
     run.heights_path = out("bench_node_heights.txt");
 
-    Diagnostics diag;
+    Notices notes;
     Stage stage;
     run.store = std::make_unique<MC_Sample>();
-    run.store->fill_mc_sample(run.result_path, "", diag);
+    run.store->fill_mc_sample(run.result_path, "", notes);
     run.header.n_indivs = run.store->n_indivs();
     run.header.Kmax = run.store->Kmax();
     const std::int32_t n = run.header.n_indivs;
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
                 static_cast<long long>(marginal.count_obs_in_k_list(k_list)));
     marginal.prepare(k_list, Progress());
     tree.lap("counts");
-    marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, diag);
+    marginal.print_pairwise_co_assi_probs(run.pairwise_path, n, k_list, notes);
     tree.lap("pairwise file");
     {
         Forest forest(n, k_list, run.burn_in);
@@ -140,9 +140,9 @@ int main(int argc, char** argv) {
         forest.close_tree(n);
         tree.lap("merges");
         std::printf("  first merge step %.1f ms, longest of the others %.1f ms\n", 1000 * first, 1000 * longest);
-        forest.print_accepted_nodes(run.tree_path, diag);
-        forest.print_all_clusters(run.clusters_path, diag);
-        history.print_node_co_assi_probs(run.heights_path, forest, n, diag);
+        forest.print_accepted_nodes(run.tree_path, notes);
+        forest.print_all_clusters(run.clusters_path, notes);
+        history.print_node_co_assi_probs(run.heights_path, forest, n, notes);
         tree.lap("tree files");
         const auto& st = forest.stats();
         std::printf(
@@ -156,11 +156,11 @@ int main(int argc, char** argv) {
     if (whole) {
         Stage again;
         const RunParameters params = run.parameters();
-        const MakeTreeResult result = make_tree(run.store.get(), params, diag);
+        const MakeTreeResult result = make_tree(run.store.get(), params, notes);
         again.lap("make_tree in one call");
         if (result.status != MakeTreeResult::Status::done) std::printf("  %s\n", result.message.c_str());
     }
-    for (const Notice& notice : diag.notices()) std::printf("  notice: %s\n", notice.text.c_str());
+    for (const Notice& notice : notes.notices()) std::printf("  notice: %s\n", notice.text.c_str());
     for (const char* name :
          {"bench_pairwise_probs.txt", "bench_tree.txt", "bench_node_clusters.txt", "bench_node_heights.txt"})
         std::filesystem::remove(out(name));

@@ -6,8 +6,8 @@
 #include "diagnostics/TsvFiles.h"
 #include "estimate/EstimateFiles.h"
 #include "estimate/TreeCut.h"
-#include "sample/Diagnostics.h"
 #include "sample/Exceptions.h"
+#include "sample/Notices.h"
 #include "sample/OpenRun.h"
 #include "sample/OpenRuns.h"
 #include "sample/RunChecks.h"
@@ -33,8 +33,8 @@ std::string in_dir(const std::string& dir, const std::string& name) {
 
 namespace {
 
-void print_notices(Diagnostics& diag, std::ostream& err, const char* level = "warning") {
-    for (const Notice& n : diag.take()) err << "velmora-cli: " << level << ": " << n.text << "\n";
+void print_notices(Notices& notes, std::ostream& err, const char* level = "warning") {
+    for (const Notice& n : notes.take()) err << "velmora-cli: " << level << ": " << n.text << "\n";
 }
 
 /// A progress bar on standard error for the stages of the tree, drawn only on a terminal and only once the
@@ -117,23 +117,23 @@ bool make_out_dir(const std::string& dir, std::ostream& err) {
 /// posterior_k.txt of the pool, when there is a posterior (else says why it was not written), and each
 /// run's saved trajectory. False when one was not written.
 bool write_legacy_run_files(const AnalyzeOptions& options, const OpenedRuns& opened, const RunHeader& header,
-                            std::int32_t burn_in, const Posterior* posterior, Diagnostics& diag) {
+                            std::int32_t burn_in, const Posterior* posterior, Notices& notes) {
     bool ok = true;
     const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
     if (posterior) {
         std::string result_line;
         for (const RunInfo& r : opened.runs) result_line += (result_line.empty() ? "" : "; ") + r.path;
-        ok = write_posterior_file(posterior_path, result_line, header, *posterior, diag);
+        ok = write_posterior_file(posterior_path, result_line, header, *posterior, notes);
     } else {
-        diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(burn_in) +
-                            " leaves no observation of the " + std::to_string(opened.store->get_n_samples()) +
-                            " stored.");
+        notes.report("", posterior_path + " was not written: the burn-in " + std::to_string(burn_in) +
+                             " leaves no observation of the " + std::to_string(opened.store->get_n_samples()) +
+                             " stored.");
         ok = false;
     }
     const std::string trajectory_path = in_dir(options.out_dir, options.trajectory_name);
     for (std::size_t r = 0; r < opened.runs.size(); ++r)
         ok = save_trajectory_file(numbered_name(trajectory_path, r, opened.runs.size()), opened.runs[r].side_path,
-                                  diag) &&
+                                  notes) &&
              ok;
     return ok;
 }
@@ -154,9 +154,8 @@ PosteriorTable pooled_posterior_table(const OpenedRuns& opened, const RunHeader&
     normalise_parameters(range, header.Kmax);
     t.k_from = range.k_from;
     t.k_to = range.k_to;
-    t.draws.assign(static_cast<std::size_t>(t.Kmax) + 1, 0);
-    for (std::int32_t k = 1; k <= t.Kmax; ++k)
-        t.draws[static_cast<std::size_t>(k)] = static_cast<std::int64_t>(store.get_k_count(k));
+    t.draws = posterior.draws;
+    t.draws.resize(static_cast<std::size_t>(t.Kmax) + 1, 0);
     t.posterior = posterior;
     return t;
 }
@@ -180,12 +179,12 @@ void warn_about_runs(const OpenedRuns& opened, std::int32_t burn_in, std::ostrea
 
 /// diagnostics.tsv, runs.tsv and posterior_k_runs.tsv. False when one was not written.
 bool write_diagnostic_files(const std::string& out_dir, const OpenedRuns& opened, const RunParameters& params,
-                            Diagnostics& diag) {
+                            Notices& notes) {
     const MC_Sample& store = *opened.store;
     const DiagnosticChains chains = diagnostic_chains(store, params.burn_in);
     std::vector<QuantitySummary> rows{{"k", summarise_chains(chains.k)},
                                       {"log_likelihood", summarise_chains(chains.log_likelihood)}};
-    bool ok = write_diagnostics_file(in_dir(out_dir, "diagnostics.tsv"), rows, diag);
+    bool ok = write_diagnostics_file(in_dir(out_dir, "diagnostics.tsv"), rows, notes);
 
     const std::vector<RunSummary> summaries = summarise_runs(store, params.burn_in, store.Kmax());
     RunParameters range = params;
@@ -203,17 +202,17 @@ bool write_diagnostic_files(const std::string& out_dir, const OpenedRuns& opened
             RunRow{opened.runs[r].path, s.draws, s.retained, s.mean_k, s.mean_log_likelihood, differences[r]});
         posteriors.push_back(s.posterior);
     }
-    ok = write_runs_file(in_dir(out_dir, "runs.tsv"), run_rows, diag) && ok;
-    return write_posterior_k_runs_file(in_dir(out_dir, "posterior_k_runs.tsv"), posteriors, store.Kmax(), diag) && ok;
+    ok = write_runs_file(in_dir(out_dir, "runs.tsv"), run_rows, notes) && ok;
+    return write_posterior_k_runs_file(in_dir(out_dir, "posterior_k_runs.tsv"), posteriors, store.Kmax(), notes) && ok;
 }
 
 /// clustering.tsv and estimate.txt from the tree's draws, and cut.tsv when asked. False when one was not
 /// written (or the estimate could not be made).
 bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store, const MakeTreeResult& tree,
-                          const std::vector<std::string>& names, Diagnostics& diag, std::ostream& err) {
+                          const std::vector<std::string>& names, Notices& notes, std::ostream& err) {
     bool ok = true;
     if (options.cut_level)
-        ok = write_cut_file(in_dir(options.out_dir, "cut.tsv"), cut_tree(tree.shape, *options.cut_level), names, diag);
+        ok = write_cut_file(in_dir(options.out_dir, "cut.tsv"), cut_tree(tree.shape, *options.cut_level), names, notes);
     if (!options.estimate) return ok;
     const std::vector<std::int32_t> draws =
         store.retained_observations(tree.used.burn_in, tree.used.k_from, tree.used.k_to);
@@ -224,8 +223,8 @@ bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store,
     const Estimate estimate =
         estimate_clustering(store, draws, store.n_indivs(), settings, &tree.shape,
                             [&bar](double fraction) { bar.update(static_cast<std::int64_t>(fraction * 1000), 1000); });
-    ok = write_clustering_file(in_dir(options.out_dir, "clustering.tsv"), estimate, names, diag) && ok;
-    return write_estimate_file(in_dir(options.out_dir, "estimate.txt"), estimate, diag) && ok;
+    ok = write_clustering_file(in_dir(options.out_dir, "clustering.tsv"), estimate, names, notes) && ok;
+    return write_estimate_file(in_dir(options.out_dir, "estimate.txt"), estimate, notes) && ok;
 }
 
 }  // namespace
@@ -233,7 +232,7 @@ bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store,
 int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     const bool legacy = options.format != OutputFormat::tidy;
     const bool tidy = options.format != OutputFormat::legacy;
-    Diagnostics diag;
+    Notices notes;
     RunParameters params = options.params;
     params.pairwise_path = in_dir(options.out_dir, params.pairwise_path);
     params.tree_path = in_dir(options.out_dir, params.tree_path);
@@ -246,8 +245,8 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
 
     // The first header gives the number of individuals the names must match, before anything is written.
     RunHeader first;
-    if (read_result_header(options.result_paths.front(), first, diag) != HeaderStatus::ok) {
-        print_notices(diag, err, "error");
+    if (read_result_header(options.result_paths.front(), first, notes) != HeaderStatus::ok) {
+        print_notices(notes, err, "error");
         return exit_data;
     }
     std::vector<std::string> names = numbered_names(first.n_indivs);
@@ -264,14 +263,14 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     OpenedRuns opened;
     try {
         opened =
-            open_runs(options.result_paths, legacy ? in_dir(options.out_dir, side_file_name) : std::string(), diag);
+            open_runs(options.result_paths, legacy ? in_dir(options.out_dir, side_file_name) : std::string(), notes);
     } catch (const std::bad_alloc&) {
-        print_notices(diag, err, "error");
+        print_notices(notes, err, "error");
         err << "velmora-cli: error: not enough memory to load the runs.\n";
         return exit_data;
     }
     if (opened.status != OpenedRuns::Status::ok) {
-        print_notices(diag, err, "error");
+        print_notices(notes, err, "error");
         if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";
         return exit_data;
     }
@@ -281,29 +280,28 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
         if (stop == LoadStop::k_too_large || stop == LoadStop::k_too_small || stop == LoadStop::malformed)
             status = exit_data;
     }
-    print_notices(diag, err);
+    print_notices(notes, err);
     warn_about_runs(opened, params.burn_in, err);
 
     MC_Sample& store = *opened.store;
     const RunHeader header = pooled_header(opened.runs);
-    store.count_k(params.burn_in);
     const auto posterior = compute_posterior(header, store, params.burn_in);
     const Posterior* shown = posterior ? &*posterior : nullptr;
-    if (legacy && !write_legacy_run_files(options, opened, header, params.burn_in, shown, diag)) status = exit_data;
+    if (legacy && !write_legacy_run_files(options, opened, header, params.burn_in, shown, notes)) status = exit_data;
     if (tidy) {
-        if (!write_trace_tsv(in_dir(options.out_dir, trace_tsv_name), store, params.burn_in, diag)) status = exit_data;
+        if (!write_trace_tsv(in_dir(options.out_dir, trace_tsv_name), store, params.burn_in, notes)) status = exit_data;
         const std::string posterior_path = in_dir(options.out_dir, posterior_tsv_name);
         if (shown) {
-            if (!write_posterior_tsv(posterior_path, pooled_posterior_table(opened, header, params, *shown), diag))
+            if (!write_posterior_tsv(posterior_path, pooled_posterior_table(opened, header, params, *shown), notes))
                 status = exit_data;
         } else if (!legacy) {
-            diag.report("", posterior_path + " was not written: the burn-in " + std::to_string(params.burn_in) +
-                                " leaves no observation of the " + std::to_string(store.get_n_samples()) + " stored.");
+            notes.report("", posterior_path + " was not written: the burn-in " + std::to_string(params.burn_in) +
+                                 " leaves no observation of the " + std::to_string(store.get_n_samples()) + " stored.");
             status = exit_data;
         }
-        if (!write_diagnostic_files(options.out_dir, opened, params, diag)) status = exit_data;
+        if (!write_diagnostic_files(options.out_dir, opened, params, notes)) status = exit_data;
     }
-    print_notices(diag, err);
+    print_notices(notes, err);
     if (!options.tree) return status;
 
     MakeTreeResult tree;
@@ -313,27 +311,27 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
         outputs.write_files = legacy;
         if (tidy)
             outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
-                if (!write_tidy_psm(options.out_dir, marginal, k_list, names, diag)) status = exit_data;
+                if (!write_tidy_psm(options.out_dir, marginal, k_list, names, notes)) status = exit_data;
             };
         tree = make_tree(
-            &store, params, diag,
+            &store, params, notes,
             [&bar](TreeStage stage, std::int64_t done, std::int64_t total) { bar.update(stage, done, total); }, nullptr,
             outputs);
     } catch (const Exceptions& e) {
-        print_notices(diag, err, "error");
+        print_notices(notes, err, "error");
         err << "velmora-cli: error: " << e.what() << "\n";
         return exit_data;
     }
-    print_notices(diag, err);
+    print_notices(notes, err);
     if (tree.status != MakeTreeResult::Status::done) {
         err << "velmora-cli: error: " << tree.message << "\n";
         return exit_data;
     }
     if (!tree.not_written.empty()) status = exit_data;
     if (tidy) {
-        if (!write_tidy_tree_files(options.out_dir, tree.shape, names, diag)) status = exit_data;
-        if (!write_estimate_files(options, store, tree, names, diag, err)) status = exit_data;
+        if (!write_tidy_tree_files(options.out_dir, tree.shape, names, notes)) status = exit_data;
+        if (!write_estimate_files(options, store, tree, names, notes, err)) status = exit_data;
     }
-    print_notices(diag, err);
+    print_notices(notes, err);
     return status;
 }

@@ -199,17 +199,17 @@ void Marginal::print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_in
 }
 
 bool Marginal::print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
-                                            Diagnostics& diag, const Progress* progress) const {
+                                            Notices& notes, const Progress* progress) const {
     if (k_list.empty()) {
-        diag.report("", "The pairwise co-assignment file " + path + " was not written: the range of k is empty.");
+        notes.report("", "The pairwise co-assignment file " + path + " was not written: the range of k is empty.");
         return false;
     }
     if (count_obs_in_k_list(k_list) == 0) {
-        diag.report("", "The pairwise co-assignment file " + path +
-                            " was not written: no observation from the burn-in on has k in " + k_list_text(k_list) +
-                            ".");
+        notes.report("", "The pairwise co-assignment file " + path +
+                             " was not written: no observation from the burn-in on has k in " + k_list_text(k_list) +
+                             ".");
         return false;
     }
-    return write_output_file(path, "Marginal::print_pairwise_co_assi_probs", diag,
+    return write_output_file(path, "Marginal::print_pairwise_co_assi_probs", notes,
                              [&](std::ostream& out) { print_pairwise_co_assi_probs(out, n_indivs, k_list, progress); });
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "coassign/Count.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Progress.h"
 
 #include <cstdint>
@@ -68,11 +68,11 @@ class Marginal {
     /// `progress`, when given, hears the rows written (of n_indivs) and can stop the writing with Cancelled.
     void print_pairwise_co_assi_probs(std::ostream& out, std::int32_t n_indivs, const KList& k_list,
                                       const Progress* progress = nullptr) const;
-    /// Writes the file `path` atomically. Returns false and reports to `diag` when it is not written: it
+    /// Writes the file `path` atomically. Returns false and reports to `notes` when it is not written: it
     /// cannot be written, or nothing is counted for k_list (an empty k_list included). On Cancelled the
     /// file is left as it was.
     bool print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
-                                      Diagnostics& diag, const Progress* progress = nullptr) const;
+                                      Notices& notes, const Progress* progress = nullptr) const;
 
     /// Worker threads the pair counting may use (at least 1; by default the machine's cores). The results
     /// do not depend on it.

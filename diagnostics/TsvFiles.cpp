@@ -31,8 +31,8 @@ void print_diagnostics(std::ostream& out, const std::vector<QuantitySummary>& ro
     out << text;
 }
 
-bool write_diagnostics_file(const std::string& path, const std::vector<QuantitySummary>& rows, Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_diagnostics(out, rows); });
+bool write_diagnostics_file(const std::string& path, const std::vector<QuantitySummary>& rows, Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_diagnostics(out, rows); });
 }
 
 void print_runs(std::ostream& out, const std::vector<RunRow>& runs) {
@@ -52,8 +52,8 @@ void print_runs(std::ostream& out, const std::vector<RunRow>& runs) {
     out << text;
 }
 
-bool write_runs_file(const std::string& path, const std::vector<RunRow>& runs, Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_runs(out, runs); });
+bool write_runs_file(const std::string& path, const std::vector<RunRow>& runs, Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_runs(out, runs); });
 }
 
 void print_posterior_k_runs(std::ostream& out, const std::vector<std::vector<double>>& posterior_by_run,
@@ -77,7 +77,7 @@ void print_posterior_k_runs(std::ostream& out, const std::vector<std::vector<dou
 }
 
 bool write_posterior_k_runs_file(const std::string& path, const std::vector<std::vector<double>>& posterior_by_run,
-                                 std::int32_t Kmax, Diagnostics& diag) {
-    return write_output_file(path, "", diag,
+                                 std::int32_t Kmax, Notices& notes) {
+    return write_output_file(path, "", notes,
                              [&](std::ostream& out) { print_posterior_k_runs(out, posterior_by_run, Kmax); });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "diagnostics/Convergence.h"
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "sample/TextFormat.h"  // append_tsv_field, for the text fields
 
 #include <cstdint>
@@ -29,8 +29,8 @@ struct QuantitySummary {
 /// diagnostics.tsv: "quantity mean sd ess_bulk ess_tail rhat mcse_mean", then one row per quantity in
 /// the order given.
 void print_diagnostics(std::ostream& out, const std::vector<QuantitySummary>& rows);
-/// print_diagnostics into the file `path`; a failure is reported to `diag`. True when written.
-bool write_diagnostics_file(const std::string& path, const std::vector<QuantitySummary>& rows, Diagnostics& diag);
+/// print_diagnostics into the file `path`; a failure is reported to `notes`. True when written.
+bool write_diagnostics_file(const std::string& path, const std::vector<QuantitySummary>& rows, Notices& notes);
 
 /// One row of runs.tsv, as the caller computed it. NaN where a value is undefined (a run that keeps no
 /// draw has no means).
@@ -46,7 +46,7 @@ struct RunRow {
 /// runs.tsv: "run file draws retained mean_k mean_log_likelihood psm_max_diff", one row per run,
 /// numbered from 1 in the order given; counts as integers.
 void print_runs(std::ostream& out, const std::vector<RunRow>& runs);
-bool write_runs_file(const std::string& path, const std::vector<RunRow>& runs, Diagnostics& diag);
+bool write_runs_file(const std::string& path, const std::vector<RunRow>& runs, Notices& notes);
 
 /// posterior_k_runs.tsv: "run k posterior", then for run r = 1, 2, ... and k = 1..Kmax the probability
 /// posterior_by_run[r - 1][k]. Each run's vector is indexed by k (entry 0 unused, as in Posterior::p);
@@ -55,4 +55,4 @@ bool write_runs_file(const std::string& path, const std::vector<RunRow>& runs, D
 void print_posterior_k_runs(std::ostream& out, const std::vector<std::vector<double>>& posterior_by_run,
                             std::int32_t Kmax);
 bool write_posterior_k_runs_file(const std::string& path, const std::vector<std::vector<double>>& posterior_by_run,
-                                 std::int32_t Kmax, Diagnostics& diag);
+                                 std::int32_t Kmax, Notices& notes);

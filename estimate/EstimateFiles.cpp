@@ -91,17 +91,17 @@ void write_cut(std::ostream& out, const std::vector<std::int32_t>& cluster, cons
 }
 
 bool write_clustering_file(const std::string& path, const Estimate& estimate, const std::vector<std::string>& names,
-                           Diagnostics& diag) {
+                           Notices& notes) {
     check_names("write_clustering", names, estimate.cluster.size());
-    return write_output_file(path, "", diag, [&](std::ostream& out) { write_clustering(out, estimate, names); });
+    return write_output_file(path, "", notes, [&](std::ostream& out) { write_clustering(out, estimate, names); });
 }
 
-bool write_estimate_file(const std::string& path, const Estimate& estimate, Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { write_estimate_summary(out, estimate); });
+bool write_estimate_file(const std::string& path, const Estimate& estimate, Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { write_estimate_summary(out, estimate); });
 }
 
 bool write_cut_file(const std::string& path, const std::vector<std::int32_t>& cluster,
-                    const std::vector<std::string>& names, Diagnostics& diag) {
+                    const std::vector<std::string>& names, Notices& notes) {
     check_names("write_cut", names, cluster.size());
-    return write_output_file(path, "", diag, [&](std::ostream& out) { write_cut(out, cluster, names); });
+    return write_output_file(path, "", notes, [&](std::ostream& out) { write_cut(out, cluster, names); });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "estimate/Estimate.h"
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 
 #include <cstdint>
 #include <iosfwd>
@@ -29,9 +29,9 @@ void write_estimate_summary(std::ostream& out, const Estimate& estimate);
 void write_cut(std::ostream& out, const std::vector<std::int32_t>& cluster, const std::vector<std::string>& names);
 
 /// The writers above to the file `path` through write_output_file: a file that cannot be written is
-/// reported to `diag` and left as it was; true when the file is in place.
+/// reported to `notes` and left as it was; true when the file is in place.
 bool write_clustering_file(const std::string& path, const Estimate& estimate, const std::vector<std::string>& names,
-                           Diagnostics& diag);
-bool write_estimate_file(const std::string& path, const Estimate& estimate, Diagnostics& diag);
+                           Notices& notes);
+bool write_estimate_file(const std::string& path, const Estimate& estimate, Notices& notes);
 bool write_cut_file(const std::string& path, const std::vector<std::int32_t>& cluster,
-                    const std::vector<std::string>& names, Diagnostics& diag);
+                    const std::vector<std::string>& names, Notices& notes);

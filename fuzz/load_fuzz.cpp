@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes to the header reader and the loader, then reads the store back through every
 // accessor. Nothing may crash, hang, read out of bounds or store a row that breaks the row invariants.
 
-#include "sample/Diagnostics.h"
 #include "sample/Exceptions.h"
 #include "sample/Header.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/TextCursor.h"
 
 #include <cstdint>
@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool header_ok = parse_header(cursor, header, why) && check_header(header, why);
 
     MC_Sample store;
-    Diagnostics diag;
+    Notices notes;
     try {
-        store.fill_from_text(begin, end, "fuzz", "", diag);
+        store.fill_from_text(begin, end, "fuzz", "", notes);
     } catch (const Exceptions&) {
         // An index out of range: the records before it stay and must still be sound.
     }
@@ -36,9 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t x = 1; x < row.size(); ++x)
             if (row[x] > k) std::abort();
     }
-    store.count_k(0);
-    double total = 0;
-    for (std::int32_t k = 0; k <= store.Kmax() + 1; ++k) total += store.get_k_count(k);
+    std::int64_t total = 0;
+    for (const std::int64_t count : store.k_histogram(0)) total += count;
     if (total > store.get_n_samples()) std::abort();
     return 0;
 }

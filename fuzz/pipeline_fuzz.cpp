@@ -1,9 +1,9 @@
 // Runs the whole batch pipeline on small arbitrary inputs: load, posterior, saved trajectory, pair
 // counts, pairwise file, tree and its files. The first byte picks the burn-in and the k range.
 
-#include "sample/Diagnostics.h"
 #include "sample/Exceptions.h"
 #include "sample/Header.h"
+#include "sample/Notices.h"
 #include "sample/TextCursor.h"
 #include "summary/Posterior.h"
 #include "summary/Trajectory.h"
@@ -55,17 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.clusters_path = dir + "/node_clusters.txt";
     run.side_path = dir + "/_trajectories.txt";
     run.store = std::make_unique<MC_Sample>();
-    Diagnostics diag;
+    Notices notes;
     try {
-        run.store->fill_from_text(begin, end, "fuzz", run.side_path, diag);
-        run.store->count_k(run.burn_in);
+        run.store->fill_from_text(begin, end, "fuzz", run.side_path, notes);
         if (const auto post = compute_posterior(run.header, *run.store, run.burn_in)) {
             std::ostringstream out;
             print_posterior(out, run.result_path, run.header, *post);
         }
-        save_trajectory_file(dir + "/trajectories.txt", run.side_path, diag);
+        save_trajectory_file(dir + "/trajectories.txt", run.side_path, notes);
         const RunParameters params = run.parameters();
-        const MakeTreeResult result = make_tree(run.store.get(), params, diag);
+        const MakeTreeResult result = make_tree(run.store.get(), params, notes);
         if (result.status == MakeTreeResult::Status::done &&
             result.levels.size() != static_cast<std::size_t>(run.header.n_indivs - 1))
             std::abort();

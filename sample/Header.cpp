@@ -60,26 +60,26 @@ bool check_header(const RunHeader& h, std::string& why) {
     return false;
 }
 
-HeaderStatus read_result_header(const std::string& path, RunHeader& header, Diagnostics& diag) {
+HeaderStatus read_result_header(const std::string& path, RunHeader& header, Notices& notes) {
     InputFile file;
     if (!file.open(path)) {
-        diag.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
+        notes.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
         return HeaderStatus::not_found;
     }
     TextCursor cursor(file.begin(), file.end());
     RunHeader h;
     std::string why;
     if (!parse_header(cursor, h, why) || !check_header(h, why)) {
-        diag.report("", "The result file " + path + " cannot be opened: " + why + ".");
+        notes.report("", "The result file " + path + " cannot be opened: " + why + ".");
         return HeaderStatus::invalid;
     }
     header = h;
     return HeaderStatus::ok;
 }
 
-HeaderStatus read_result_header(const std::string& path, RunState& run, Diagnostics& diag) {
+HeaderStatus read_result_header(const std::string& path, RunState& run, Notices& notes) {
     RunHeader h = run.header;
-    const HeaderStatus status = read_result_header(path, h, diag);
+    const HeaderStatus status = read_result_header(path, h, notes);
     if (status == HeaderStatus::ok) run.header = h;
     return status;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "sample/RunState.h"
 #include "sample/TextCursor.h"
 
@@ -26,7 +26,7 @@ bool check_header(const RunHeader& header, std::string& why);
 
 /// Reads the header of the result file `path` into `header`. When the file cannot be read, reports
 /// "FILE mc_datafile NOT found!"; when a value is bad, reports which. `header` changes only on success.
-HeaderStatus read_result_header(const std::string& path, RunHeader& header, Diagnostics& diag);
+HeaderStatus read_result_header(const std::string& path, RunHeader& header, Notices& notes);
 
 /// As above, storing the six values into `run` on success.
-HeaderStatus read_result_header(const std::string& path, RunState& run, Diagnostics& diag);
+HeaderStatus read_result_header(const std::string& path, RunState& run, Notices& notes);

@@ -18,7 +18,7 @@ namespace {
 /// holds the lines of every record read so far.
 class SideWriter {
   public:
-    SideWriter(const std::string& path, const std::string& result_path, Diagnostics& diag) : diag_(diag) {
+    SideWriter(const std::string& path, const std::string& result_path, Notices& notes) : diag_(notes) {
         if (path.empty()) return;
         if (!file_.open(path)) {
             diag_.report("", "Cannot write the trajectory file " + path + " (" + file_.error() + "); the trace of " +
@@ -65,7 +65,7 @@ class SideWriter {
         buffer_.clear();
     }
 
-    Diagnostics& diag_;
+    Notices& diag_;
     OutputFile file_;
     std::string path_;
     std::string buffer_;
@@ -75,28 +75,27 @@ class SideWriter {
 
 }  // namespace
 
-LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag,
+LoadReport MC_Sample::fill_mc_sample(const std::string& path, const std::string& side_path, Notices& notes,
                                      const Progress* progress) {
     InputFile file;
     if (!file.open(path)) {
-        diag.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
+        notes.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
         return LoadReport{LoadStop::not_found, 0};
     }
     // Pages already read are handed back as loading goes, so a large file does not stay in memory
     // beside the store.
     return fill(
-        file.begin(), file.end(), path, side_path, diag,
+        file.begin(), file.end(), path, side_path, notes,
         [&file](const char* position) { file.release_before(position); }, progress);
 }
 
 LoadReport MC_Sample::fill_from_text(const char* begin, const char* end, const std::string& name,
-                                     const std::string& side_path, Diagnostics& diag) {
-    return fill(begin, end, name, side_path, diag, {}, nullptr);
+                                     const std::string& side_path, Notices& notes) {
+    return fill(begin, end, name, side_path, notes, {}, nullptr);
 }
 
 LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string& path, const std::string& side_path,
-                           Diagnostics& diag, const std::function<void(const char*)>& consumed,
-                           const Progress* progress) {
+                           Notices& notes, const std::function<void(const char*)>& consumed, const Progress* progress) {
     constexpr std::ptrdiff_t release_every = 32 << 20;
     constexpr std::ptrdiff_t report_every = 1 << 20;
     const char* released = begin;
@@ -105,11 +104,11 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
     RunHeader h;
     std::string why;
     if (!parse_header(c, h, why) || !check_header(h, why)) {
-        diag.report("", "The result file " + path + " cannot be loaded: " + why + ".");
+        notes.report("", "The result file " + path + " cannot be loaded: " + why + ".");
         return LoadReport{LoadStop::bad_header, c.line()};
     }
 
-    SideWriter side(side_path, path, diag);
+    SideWriter side(side_path, path, notes);
     n_indivs_ = h.n_indivs;
     Kmax_ = h.Kmax;
     const std::size_t stride = this->stride();
@@ -123,8 +122,8 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
     std::int32_t records = 0;  // records stored so far
     const auto stop = [&](LoadStop why_stop, int line, const std::string& text, const char* legacy = "") {
         report = LoadReport{why_stop, line};
-        diag.report(legacy, path + " line " + std::to_string(line) + ": " + text + "; loading stopped after " +
-                                std::to_string(records) + " observations.");
+        notes.report(legacy, path + " line " + std::to_string(line) + ": " + text + "; loading stopped after " +
+                                 std::to_string(records) + " observations.");
     };
     // A number that could not be read: at the end of the file the record is cut short, otherwise malformed.
     const auto bad_number = [&](TextCursor::Read r, int line, const std::string& token, const std::string& what) {
@@ -237,10 +236,10 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
                             const int line = c.line();
                             samples_.resize(offset);
                             n_samples_ = static_cast<std::int32_t>(samples_.size() / stride);
-                            diag.report("", path + " line " + std::to_string(line) + ": individual " +
-                                                std::to_string(x) + " is outside 1.." + std::to_string(n_indivs_) +
-                                                "; loading stopped after " + std::to_string(n_samples_) +
-                                                " observations.");
+                            notes.report("", path + " line " + std::to_string(line) + ": individual " +
+                                                 std::to_string(x) + " is outside 1.." + std::to_string(n_indivs_) +
+                                                 "; loading stopped after " + std::to_string(n_samples_) +
+                                                 " observations.");
                             raise_exception("fill_mc_sample indiv out of range !");
                         }
                         row[x] = static_cast<std::uint8_t>(j);
@@ -261,8 +260,8 @@ LoadReport MC_Sample::fill(const char* begin, const char* end, const std::string
         samples_.resize(rows * stride);
         log_likelihoods_.resize(rows);
         n_samples_ = static_cast<std::int32_t>(rows);
-        diag.report("", "Not enough memory to load " + path + " beyond " + std::to_string(n_samples_) +
-                            " observations; loading stopped.");
+        notes.report("", "Not enough memory to load " + path + " beyond " + std::to_string(n_samples_) +
+                             " observations; loading stopped.");
         report = LoadReport{LoadStop::malformed, c.line()};
     }
     n_samples_ = static_cast<std::int32_t>(samples_.size() / stride);
@@ -288,7 +287,6 @@ bool MC_Sample::append_run(MC_Sample&& other) {
     log_likelihoods_.insert(log_likelihoods_.end(), other.log_likelihoods_.begin(), other.log_likelihoods_.end());
     n_samples_ += other.n_samples_;
     Kmax_ = std::max(Kmax_, other.Kmax_);
-    k_counts_.clear();
     other = MC_Sample();
     return true;
 }
@@ -321,19 +319,15 @@ std::vector<std::int32_t> MC_Sample::retained_observations(std::int32_t burn_in,
     return out;
 }
 
-void MC_Sample::count_k(std::int32_t burn_in) {
-    k_counts_.assign(static_cast<std::size_t>(Kmax_) + 1, 0);
+std::vector<std::int64_t> MC_Sample::k_histogram(std::int32_t burn_in) const {
+    std::vector<std::int64_t> counts(static_cast<std::size_t>(Kmax_) + 1, 0);
     const std::size_t stride = this->stride();
     for (const Range r : retained_ranges(burn_in))
         for (std::int32_t i = r.first; i < r.last; ++i) {
             const int k = samples_[static_cast<std::size_t>(i) * stride];
-            if (k <= Kmax_) ++k_counts_[static_cast<std::size_t>(k)];
+            if (k <= Kmax_) ++counts[static_cast<std::size_t>(k)];
         }
-}
-
-double MC_Sample::get_k_count(std::int32_t k) const {
-    if (k < 0 || static_cast<std::size_t>(k) >= k_counts_.size()) return 0.0;
-    return static_cast<double>(k_counts_[static_cast<std::size_t>(k)]);
+    return counts;
 }
 
 std::span<const std::uint8_t> MC_Sample::get_sample(std::uint32_t i) const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "sample/Progress.h"
 
 #include <cstdint>
@@ -41,31 +41,28 @@ class MC_Sample {
     /// (one line per record read: log likelihood in "%g" form, a tab, k, CR LF). Reads at most the
     /// header's n_obs records. Stops early, keeping the records before, at a record with k >= 255 or
     /// k < 1 (its side-file line is written), at a record cut short by the end of the file, or at a
-    /// token that is not a number; each is reported to `diag`. An index outside 1..n_indivs raises
+    /// token that is not a number; each is reported to `notes`. An index outside 1..n_indivs raises
     /// Exceptions("fill_mc_sample indiv out of range !") after the side file is written and the records
     /// before are counted. Called once, on an empty store. `progress`, when given, hears the bytes of the
     /// file read so far (of its size); when cancel is raised loading stops with Cancelled, the side file
     /// is left as it was and the store must be thrown away.
-    LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Diagnostics& diag,
+    LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Notices& notes,
                               const Progress* progress = nullptr);
 
     /// As fill_mc_sample, from text already in memory; `name` names it in messages. An empty
     /// `side_path` writes no side file.
     LoadReport fill_from_text(const char* begin, const char* end, const std::string& name, const std::string& side_path,
-                              Diagnostics& diag);
+                              Notices& notes);
 
   private:
     /// The loader itself; `consumed`, when given, is told now and then how far the text has been read.
     LoadReport fill(const char* begin, const char* end, const std::string& name, const std::string& side_path,
-                    Diagnostics& diag, const std::function<void(const char*)>& consumed, const Progress* progress);
+                    Notices& notes, const std::function<void(const char*)>& consumed, const Progress* progress);
 
   public:
-    /// Recounts the histogram of k over the observations the burn-in keeps (retained_ranges). A k above
-    /// Kmax is not counted.
-    void count_k(std::int32_t burn_in);
-
-    /// Count of k from the last count_k, as a real; 0.0 for k outside 0..Kmax.
-    double get_k_count(std::int32_t k) const;
+    /// The histogram of k over the observations the burn-in keeps (retained_ranges): entry k (0..Kmax)
+    /// counts the retained observations whose k is k. A k above Kmax is not counted.
+    std::vector<std::int64_t> k_histogram(std::int32_t burn_in) const;
 
     std::int32_t get_n_samples() const { return n_samples_; }
     std::int32_t n_indivs() const { return n_indivs_; }
@@ -134,5 +131,4 @@ class MC_Sample {
     std::int32_t n_indivs_ = 0;
     std::int32_t Kmax_ = 0;
     std::int32_t n_samples_ = 0;
-    std::vector<std::int64_t> k_counts_;
 };

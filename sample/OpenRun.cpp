@@ -4,9 +4,9 @@
 #include <limits>
 #include <memory>
 
-HeaderStatus begin_open(RunState& run, const RunParameters& params, Diagnostics& diag) {
+HeaderStatus begin_open(RunState& run, const RunParameters& params, Notices& notes) {
     RunHeader header;
-    const HeaderStatus status = read_result_header(params.result_path, header, diag);
+    const HeaderStatus status = read_result_header(params.result_path, header, notes);
     if (status != HeaderStatus::ok) return status;
     run.result_path = params.result_path;
     run.opened = true;
@@ -15,11 +15,10 @@ HeaderStatus begin_open(RunState& run, const RunParameters& params, Diagnostics&
     return status;
 }
 
-LoadReport load_store(RunState& run, const std::string& side_path, Diagnostics& diag) {
+LoadReport load_store(RunState& run, const std::string& side_path, Notices& notes) {
     run.store = std::make_unique<MC_Sample>();
     run.side_path = side_path;
-    const LoadReport report = run.store->fill_mc_sample(run.result_path, side_path, diag);
-    run.store->count_k(run.burn_in);
+    const LoadReport report = run.store->fill_mc_sample(run.result_path, side_path, notes);
     return report;
 }
 

@@ -33,41 +33,41 @@ std::string numbered_name(const std::string& side_path, std::size_t r, std::size
     return (p.parent_path() / name).string();
 }
 
-OpenedRuns open_runs(const std::vector<std::string>& paths, const std::string& side_path, Diagnostics& diag,
-                     int threads, const Progress* progress) {
+OpenedRuns open_runs(const std::vector<std::string>& paths, const std::string& side_path, Notices& notes, int threads,
+                     const Progress* progress) {
     OpenedRuns out;
     out.runs.resize(paths.size());
     for (std::size_t r = 0; r < paths.size(); ++r) {
         RunInfo& run = out.runs[r];
         run.path = paths[r];
         run.side_path = numbered_name(side_path, r, paths.size());
-        if (read_result_header(run.path, run.header, diag) != HeaderStatus::ok) {
+        if (read_result_header(run.path, run.header, notes) != HeaderStatus::ok) {
             out.status = OpenedRuns::Status::unreadable;
             return out;
         }
         const RunHeader& first = out.runs.front().header;
         if (r == 0) continue;
         if (run.header.n_indivs != first.n_indivs) {
-            diag.report("", run.path + " holds " + std::to_string(run.header.n_indivs) + " individuals but " +
-                                out.runs.front().path + " holds " + std::to_string(first.n_indivs) +
-                                "; runs analysed together must be chains over the same individuals.");
+            notes.report("", run.path + " holds " + std::to_string(run.header.n_indivs) + " individuals but " +
+                                 out.runs.front().path + " holds " + std::to_string(first.n_indivs) +
+                                 "; runs analysed together must be chains over the same individuals.");
             out.status = OpenedRuns::Status::mismatch;
             return out;
         }
         for (const auto& [name, mine, theirs] :
              {std::tuple{"U", run.header.U, first.U}, std::tuple{"Theta", run.header.Theta, first.Theta}})
             if (mine != theirs)
-                diag.report("", run.path + " has " + name + " = " + general_text(mine) + " but " +
-                                    out.runs.front().path + " has " + name + " = " + general_text(theirs) +
-                                    "; the runs may not sample the same model. The posterior file reports " +
-                                    out.runs.front().path + "'s value.");
+                notes.report("", run.path + " has " + name + " = " + general_text(mine) + " but " +
+                                     out.runs.front().path + " has " + name + " = " + general_text(theirs) +
+                                     "; the runs may not sample the same model. The posterior file reports " +
+                                     out.runs.front().path + "'s value.");
     }
 
     // Each run loads into a store of its own, with notices of its own; the bytes read add up across runs
     // for the caller's progress, which is reported from this thread only.
     const std::size_t count = paths.size();
     std::vector<MC_Sample> stores(count);
-    std::vector<Diagnostics> notes(count);
+    std::vector<Notices> run_notes(count);
     std::vector<std::exception_ptr> failures(count);
     std::vector<std::atomic<std::int64_t>> read(count);
     std::vector<std::int64_t> sizes(count, 0);
@@ -81,7 +81,7 @@ OpenedRuns open_runs(const std::vector<std::string>& paths, const std::string& s
     const auto load = [&](std::size_t r) {
         const Progress mine([&, r](std::int64_t done, std::int64_t) { read[r] = done; }, &stop);
         try {
-            out.runs[r].report = stores[r].fill_mc_sample(paths[r], out.runs[r].side_path, notes[r], &mine);
+            out.runs[r].report = stores[r].fill_mc_sample(paths[r], out.runs[r].side_path, run_notes[r], &mine);
         } catch (...) {
             failures[r] = std::current_exception();
         }
@@ -113,7 +113,7 @@ OpenedRuns open_runs(const std::vector<std::string>& paths, const std::string& s
     if (stop) throw Cancelled();
 
     for (std::size_t r = 0; r < count; ++r) {
-        for (Notice& n : notes[r].take()) diag.report(std::move(n.legacy), std::move(n.text));
+        for (Notice& n : run_notes[r].take()) notes.report(std::move(n.legacy), std::move(n.text));
         if (!failures[r]) continue;
         try {
             std::rethrow_exception(failures[r]);

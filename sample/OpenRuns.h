@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Progress.h"
 #include "sample/RunState.h"
 
@@ -48,5 +48,5 @@ std::string numbered_name(const std::string& side_path, std::size_t r, std::size
 /// up to `threads` at a time, each writing its side file numbered_name(side_path, r, count), and pools them.
 /// Notices come in the order of the runs. `progress` hears the bytes read over all files and can cancel
 /// (Cancelled propagates; side files are left as they were).
-OpenedRuns open_runs(const std::vector<std::string>& paths, const std::string& side_path, Diagnostics& diag,
+OpenedRuns open_runs(const std::vector<std::string>& paths, const std::string& side_path, Notices& notes,
                      int threads = 2, const Progress* progress = nullptr);

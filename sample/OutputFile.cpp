@@ -82,17 +82,17 @@ void OutputFile::discard() {
     }
 }
 
-bool write_output_file(const std::string& path, const std::string& writer_name, Diagnostics& diag,
+bool write_output_file(const std::string& path, const std::string& writer_name, Notices& notes,
                        const std::function<void(std::ostream&)>& writer) {
     OutputFile file;
     if (!file.open(path)) {
-        diag.report(writer_name.empty() ? std::string() : "Impossible to open outfile! " + writer_name,
-                    "Cannot write the file " + path + ": " + file.error() + ".");
+        notes.report(writer_name.empty() ? std::string() : "Impossible to open outfile! " + writer_name,
+                     "Cannot write the file " + path + ": " + file.error() + ".");
         return false;
     }
     writer(file.stream());
     if (!file.commit()) {
-        diag.report("", "Cannot write the file " + path + ": " + file.error() + "; the file was left as it was.");
+        notes.report("", "Cannot write the file " + path + ": " + file.error() + "; the file was left as it was.");
         return false;
     }
     return true;

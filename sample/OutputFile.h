@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 
 #include <fstream>
 #include <functional>
@@ -40,5 +40,5 @@ class OutputFile {
 /// legacy text "Impossible to open outfile! " followed by `writer_name` (no legacy text when the name is
 /// empty); when it cannot be completed
 /// (a full disk, say), reports that. Returns true when the file is in place.
-bool write_output_file(const std::string& path, const std::string& writer_name, Diagnostics& diag,
+bool write_output_file(const std::string& path, const std::string& writer_name, Notices& notes,
                        const std::function<void(std::ostream&)>& writer);

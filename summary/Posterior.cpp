@@ -18,7 +18,10 @@ std::optional<Posterior> compute_posterior(const RunHeader& header, const MC_Sam
     post.burn_in = b;
     post.title = "Posterior distribution of k (burn in = " + std::to_string(b) + " )";
     post.p.assign(static_cast<std::size_t>(header.Kmax) + 1, 0.0);
-    for (std::int32_t k = 1; k <= header.Kmax; ++k) post.p[static_cast<std::size_t>(k)] = store.get_k_count(k) / n;
+    post.draws = store.k_histogram(b);
+    post.draws.resize(static_cast<std::size_t>(header.Kmax) + 1, 0);
+    for (std::int32_t k = 1; k <= header.Kmax; ++k)
+        post.p[static_cast<std::size_t>(k)] = static_cast<double>(post.draws[static_cast<std::size_t>(k)]) / n;
 
     const double p1 = header.Kmax >= 1 ? post.p[1] : 0.0;
     const double prior1 = header.U == 1.0 ? 1.0 / header.Kmax : prior_of_k(header.U, 1, header.Kmax);
@@ -54,7 +57,7 @@ void print_posterior(std::ostream& out, const std::string& result_path, const Ru
 }
 
 bool write_posterior_file(const std::string& path, const std::string& result_path, const RunHeader& header,
-                          const Posterior& posterior, Diagnostics& diag) {
-    return write_output_file(path, "", diag,
+                          const Posterior& posterior, Notices& notes) {
+    return write_output_file(path, "", notes,
                              [&](std::ostream& out) { print_posterior(out, result_path, header, posterior); });
 }

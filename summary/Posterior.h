@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/RunState.h"
 
 #include <cstdint>
@@ -15,6 +15,9 @@ struct Posterior {
     std::int32_t burn_in = 0;
     /// p[k] for k = 1..Kmax: share of the observations from the burn-in on whose k is k. p[0] is unused.
     std::vector<double> p;
+    /// draws[k] for k = 0..Kmax: the observations from the burn-in on whose k is k (k above Kmax is in
+    /// no entry).
+    std::vector<std::int64_t> draws;
     /// (p1 / (1 - p1)) * ((1 - prior1) / prior1); empty when p1 is 1 or the prior of k = 1 is not a
     /// probability above 0 (U = -1 with an even Kmax, say).
     std::optional<double> bayes_factor;
@@ -25,9 +28,10 @@ struct Posterior {
 /// Prior probability of k under a geometric prior truncated to 1..Kmax: U^(k-1) (1 - U) / (1 - U^Kmax).
 double prior_of_k(double U, std::int32_t k, std::int32_t Kmax);
 
-/// Computes the posterior from the store's k histogram, which count_k(b) must have made. Empty (nothing
-/// to show, nothing to write) when the header declares no observation or b is at or beyond the number of
-/// stored observations. The probabilities are divided by the number of stored observations from b on.
+/// Counts k over the observations the burn-in b keeps (every run loses b) and computes the posterior.
+/// Empty (nothing to show, nothing to write) when the header declares no observation or b leaves no
+/// stored observation. The probabilities are divided by the number of stored observations from b on.
+/// Reads the store only, so it may run while other threads read it too.
 std::optional<Posterior> compute_posterior(const RunHeader& header, const MC_Sample& store, std::int32_t b);
 
 /// Writes the posterior file: the result path, the header values, the Bayes factor (or " Not defined "
@@ -35,6 +39,6 @@ std::optional<Posterior> compute_posterior(const RunHeader& header, const MC_Sam
 void print_posterior(std::ostream& out, const std::string& result_path, const RunHeader& header,
                      const Posterior& posterior);
 
-/// print_posterior into the file `path`; a failure is reported to `diag`. True when written.
+/// print_posterior into the file `path`; a failure is reported to `notes`. True when written.
 bool write_posterior_file(const std::string& path, const std::string& result_path, const RunHeader& header,
-                          const Posterior& posterior, Diagnostics& diag);
+                          const Posterior& posterior, Notices& notes);

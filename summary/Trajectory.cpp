@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <ostream>
 
-std::optional<std::vector<TracePoint>> read_side_file(const std::string& side_path, Diagnostics& diag) {
+std::optional<std::vector<TracePoint>> read_side_file(const std::string& side_path, Notices& notes) {
     InputFile file;
     if (side_path.empty() || !file.open(side_path)) {
-        diag.report("FILE NOT found ! : " + side_path,
-                    side_path.empty() ? std::string("No result file has been opened yet, so there is no trajectory.")
-                                      : "Cannot read the trajectory file " + side_path + ": " + file.error() + ".");
+        notes.report("FILE NOT found ! : " + side_path,
+                     side_path.empty() ? std::string("No result file has been opened yet, so there is no trajectory.")
+                                       : "Cannot read the trajectory file " + side_path + ": " + file.error() + ".");
         return std::nullopt;
     }
     std::vector<TracePoint> points;
@@ -24,8 +24,8 @@ std::optional<std::vector<TracePoint>> read_side_file(const std::string& side_pa
         double k = 0;
         if (c.read_real(p.log_likelihood) != TextCursor::Read::ok || c.read_real(k) != TextCursor::Read::ok ||
             k < -2147483648.0 || k > 2147483647.0) {
-            diag.report("", "The trajectory file " + side_path + " has a line that is not two numbers (line " +
-                                std::to_string(line) + "); the trajectory stops there.");
+            notes.report("", "The trajectory file " + side_path + " has a line that is not two numbers (line " +
+                                 std::to_string(line) + "); the trajectory stops there.");
             break;
         }
         p.k = static_cast<int>(k);
@@ -45,9 +45,9 @@ void print_trajectory(std::ostream& out, const std::vector<TracePoint>& points) 
     out << text;
 }
 
-bool save_trajectory_file(const std::string& path, const std::string& side_path, Diagnostics& diag) {
-    const auto points = read_side_file(side_path, diag);
+bool save_trajectory_file(const std::string& path, const std::string& side_path, Notices& notes) {
+    const auto points = read_side_file(side_path, notes);
     static const std::vector<TracePoint> none;
-    return write_output_file(path, "", diag,
+    return write_output_file(path, "", notes,
                              [&](std::ostream& out) { print_trajectory(out, points ? *points : none); });
 }

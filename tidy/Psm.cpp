@@ -267,7 +267,7 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
 }
 
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, Diagnostics& diag, int threads) {
-    return write_output_file(path, "", diag,
+                   const std::vector<std::string>& names, Notices& notes, int threads) {
+    return write_output_file(path, "", notes,
                              [&](std::ostream& out) { print_psm_tsv(out, marginal, k_list, names, threads); });
 }

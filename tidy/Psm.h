@@ -1,7 +1,7 @@
 #pragma once
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 
 #include <iosfwd>
 #include <string>
@@ -21,4 +21,4 @@
 void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
                    const std::vector<std::string>& names, int threads = 1);
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, Diagnostics& diag, int threads = 1);
+                   const std::vector<std::string>& names, Notices& notes, int threads = 1);

@@ -36,8 +36,8 @@ void print_trace_tsv(std::ostream& out, const MC_Sample& store, std::int32_t bur
     out << text;
 }
 
-bool write_trace_tsv(const std::string& path, const MC_Sample& store, std::int32_t burn_in, Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_trace_tsv(out, store, burn_in); });
+bool write_trace_tsv(const std::string& path, const MC_Sample& store, std::int32_t burn_in, Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_trace_tsv(out, store, burn_in); });
 }
 
 PosteriorTable posterior_table(const RunState& run, const Posterior& posterior) {
@@ -53,9 +53,8 @@ PosteriorTable posterior_table(const RunState& run, const Posterior& posterior) 
     // The range make_tree uses: ordered, then clamped to 1..Kmax.
     t.k_from = std::max(std::min(run.k_from, run.k_to), 1);
     t.k_to = std::min(std::max(run.k_from, run.k_to), run.header.Kmax);
-    t.draws.assign(static_cast<std::size_t>(t.Kmax) + 1, 0);
-    for (std::int32_t k = 1; k <= t.Kmax; ++k)
-        t.draws[static_cast<std::size_t>(k)] = static_cast<std::int64_t>(store.get_k_count(k));
+    t.draws = posterior.draws;
+    t.draws.resize(static_cast<std::size_t>(t.Kmax) + 1, 0);
     t.posterior = posterior;
     return t;
 }
@@ -126,6 +125,6 @@ void print_posterior_tsv(std::ostream& out, const PosteriorTable& t) {
     out << text;
 }
 
-bool write_posterior_tsv(const std::string& path, const PosteriorTable& table, Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_posterior_tsv(out, table); });
+bool write_posterior_tsv(const std::string& path, const PosteriorTable& table, Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_posterior_tsv(out, table); });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/RunState.h"
 #include "summary/Posterior.h"
 
@@ -17,7 +17,7 @@
 /// the burn-in on (burn_in below 0 keeps everything), else 0, as MC_Sample::retained_ranges. A store of
 /// several runs gets a first column `run` (1-based) as well. LF line ends.
 void print_trace_tsv(std::ostream& out, const MC_Sample& store, std::int32_t burn_in);
-bool write_trace_tsv(const std::string& path, const MC_Sample& store, std::int32_t burn_in, Diagnostics& diag);
+bool write_trace_tsv(const std::string& path, const MC_Sample& store, std::int32_t burn_in, Notices& notes);
 
 /// One result file behind a posterior table.
 struct PosteriorSource {
@@ -41,9 +41,9 @@ struct PosteriorTable {
     Posterior posterior;
 };
 
-/// The table of the open run, from `posterior` (compute_posterior on run.store with run.burn_in, after
-/// count_k(run.burn_in)). `sources` gets one entry: run.result_path, run.header and every stored
-/// observation; a caller that loaded several files replaces it with one entry per file.
+/// The table of the open run, from `posterior` (compute_posterior on run.store with run.burn_in). `sources` gets one
+/// entry: run.result_path, run.header and every stored observation; a caller that loaded several files replaces it with
+/// one entry per file.
 PosteriorTable posterior_table(const RunState& run, const Posterior& posterior);
 
 /// Writes posterior_k.tsv: "# key: value" lines (result file, individuals, Kmax, observations declared
@@ -52,4 +52,4 @@ PosteriorTable posterior_table(const RunState& run, const Posterior& posterior);
 /// several sources the per-file keys carry the run's number: result_file_1, observations_declared_1, ...
 /// Reals are shortest round-trip text; a prior that is not a finite number (U = -1 with an even Kmax) is NA.
 void print_posterior_tsv(std::ostream& out, const PosteriorTable& table);
-bool write_posterior_tsv(const std::string& path, const PosteriorTable& table, Diagnostics& diag);
+bool write_posterior_tsv(const std::string& path, const PosteriorTable& table, Notices& notes);

@@ -106,8 +106,8 @@ void print_tree_newick(std::ostream& out, const TreeShape& shape, const std::vec
 }
 
 bool write_tree_newick(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
-                       Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_tree_newick(out, shape, names); });
+                       Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_tree_newick(out, shape, names); });
 }
 
 void print_tree_nexus(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names) {
@@ -127,8 +127,8 @@ void print_tree_nexus(std::ostream& out, const TreeShape& shape, const std::vect
 }
 
 bool write_tree_nexus(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
-                      Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_tree_nexus(out, shape, names); });
+                      Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_tree_nexus(out, shape, names); });
 }
 
 void print_nodes_tsv(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names) {
@@ -193,6 +193,6 @@ void print_nodes_tsv(std::ostream& out, const TreeShape& shape, const std::vecto
 }
 
 bool write_nodes_tsv(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
-                     Diagnostics& diag) {
-    return write_output_file(path, "", diag, [&](std::ostream& out) { print_nodes_tsv(out, shape, names); });
+                     Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_nodes_tsv(out, shape, names); });
 }

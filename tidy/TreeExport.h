@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "tree/TreeShape.h"
 
 #include <iosfwd>
@@ -25,7 +25,7 @@ std::vector<double> node_heights(const TreeShape& shape);
 /// height minus its own. One individual gives "[&R] NAME;".
 void print_tree_newick(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names);
 bool write_tree_newick(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
-                       Diagnostics& diag);
+                       Notices& notes);
 
 /// Writes tree.nex: "#NEXUS", a TAXA block listing the names, and a TREES block whose TRANSLATE table maps
 /// 1..n to the names (one entry a line), then "TREE clusters = [&R] " and the tree as in tree.nwk, with
@@ -33,7 +33,7 @@ bool write_tree_newick(const std::string& path, const TreeShape& shape, const st
 /// label. Names are NEXUS words (tidy/TidyText.h nexus_word).
 void print_tree_nexus(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names);
 bool write_tree_nexus(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
-                      Diagnostics& diag);
+                      Notices& notes);
 
 /// Writes nodes.tsv: "node\tstep\tlevel\theight\tsize\tmembers", then a row per internal node in merge
 /// order: its id (n_indivs + step), the step (1..n_indivs - 1), the level (shortest text of the float),
@@ -43,4 +43,4 @@ bool write_tree_nexus(const std::string& path, const TreeShape& shape, const std
 /// (tidy/TidyText.h append_tsv_field) and reaches read.delim or pandas as that CSV line.
 void print_nodes_tsv(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names);
 bool write_nodes_tsv(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
-                     Diagnostics& diag);
+                     Notices& notes);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Progress.h"
 #include "tree/Node.h"
 #include "tree/PairTable.h"
@@ -79,11 +79,11 @@ class Forest {
     void print_accepted_nodes(std::ostream& out) const;
     /// Writes the tree file `path`. Reports "Impossible to open outfile! Forest::print_accepted_nodes" and returns
     /// false when it cannot.
-    bool print_accepted_nodes(const std::string& path, Diagnostics& diag) const;
+    bool print_accepted_nodes(const std::string& path, Notices& notes) const;
     /// Node clusters file: "n_indivs =\t" n, an empty line, then for each step s "s\t" level " : \t" and
     /// every member followed by a tab. Levels in "%g" form. Needs the closed tree.
     void print_all_clusters(std::ostream& out) const;
-    bool print_all_clusters(const std::string& path, Diagnostics& diag) const;
+    bool print_all_clusters(const std::string& path, Notices& notes) const;
 
     /// Proposals after a merge are bounded by the levels of the merged clusters with the other cluster (the
     /// pair bounds) only up to this many individuals (all, 16384, unless changed before init_proposals);

@@ -59,7 +59,7 @@ void internal_node_history::print_node_co_assi_probs(std::ostream& out, const Fo
 }
 
 bool internal_node_history::print_node_co_assi_probs(const std::string& path, const Forest& forest,
-                                                     std::int32_t n_indivs, Diagnostics& diag) const {
-    return write_output_file(path, "History::print_node_co_assi_probs", diag,
+                                                     std::int32_t n_indivs, Notices& notes) const {
+    return write_output_file(path, "History::print_node_co_assi_probs", notes,
                              [&](std::ostream& out) { print_node_co_assi_probs(out, forest, n_indivs); });
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 #include "tree/Forest.h"
 
 #include <cstdint>
@@ -37,7 +37,7 @@ class internal_node_history {
     /// Writes the file `path`; reports "Impossible to open outfile! History::print_node_co_assi_probs" and
     /// returns false when it cannot.
     bool print_node_co_assi_probs(const std::string& path, const Forest& forest, std::int32_t n_indivs,
-                                  Diagnostics& diag) const;
+                                  Notices& notes) const;
 
   private:
     std::int32_t n_indivs_;

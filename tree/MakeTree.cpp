@@ -18,7 +18,7 @@ void normalise_parameters(RunParameters& params, std::int32_t Kmax) {
     if (params.k_to > Kmax) params.k_to = Kmax;
 }
 
-MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnostics& diag, const TreeProgress& progress,
+MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Notices& notes, const TreeProgress& progress,
                          const std::atomic<bool>* cancel, const MakeTreeOutputs& outputs) {
     MakeTreeResult result;
     if (store == nullptr || store->n_indivs() < 1) {
@@ -63,7 +63,7 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
     const Progress writing = stage(TreeStage::pairwise_file);
     writing.step(0, n);
     if (outputs.write_files)
-        note(marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, diag, &writing),
+        note(marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, notes, &writing),
              params.pairwise_path);
     writing.step(n, n);
     if (outputs.pairs_counted) outputs.pairs_counted(marginal, k_list);
@@ -89,11 +89,11 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnosti
     const Progress files = stage(TreeStage::tree_files);
     files.step(0, 3);
     if (outputs.write_files) {
-        result.tree_file_written = note(forest.print_accepted_nodes(params.tree_path, diag), params.tree_path);
+        result.tree_file_written = note(forest.print_accepted_nodes(params.tree_path, notes), params.tree_path);
         files.step(1, 3);
-        note(forest.print_all_clusters(params.clusters_path, diag), params.clusters_path);
+        note(forest.print_all_clusters(params.clusters_path, notes), params.clusters_path);
         files.step(2, 3);
-        note(history.print_node_co_assi_probs(params.heights_path, forest, n, diag), params.heights_path);
+        note(history.print_node_co_assi_probs(params.heights_path, forest, n, notes), params.heights_path);
     }
     files.step(3, 3);
 

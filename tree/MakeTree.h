@@ -1,8 +1,8 @@
 #pragma once
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "sample/Progress.h"
 #include "sample/RunState.h"
 #include "tree/TreeShape.h"
@@ -56,13 +56,13 @@ struct MakeTreeResult {
 /// The "Make Tree" command on a loaded store: normalises `params`, counts pair co-assignments over the
 /// observations the burn-in keeps, writes the pairwise co-assignment file, grows the tree over the k
 /// range, writes the tree file, the node clusters file and the node heights file, and gives the level of
-/// every merge. A file that cannot be written is reported to `diag` and listed; the others are still
+/// every merge. A file that cannot be written is reported to `notes` and listed; the others are still
 /// written. Individuals and Kmax are the store's.
 ///
 /// Without a loaded run (no store, or fewer than 1 individual) nothing happens and the status is no_run.
 /// When the k range is empty or no retained observation has its k in it, no file is written and the status
 /// is nothing_to_count. Exceptions from the store propagate. When `cancel` is raised the work stops with
 /// Cancelled: files already written stay, the one being written is left as it was before.
-MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Diagnostics& diag,
+MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Notices& notes,
                          const TreeProgress& progress = {}, const std::atomic<bool>* cancel = nullptr,
                          const MakeTreeOutputs& outputs = {});

@@ -83,8 +83,8 @@ void Forest::print_accepted_nodes(std::ostream& out) const {
     out << text;
 }
 
-bool Forest::print_accepted_nodes(const std::string& path, Diagnostics& diag) const {
-    return write_output_file(path, "Forest::print_accepted_nodes", diag,
+bool Forest::print_accepted_nodes(const std::string& path, Notices& notes) const {
+    return write_output_file(path, "Forest::print_accepted_nodes", notes,
                              [&](std::ostream& out) { print_accepted_nodes(out); });
 }
 
@@ -111,7 +111,7 @@ void Forest::print_all_clusters(std::ostream& out) const {
     out << text;
 }
 
-bool Forest::print_all_clusters(const std::string& path, Diagnostics& diag) const {
-    return write_output_file(path, "Forest::print_all_clusters", diag,
+bool Forest::print_all_clusters(const std::string& path, Notices& notes) const {
+    return write_output_file(path, "Forest::print_all_clusters", notes,
                              [&](std::ostream& out) { print_all_clusters(out); });
 }

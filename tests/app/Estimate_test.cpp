@@ -66,10 +66,10 @@ class EstimateTest : public QObject {
         QCOMPARE(w.text("estimate_stage"), QStringLiteral("Done !"));
 
         // The same search in the core, on the tree's draws, gives the files the page wrote.
-        Diagnostics diag;
+        Notices notes;
         MakeTreeOutputs quiet;
         quiet.write_files = false;
-        const MakeTreeResult tree = make_tree(w->run().store.get(), w->run().parameters(), diag, {}, nullptr, quiet);
+        const MakeTreeResult tree = make_tree(w->run().store.get(), w->run().parameters(), notes, {}, nullptr, quiet);
         const std::vector<std::int32_t> draws =
             w->run().store->retained_observations(tree.used.burn_in, tree.used.k_from, tree.used.k_to);
         EstimateSettings settings;

@@ -184,10 +184,10 @@ class MapTest : public QObject {
         QVERIFY(view->has_map());
         view->resize(700, 600);
 
-        Diagnostics diag;
+        Notices notes;
         MakeTreeOutputs quiet;
         quiet.write_files = false;
-        const MakeTreeResult tree = make_tree(w->run().store.get(), w->run().parameters(), diag, {}, nullptr, quiet);
+        const MakeTreeResult tree = make_tree(w->run().store.get(), w->run().parameters(), notes, {}, nullptr, quiet);
         const std::vector<std::int32_t> order = tree.shape.leaf_order();
         view->select_positions(0, 59);
         QCOMPARE(view->selected_individuals(), order);

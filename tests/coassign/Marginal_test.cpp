@@ -163,12 +163,12 @@ TEST(Marginal, NothingCountedGivesZeroAndNoFile) {
     EXPECT_EQ(f.marginal.pair_prob(1, 2, {5}), 0.0);
 
     testutil::TempDir dir;
-    Diagnostics diag;
-    EXPECT_FALSE(late.marginal.print_pairwise_co_assi_probs(dir.file("p.txt"), 4, {1, 2, 3}, diag));
-    EXPECT_FALSE(f.marginal.print_pairwise_co_assi_probs(dir.file("p.txt"), 4, {}, diag));
-    EXPECT_FALSE(f.marginal.print_pairwise_co_assi_probs(dir.file("p.txt"), 4, {5, 7}, diag));
+    Notices notes;
+    EXPECT_FALSE(late.marginal.print_pairwise_co_assi_probs(dir.file("p.txt"), 4, {1, 2, 3}, notes));
+    EXPECT_FALSE(f.marginal.print_pairwise_co_assi_probs(dir.file("p.txt"), 4, {}, notes));
+    EXPECT_FALSE(f.marginal.print_pairwise_co_assi_probs(dir.file("p.txt"), 4, {5, 7}, notes));
     EXPECT_FALSE(testutil::exists(dir.file("p.txt")));
-    const auto notices = diag.take();
+    const auto notices = notes.take();
     ASSERT_EQ(notices.size(), 3u);
     EXPECT_EQ(notices[0].legacy, "");
     EXPECT_EQ(notices[0].text, "The pairwise co-assignment file " + dir.file("p.txt") +
@@ -182,15 +182,15 @@ TEST(Marginal, NothingCountedGivesZeroAndNoFile) {
 TEST(Marginal, WritesTheFileOrReportsWhyNot) {
     Filled f(4, 3, small_rows, 1);
     testutil::TempDir dir;
-    Diagnostics diag;
-    ASSERT_TRUE(f.marginal.print_pairwise_co_assi_probs(dir.file("pairwise_probs.txt"), 4, {2, 3}, diag));
+    Notices notes;
+    ASSERT_TRUE(f.marginal.print_pairwise_co_assi_probs(dir.file("pairwise_probs.txt"), 4, {2, 3}, notes));
     EXPECT_EQ(testutil::read_text(dir.file("pairwise_probs.txt")), pairwise(f.marginal, 4, {2, 3}));
-    EXPECT_TRUE(diag.empty());
+    EXPECT_TRUE(notes.empty());
     EXPECT_EQ(f.marginal.pair_prob(3, 4, {2, 3}), 2.0 / 3);
 
-    EXPECT_FALSE(f.marginal.print_pairwise_co_assi_probs(dir.file("missing/p.txt"), 4, {2, 3}, diag));
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "Impossible to open outfile! Marginal::print_pairwise_co_assi_probs");
+    EXPECT_FALSE(f.marginal.print_pairwise_co_assi_probs(dir.file("missing/p.txt"), 4, {2, 3}, notes));
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "Impossible to open outfile! Marginal::print_pairwise_co_assi_probs");
 }
 
 TEST(Marginal, BurnInAndIndividualsAtTheEdges) {

@@ -92,22 +92,22 @@ TEST(TsvFiles, PosteriorOfKPerRun) {
 
 TEST(TsvFiles, WrappersWriteTheFileOrSayWhyNot) {
     testutil::TempDir dir;
-    Diagnostics diag;
+    Notices notes;
     const std::vector<QuantitySummary> rows = {{"k", {1, 2, 3, 4, 5, 6}}};
     const std::vector<RunRow> runs = {{"a.txt", 5, 4, 2, -3, 0.5}};
     const std::vector<std::vector<double>> p = {{0, 1}};
-    ASSERT_TRUE(write_diagnostics_file(dir.file("diagnostics.tsv"), rows, diag));
-    ASSERT_TRUE(write_runs_file(dir.file("runs.tsv"), runs, diag));
-    ASSERT_TRUE(write_posterior_k_runs_file(dir.file("posterior_k_runs.tsv"), p, 1, diag));
-    EXPECT_TRUE(diag.empty());
+    ASSERT_TRUE(write_diagnostics_file(dir.file("diagnostics.tsv"), rows, notes));
+    ASSERT_TRUE(write_runs_file(dir.file("runs.tsv"), runs, notes));
+    ASSERT_TRUE(write_posterior_k_runs_file(dir.file("posterior_k_runs.tsv"), p, 1, notes));
+    EXPECT_TRUE(notes.empty());
     EXPECT_EQ(testutil::read_text(dir.file("diagnostics.tsv")),
               printed([&](std::ostream& out) { print_diagnostics(out, rows); }));
     EXPECT_EQ(testutil::read_text(dir.file("runs.tsv")), printed([&](std::ostream& out) { print_runs(out, runs); }));
     EXPECT_EQ(testutil::read_text(dir.file("posterior_k_runs.tsv")), "run\tk\tposterior\n1\t1\t1\n");
 
     const std::string missing = dir.file("no/such/dir/diagnostics.tsv");
-    EXPECT_FALSE(write_diagnostics_file(missing, rows, diag));
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "");
-    EXPECT_EQ(diag.notices()[0].text, "Cannot write the file " + missing + ": No such file or directory.");
+    EXPECT_FALSE(write_diagnostics_file(missing, rows, notes));
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "");
+    EXPECT_EQ(notes.notices()[0].text, "Cannot write the file " + missing + ": No such file or directory.");
 }

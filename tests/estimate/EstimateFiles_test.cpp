@@ -83,16 +83,16 @@ TEST(EstimateFiles, NamesThatCannotBeWrittenAreRefused) {
 
 TEST(EstimateFiles, WrittenThroughOutputFiles) {
     testutil::TempDir dir;
-    Diagnostics diag;
-    EXPECT_TRUE(write_estimate_file(dir.file("estimate.txt"), example(), diag));
-    EXPECT_TRUE(write_cut_file(dir.file("cut.tsv"), {1}, {"only"}, diag));
-    EXPECT_TRUE(write_clustering_file(dir.file("clustering.tsv"), example(), {}, diag));
-    EXPECT_TRUE(diag.empty());
+    Notices notes;
+    EXPECT_TRUE(write_estimate_file(dir.file("estimate.txt"), example(), notes));
+    EXPECT_TRUE(write_cut_file(dir.file("cut.tsv"), {1}, {"only"}, notes));
+    EXPECT_TRUE(write_clustering_file(dir.file("clustering.tsv"), example(), {}, notes));
+    EXPECT_TRUE(notes.empty());
     EXPECT_EQ(testutil::read_text(dir.file("cut.tsv")), "individual\tname\tcluster\n1\tonly\t1\n");
     EXPECT_EQ(testutil::read_text(dir.file("estimate.txt")).substr(0, 8), "loss\tvi\n");
-    EXPECT_FALSE(write_cut_file(dir.file("missing/cut.tsv"), {1}, {}, diag));
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "");
-    EXPECT_THROW(write_cut_file(dir.file("bad.tsv"), {1}, {"a\nb"}, diag), Exceptions);
+    EXPECT_FALSE(write_cut_file(dir.file("missing/cut.tsv"), {1}, {}, notes));
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "");
+    EXPECT_THROW(write_cut_file(dir.file("bad.tsv"), {1}, {"a\nb"}, notes), Exceptions);
     EXPECT_FALSE(testutil::exists(dir.file("bad.tsv")));
 }

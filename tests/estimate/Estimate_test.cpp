@@ -38,8 +38,8 @@ void load_simulated(MC_Sample& store, const SimulationSettings& s) {
     std::ostringstream out;
     simulate_run(out, s);
     const std::string text = out.str();
-    Diagnostics diag;
-    store.fill_from_text(text.data(), text.data() + text.size(), "sim", "", diag);
+    Notices notes;
+    store.fill_from_text(text.data(), text.data() + text.size(), "sim", "", notes);
 }
 
 struct Case {

@@ -68,17 +68,17 @@ TEST(BadInput, EachClassGivesItsMessageAndKeepsOrLoadsWhatItShould) {
         testutil::write_text(dir.file("good.txt"), good_run);
         testutil::write_text(dir.file("bad.txt"), c.text);
         RunState run;
-        Diagnostics diag;
+        Notices notes;
         RunParameters params;
         params.result_path = dir.file("good.txt");
         params.burn_in = 0;
-        ASSERT_EQ(begin_open(run, params, diag), HeaderStatus::ok);
-        load_store(run, dir.file("_trajectories.txt"), diag);
+        ASSERT_EQ(begin_open(run, params, notes), HeaderStatus::ok);
+        load_store(run, dir.file("_trajectories.txt"), notes);
         ASSERT_EQ(run.store->get_n_samples(), 2);
-        ASSERT_TRUE(diag.empty());
+        ASSERT_TRUE(notes.empty());
 
         params.result_path = dir.file("bad.txt");
-        const HeaderStatus status = begin_open(run, params, diag);
+        const HeaderStatus status = begin_open(run, params, notes);
         if (c.expect == Expect::refused) {
             EXPECT_EQ(status, HeaderStatus::invalid);
             EXPECT_EQ(run.result_path, dir.file("good.txt"));
@@ -86,10 +86,10 @@ TEST(BadInput, EachClassGivesItsMessageAndKeepsOrLoadsWhatItShould) {
             EXPECT_EQ(run.header.n_indivs, 2);
         } else {
             ASSERT_EQ(status, HeaderStatus::ok);
-            load_store(run, dir.file("_trajectories.txt"), diag);
+            load_store(run, dir.file("_trajectories.txt"), notes);
             EXPECT_EQ(run.store->get_n_samples(), c.stored);
         }
-        const auto notices = diag.take();
+        const auto notices = notes.take();
         if (std::string(c.message).empty()) {
             EXPECT_TRUE(notices.empty()) << notices[0].text;
         } else {
@@ -104,17 +104,17 @@ TEST(BadInput, DirectoryOrMissingFileIsRefusedAndTheOpenRunStays) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("good.txt"), good_run);
     RunState run;
-    Diagnostics diag;
+    Notices notes;
     RunParameters params;
     params.result_path = dir.file("good.txt");
-    ASSERT_EQ(begin_open(run, params, diag), HeaderStatus::ok);
-    load_store(run, dir.file("_trajectories.txt"), diag);
+    ASSERT_EQ(begin_open(run, params, notes), HeaderStatus::ok);
+    load_store(run, dir.file("_trajectories.txt"), notes);
     for (const std::string& bad : {dir.path().string(), dir.file("missing.txt")}) {
         params.result_path = bad;
-        EXPECT_EQ(begin_open(run, params, diag), HeaderStatus::not_found);
+        EXPECT_EQ(begin_open(run, params, notes), HeaderStatus::not_found);
         EXPECT_EQ(run.result_path, dir.file("good.txt"));
         EXPECT_EQ(run.store->get_n_samples(), 2);
-        const auto notices = diag.take();
+        const auto notices = notes.take();
         ASSERT_EQ(notices.size(), 1u);
         EXPECT_EQ(notices[0].legacy, "FILE mc_datafile NOT found!");
         EXPECT_NE(notices[0].text.find(bad), std::string::npos);
@@ -125,11 +125,11 @@ TEST(BadInput, IndexOutOfRangeKeepsEarlierRecordsInTheNewStore) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("bad.txt"), header(3, 3, 3) + "0 -1 1\n3 1 2 3\n1 -2 2\n1 9\n2 1 2\n");
     RunState run;
-    Diagnostics diag;
+    Notices notes;
     RunParameters params;
     params.result_path = dir.file("bad.txt");
-    ASSERT_EQ(begin_open(run, params, diag), HeaderStatus::ok);
-    EXPECT_THROW_MSG(load_store(run, dir.file("_trajectories.txt"), diag), Exceptions,
+    ASSERT_EQ(begin_open(run, params, notes), HeaderStatus::ok);
+    EXPECT_THROW_MSG(load_store(run, dir.file("_trajectories.txt"), notes), Exceptions,
                      "Exception: fill_mc_sample indiv out of range !");
     ASSERT_TRUE(run.store);
     EXPECT_EQ(run.store->get_n_samples(), 1);
@@ -141,14 +141,14 @@ TEST(BadInput, UnwritableSideFileIsReportedAndLoadingGoesOn) {
     testutil::write_text(dir.file("good.txt"), good_run);
     testutil::write_text(dir.file("plain"), "");
     RunState run;
-    Diagnostics diag;
+    Notices notes;
     RunParameters params;
     params.result_path = dir.file("good.txt");
-    ASSERT_EQ(begin_open(run, params, diag), HeaderStatus::ok);
+    ASSERT_EQ(begin_open(run, params, notes), HeaderStatus::ok);
     // A path under a plain file cannot be created, whoever runs the test.
-    load_store(run, dir.file("plain") + "/_trajectories.txt", diag);
+    load_store(run, dir.file("plain") + "/_trajectories.txt", notes);
     EXPECT_EQ(run.store->get_n_samples(), 2);
-    const auto notices = diag.take();
+    const auto notices = notes.take();
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_NE(notices[0].text.find("Cannot write the trajectory file"), std::string::npos);
 }

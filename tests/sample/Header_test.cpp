@@ -16,9 +16,9 @@ Opened open_header(const std::string& text) {
     testutil::write_text(path, text);
     Opened o{HeaderStatus::ok, {}, {}};
     o.run.header.n_indivs = 77;  // a previous run's value, kept when the header is refused
-    Diagnostics diag;
-    o.status = read_result_header(path, o.run, diag);
-    o.notices = diag.take();
+    Notices notes;
+    o.status = read_result_header(path, o.run, notes);
+    o.notices = notes.take();
     return o;
 }
 
@@ -42,12 +42,12 @@ TEST(Header, SixNumbersOnOneLineOrOnSixAfterAnySkippedFirstLine) {
 TEST(Header, MissingFileGivesTheLegacyMessageAndKeepsValues) {
     RunState run;
     run.header.n_obs = 42;
-    Diagnostics diag;
-    EXPECT_EQ(read_result_header("/nonexistent/velmora/run.txt", run, diag), HeaderStatus::not_found);
+    Notices notes;
+    EXPECT_EQ(read_result_header("/nonexistent/velmora/run.txt", run, notes), HeaderStatus::not_found);
     EXPECT_EQ(run.header.n_obs, 42);
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "FILE mc_datafile NOT found!");
-    EXPECT_NE(diag.notices()[0].text.find("/nonexistent/velmora/run.txt"), std::string::npos);
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "FILE mc_datafile NOT found!");
+    EXPECT_NE(notes.notices()[0].text.find("/nonexistent/velmora/run.txt"), std::string::npos);
 }
 
 TEST(Header, BadValuesAreRefusedWithTheirNameAndLine) {
@@ -86,7 +86,7 @@ TEST(Header, LimitsThemselvesAreAccepted) {
 TEST(Header, ADirectoryIsNotAResultFile) {
     testutil::TempDir dir;
     RunState run;
-    Diagnostics diag;
-    EXPECT_EQ(read_result_header(dir.path().string(), run, diag), HeaderStatus::not_found);
-    EXPECT_NE(diag.notices()[0].text.find("directory"), std::string::npos);
+    Notices notes;
+    EXPECT_EQ(read_result_header(dir.path().string(), run, notes), HeaderStatus::not_found);
+    EXPECT_NE(notes.notices()[0].text.find("directory"), std::string::npos);
 }

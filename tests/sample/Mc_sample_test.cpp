@@ -18,10 +18,10 @@ void load(Loaded& l, const std::string& text) {
     testutil::TempDir dir;
     const std::string path = dir.file("run.txt");
     testutil::write_text(path, text);
-    Diagnostics diag;
-    l.report = l.store.fill_mc_sample(path, dir.file("_trajectories.txt"), diag);
+    Notices notes;
+    l.report = l.store.fill_mc_sample(path, dir.file("_trajectories.txt"), notes);
     l.side = testutil::read_text(dir.file("_trajectories.txt"));
-    l.notices = diag.take();
+    l.notices = notes.take();
 }
 
 std::vector<int> row(const MC_Sample& s, std::uint32_t i) {
@@ -153,24 +153,24 @@ TEST(McSample, IndexOutsideTheIndividualsRaisesAfterKeepingEarlierRecords) {
     const std::string path = dir.file("run.txt");
     testutil::write_text(path, header(5, 3, 3) + "0 -1 2\n2 1 5\n3 2 3 4\n1 -2 2\n3 1 2 6\n2 3 4\n");
     MC_Sample store;
-    Diagnostics diag;
-    EXPECT_THROW_MSG(store.fill_mc_sample(path, dir.file("side.txt"), diag), Exceptions,
+    Notices notes;
+    EXPECT_THROW_MSG(store.fill_mc_sample(path, dir.file("side.txt"), notes), Exceptions,
                      "Exception: fill_mc_sample indiv out of range !");
     EXPECT_EQ(store.get_n_samples(), 1);
     EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "-1\t2\r\n-2\t2\r\n");
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_NE(diag.notices()[0].text.find("line 7: individual 6 is outside 1..5"), std::string::npos);
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_NE(notes.notices()[0].text.find("line 7: individual 6 is outside 1..5"), std::string::npos);
 }
 
 TEST(McSample, MissingResultFileLeavesStoreEmptyAndSideFileUntouched) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("side.txt"), "old\n");
     MC_Sample store;
-    Diagnostics diag;
-    EXPECT_EQ(store.fill_mc_sample(dir.file("missing.txt"), dir.file("side.txt"), diag).stop, LoadStop::not_found);
+    Notices notes;
+    EXPECT_EQ(store.fill_mc_sample(dir.file("missing.txt"), dir.file("side.txt"), notes).stop, LoadStop::not_found);
     EXPECT_EQ(store.get_n_samples(), 0);
     EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "old\n");
-    EXPECT_EQ(diag.notices()[0].legacy, "FILE mc_datafile NOT found!");
+    EXPECT_EQ(notes.notices()[0].legacy, "FILE mc_datafile NOT found!");
 }
 
 TEST(McSample, CountKHonoursBurnInAndIgnoresKAboveKmax) {
@@ -178,18 +178,11 @@ TEST(McSample, CountKHonoursBurnInAndIgnoresKAboveKmax) {
     // Kmax 2 but one record has k = 3.
     load(l, header(3, 2, 4) + "0 -1 1\n3 1 2 3\n1 -1 2\n2 1 2\n1 3\n2 -1 3\n1 1\n1 2\n1 3\n3 -1 2\n1 1\n2 2 3\n");
     ASSERT_EQ(l.store.get_n_samples(), 4);
-    l.store.count_k(0);
-    EXPECT_EQ(l.store.get_k_count(1), 1.0);
-    EXPECT_EQ(l.store.get_k_count(2), 2.0);
-    EXPECT_EQ(l.store.get_k_count(3), 0.0);  // above Kmax
-    EXPECT_EQ(l.store.get_k_count(-1), 0.0);
-    l.store.count_k(-5);
-    EXPECT_EQ(l.store.get_k_count(1), 1.0);
-    l.store.count_k(2);
-    EXPECT_EQ(l.store.get_k_count(1), 0.0);
-    EXPECT_EQ(l.store.get_k_count(2), 1.0);
-    l.store.count_k(4);
-    EXPECT_EQ(l.store.get_k_count(2), 0.0);
+    using Counts = std::vector<std::int64_t>;
+    EXPECT_EQ(l.store.k_histogram(0), (Counts{0, 1, 2}));  // k = 3 is above Kmax: in no entry
+    EXPECT_EQ(l.store.k_histogram(-5), (Counts{0, 1, 2}));
+    EXPECT_EQ(l.store.k_histogram(2), (Counts{0, 0, 1}));
+    EXPECT_EQ(l.store.k_histogram(4), (Counts{0, 0, 0}));
 }
 
 TEST(McSample, CountsAreNotLimitedTo16Bits) {
@@ -198,8 +191,7 @@ TEST(McSample, CountsAreNotLimitedTo16Bits) {
     Loaded l;
     load(l, text);
     ASSERT_EQ(l.store.get_n_samples(), 40000);
-    l.store.count_k(0);
-    EXPECT_EQ(l.store.get_k_count(1), 40000.0);
+    EXPECT_EQ(l.store.k_histogram(0).at(1), 40000);
 }
 
 TEST(McSample, AccessorsRaiseOutOfRange) {
@@ -213,8 +205,6 @@ TEST(McSample, AccessorsRaiseOutOfRange) {
                      "Exception: get_indiv_part_in_sample out of range !");
     EXPECT_THROW_MSG(l.store.get_indiv_part_in_sample(0, 3), Exceptions,
                      "Exception: get_indiv_part_in_sample out of range !");
-    l.store.count_k(0);
-    EXPECT_EQ(l.store.get_k_count(4), 0.0);
 }
 
 TEST(McSample, KeepsTheLogLikelihoodAtFullPrecision) {
@@ -244,9 +234,7 @@ TEST(McSample, RunsAppendedKeepTheirOwnBurnIn) {
     EXPECT_EQ(a.store.retained_observations(1, 2, 2), (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(a.store.count_retained(2), 1);  // run b is used up
     EXPECT_EQ(a.store.count_retained(3), 0);
-    a.store.count_k(1);
-    EXPECT_EQ(a.store.get_k_count(1), 1.0);
-    EXPECT_EQ(a.store.get_k_count(2), 2.0);
+    EXPECT_EQ(a.store.k_histogram(1), (std::vector<std::int64_t>{0, 1, 2, 0}));
     const MC_Sample::SetCount c = a.store.count_set_co_assi({1, 2}, 1, 3, 1);
     EXPECT_EQ(c.counted, 3);
     EXPECT_EQ(c.hits, 1);
@@ -273,8 +261,8 @@ TEST(McSample, CancelledLoadLeavesTheSideFileAsItWas) {
         },
         &cancel);
     MC_Sample store;
-    Diagnostics diag;
-    EXPECT_THROW(store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), diag, &progress), Cancelled);
+    Notices notes;
+    EXPECT_THROW(store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), notes, &progress), Cancelled);
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_LT(seen[0], seen[1]);
     EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "previous run\n");
@@ -291,9 +279,9 @@ TEST(McSample, ReportsWhetherTheSideFileIsInPlace) {
     } cases[] = {{dir.file("side.txt"), true, 0}, {dir.file("no/such/folder/side.txt"), false, 1}, {"", false, 0}};
     for (const auto& c : cases) {
         MC_Sample store;
-        Diagnostics diag;
-        EXPECT_EQ(store.fill_mc_sample(path, c.side, diag).side_file_written, c.written) << c.side;
-        EXPECT_EQ(diag.notices().size(), c.notices) << c.side;
+        Notices notes;
+        EXPECT_EQ(store.fill_mc_sample(path, c.side, notes).side_file_written, c.written) << c.side;
+        EXPECT_EQ(notes.notices().size(), c.notices) << c.side;
         EXPECT_EQ(store.get_n_samples(), 1);
     }
 }

@@ -26,11 +26,11 @@ TEST(OpenRuns, PoolsRunsInOrderWithTheirOwnSideFiles) {
     testutil::write_text(dir.file("a.txt"), run_text(2, 2, 1, two_records, 2));
     testutil::write_text(dir.file("b.txt"), run_text(2, 5, 1, "0 -3 1\n2 1 2\n", 1));
     testutil::write_text(dir.file("c.txt"), run_text(2, 3, 1, two_records, 2));
-    Diagnostics diag;
+    Notices notes;
     const OpenedRuns o =
-        open_runs({dir.file("a.txt"), dir.file("b.txt"), dir.file("c.txt")}, dir.file("side.txt"), diag, 2);
+        open_runs({dir.file("a.txt"), dir.file("b.txt"), dir.file("c.txt")}, dir.file("side.txt"), notes, 2);
     ASSERT_EQ(o.status, OpenedRuns::Status::ok);
-    EXPECT_TRUE(diag.empty());
+    EXPECT_TRUE(notes.empty());
     ASSERT_EQ(o.store->n_runs(), 3);
     EXPECT_EQ(o.store->get_n_samples(), 5);
     EXPECT_EQ(o.store->run(1).first, 2);
@@ -71,11 +71,11 @@ TEST(OpenRuns, RefusesOrWarnsBeforeLoading) {
     for (const Case& c : cases) {
         std::vector<std::string> paths;
         for (const std::string& f : c.files) paths.push_back(dir.file(f));
-        Diagnostics diag;
-        const OpenedRuns o = open_runs(paths, "", diag);
+        Notices notes;
+        const OpenedRuns o = open_runs(paths, "", notes);
         EXPECT_EQ(o.status, c.status) << c.files[1];
         EXPECT_EQ(o.store != nullptr, c.status == OpenedRuns::Status::ok);
-        ASSERT_FALSE(diag.empty()) << c.files[1];
-        EXPECT_EQ(diag.notices()[0].text.rfind(c.first_notice, 0), 0u) << diag.notices()[0].text;
+        ASSERT_FALSE(notes.empty()) << c.files[1];
+        EXPECT_EQ(notes.notices()[0].text.rfind(c.first_notice, 0), 0u) << notes.notices()[0].text;
     }
 }

@@ -24,13 +24,13 @@ TEST(OutputFile, ReplacesTheTargetOnlyOnCommitAndLeavesNoTemporaryFile) {
 }
 
 TEST(OutputFile, UnwritablePlaceReportsTheLegacyMessage) {
-    Diagnostics diag;
-    const bool ok = write_output_file("/nonexistent/velmora/out.txt", "Forest::print_all_clusters", diag,
+    Notices notes;
+    const bool ok = write_output_file("/nonexistent/velmora/out.txt", "Forest::print_all_clusters", notes,
                                       [](std::ostream& out) { out << "x"; });
     EXPECT_FALSE(ok);
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "Impossible to open outfile! Forest::print_all_clusters");
-    EXPECT_NE(diag.notices()[0].text.find("/nonexistent/velmora/out.txt"), std::string::npos);
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "Impossible to open outfile! Forest::print_all_clusters");
+    EXPECT_NE(notes.notices()[0].text.find("/nonexistent/velmora/out.txt"), std::string::npos);
 }
 
 TEST(OutputFile, AFailedWriteKeepsTheOldFile) {

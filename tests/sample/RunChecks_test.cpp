@@ -18,10 +18,10 @@ TEST(RunChecks, KAboveKmaxCountsOnlyWhatEachRunsBurnInKeeps) {
     // Kmax 2; k = 3, 1, 3 in the first run and 3, 3 in the second.
     const std::string first = "a\n2 2 3 1 1 1\n0 -1 3\n1 1\n1 2\n0\n0 -1 1\n2 1 2\n0 -1 3\n1 1\n1 2\n0\n";
     const std::string second = "b\n2 2 2 1 1 1\n0 -1 3\n1 1\n1 2\n0\n0 -1 3\n1 1\n1 2\n0\n";
-    Diagnostics diag;
+    Notices notes;
     MC_Sample store, other;
-    store.fill_from_text(first.data(), first.data() + first.size(), "a", "", diag);
-    other.fill_from_text(second.data(), second.data() + second.size(), "b", "", diag);
+    store.fill_from_text(first.data(), first.data() + first.size(), "a", "", notes);
+    other.fill_from_text(second.data(), second.data() + second.size(), "b", "", notes);
     ASSERT_TRUE(store.append_run(std::move(other)));
     EXPECT_EQ(count_above_Kmax(store, 0), 4);
     EXPECT_EQ(count_above_Kmax(store, 1), 2);

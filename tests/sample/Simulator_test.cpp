@@ -24,12 +24,12 @@ TEST(Simulator, SameSeedSameBytesAndTheOutputLoads) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("run.txt"), a.str());
     MC_Sample store;
-    Diagnostics diag;
-    EXPECT_EQ(store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), diag).stop, LoadStop::none);
-    EXPECT_TRUE(diag.empty());
+    Notices notes;
+    EXPECT_EQ(store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), notes).stop, LoadStop::none);
+    EXPECT_TRUE(notes.empty());
     ASSERT_EQ(store.get_n_samples(), 200);
-    store.count_k(20);
-    EXPECT_GT(store.get_k_count(3), store.get_k_count(1));  // k wanders around the planted 3 groups
+    const std::vector<std::int64_t> counts = store.k_histogram(20);
+    EXPECT_GT(counts.at(3), counts.at(1));  // k wanders around the planted 3 groups
     for (std::uint32_t i = 0; i < 200; ++i) {
         const int k = store.get_k_for_sample(i);
         for (int x = 1; x <= 30; ++x) {

@@ -19,8 +19,8 @@ struct SmallRun {
             text += one ? "0 -1 1\n3 1 2 3\n" : "0 -1 2\n2 1 2\n1 3\n";
         }
         testutil::write_text(dir.file("run.txt"), text);
-        Diagnostics diag;
-        store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), diag);
+        Notices notes;
+        store.fill_mc_sample(dir.file("run.txt"), dir.file("side.txt"), notes);
         header = RunHeader{3, Kmax, n_obs, 100, std::stod(U), 2.0};
     }
 };
@@ -36,7 +36,6 @@ std::string printed(const Posterior& p, const RunHeader& h, const std::string& p
 TEST(Posterior, UniformPriorExampleGivesBayesFactor9) {
     // 1000 observations, burn-in 100, k = 1 in 450 of the 900 counted, Kmax 10, U = 1.
     SmallRun r(1000, 100, 450, 10, "1");
-    r.store.count_k(100);
     const auto post = compute_posterior(r.header, r.store, 100);
     ASSERT_TRUE(post);
     EXPECT_EQ(post->p[1], 0.5);
@@ -51,7 +50,6 @@ TEST(Posterior, UniformPriorExampleGivesBayesFactor9) {
 
 TEST(Posterior, GeometricPriorExample) {
     SmallRun r(1000, 100, 450, 10, "0.5");
-    r.store.count_k(100);
     const auto post = compute_posterior(r.header, r.store, 100);
     ASSERT_TRUE(post && post->bayes_factor);
     EXPECT_DOUBLE_EQ(*post->bayes_factor, 0.998046875);
@@ -62,7 +60,6 @@ TEST(Posterior, GeometricPriorExample) {
 
 TEST(Posterior, AllOnesIsNotDefinedWithAnExtraEmptyLineAndNoOnesIsZero) {
     SmallRun all(20, 0, 20, 3, "1");
-    all.store.count_k(0);
     const auto p = compute_posterior(all.header, all.store, 0);
     ASSERT_TRUE(p);
     EXPECT_FALSE(p->bayes_factor);
@@ -71,7 +68,6 @@ TEST(Posterior, AllOnesIsNotDefinedWithAnExtraEmptyLineAndNoOnesIsZero) {
               std::string::npos);
 
     SmallRun none(20, 0, 0, 3, "1");
-    none.store.count_k(0);
     const auto q = compute_posterior(none.header, none.store, 0);
     ASSERT_TRUE(q && q->bayes_factor);
     EXPECT_EQ(*q->bayes_factor, 0.0);
@@ -79,10 +75,8 @@ TEST(Posterior, AllOnesIsNotDefinedWithAnExtraEmptyLineAndNoOnesIsZero) {
 
 TEST(Posterior, NothingWhenBurnInReachesTheStoreOrNoObservationIsDeclared) {
     SmallRun r(20, 0, 5, 3, "1");
-    r.store.count_k(20);
     EXPECT_FALSE(compute_posterior(r.header, r.store, 20));
     EXPECT_FALSE(compute_posterior(r.header, r.store, 25));
-    r.store.count_k(19);
     EXPECT_TRUE(compute_posterior(r.header, r.store, 19));
     RunHeader none = r.header;
     none.n_obs = 0;
@@ -94,7 +88,6 @@ TEST(Posterior, KmaxGivesExactlyThatManyLinesAndProbabilitiesUseStoredObservatio
     // are taken over what is there, so they still add up to 1.
     SmallRun r(20, 0, 5, 5, "1");
     r.header.n_obs = 40;
-    r.store.count_k(0);
     const auto post = compute_posterior(r.header, r.store, 0);
     ASSERT_TRUE(post);
     ASSERT_EQ(post->p.size(), 6u);
@@ -107,7 +100,6 @@ TEST(Posterior, KmaxGivesExactlyThatManyLinesAndProbabilitiesUseStoredObservatio
 
 TEST(Posterior, PriorWithZeroDenominatorLeavesTheFactorUndefined) {
     SmallRun r(20, 0, 5, 2, "-1");
-    r.store.count_k(0);
     const auto post = compute_posterior(r.header, r.store, 0);
     ASSERT_TRUE(post);
     EXPECT_FALSE(post->bayes_factor);
@@ -115,12 +107,11 @@ TEST(Posterior, PriorWithZeroDenominatorLeavesTheFactorUndefined) {
 
 TEST(Posterior, FileIsWrittenWholeAndAFailureIsReported) {
     SmallRun r(20, 0, 5, 2, "1");
-    r.store.count_k(0);
     const auto post = compute_posterior(r.header, r.store, 0);
-    Diagnostics diag;
-    ASSERT_TRUE(write_posterior_file(r.dir.file("posterior_k.txt"), "x.txt", r.header, *post, diag));
+    Notices notes;
+    ASSERT_TRUE(write_posterior_file(r.dir.file("posterior_k.txt"), "x.txt", r.header, *post, notes));
     EXPECT_EQ(testutil::read_text(r.dir.file("posterior_k.txt")), printed(*post, r.header, "x.txt"));
-    EXPECT_FALSE(write_posterior_file("/nonexistent/dir/p.txt", "x.txt", r.header, *post, diag));
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "");
+    EXPECT_FALSE(write_posterior_file("/nonexistent/dir/p.txt", "x.txt", r.header, *post, notes));
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "");
 }

@@ -3,8 +3,8 @@
 // Result files for tests, written from records or from store rows, and stores loaded from them. Free of
 // any test framework, so the gtest suites and the Qt window tests share it.
 
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 
 #include <cstdint>
 #include <memory>
@@ -77,22 +77,22 @@ inline std::string result_text(int n_indivs, int Kmax, const std::vector<Row>& r
     return result_text(Header{n_indivs, Kmax}, records);
 }
 
-/// Fills `store` from `text`, writing no side file; what loading reported is left in `diag`.
-inline void load_text(MC_Sample& store, const std::string& text, Diagnostics& diag) {
-    store.fill_from_text(text.data(), text.data() + text.size(), "run", "", diag);
+/// Fills `store` from `text`, writing no side file; what loading reported is left in `notes`.
+inline void load_text(MC_Sample& store, const std::string& text, Notices& notes) {
+    store.fill_from_text(text.data(), text.data() + text.size(), "run", "", notes);
 }
 
 /// A store filled from `text`, writing no side file.
 inline std::unique_ptr<MC_Sample> loaded(const std::string& text) {
     auto store = std::make_unique<MC_Sample>();
-    Diagnostics diag;
-    load_text(*store, text, diag);
+    Notices notes;
+    load_text(*store, text, notes);
     return store;
 }
 
 inline void load_rows(MC_Sample& store, int n_indivs, int Kmax, const std::vector<Row>& rows) {
-    Diagnostics diag;
-    load_text(store, result_text(n_indivs, Kmax, rows), diag);
+    Notices notes;
+    load_text(store, result_text(n_indivs, Kmax, rows), notes);
 }
 
 /// Random observations: k in 1..k_high, clusters 0..k (0 now and then), k 1 as the loader stores it.

@@ -25,7 +25,6 @@ RunState small_state(double U) {
     run.burn_in = 1;
     run.k_from = 5;  // read in order and clamped: 2..4
     run.k_to = 2;
-    run.store->count_k(run.burn_in);
     return run;
 }
 

@@ -153,17 +153,17 @@ TEST(Forest, TreeWriterSetsDecimalPointOnlyWhenItCanWrite) {
     }
     forest.close_tree(3);
 
-    Diagnostics diag;
-    EXPECT_FALSE(forest.print_accepted_nodes(dir.file("missing/tree.txt"), diag));
-    ASSERT_EQ(diag.notices().size(), 1u);
-    EXPECT_EQ(diag.notices()[0].legacy, "Impossible to open outfile! Forest::print_accepted_nodes");
-    EXPECT_FALSE(forest.print_all_clusters(dir.file("missing/clusters.txt"), diag));
-    EXPECT_EQ(diag.notices()[1].legacy, "Impossible to open outfile! Forest::print_all_clusters");
+    Notices notes;
+    EXPECT_FALSE(forest.print_accepted_nodes(dir.file("missing/tree.txt"), notes));
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].legacy, "Impossible to open outfile! Forest::print_accepted_nodes");
+    EXPECT_FALSE(forest.print_all_clusters(dir.file("missing/clusters.txt"), notes));
+    EXPECT_EQ(notes.notices()[1].legacy, "Impossible to open outfile! Forest::print_all_clusters");
 
-    EXPECT_TRUE(forest.print_accepted_nodes(dir.file("tree.txt"), diag));
+    EXPECT_TRUE(forest.print_accepted_nodes(dir.file("tree.txt"), notes));
     EXPECT_EQ(testutil::read_text(dir.file("tree.txt")),
               "(((1:0.20000 ,  2:0.20000)0.80000:0.50000 ,  3:0.70000)0.30000:0.30000,O:0 );\r\n");
-    EXPECT_TRUE(forest.print_all_clusters(dir.file("clusters.txt"), diag));
+    EXPECT_TRUE(forest.print_all_clusters(dir.file("clusters.txt"), notes));
     EXPECT_EQ(testutil::read_text(dir.file("clusters.txt")),
               "n_indivs =\t3\r\n\r\n1\t0.8 : \t1\t2\t\r\n2\t0.3 : \t1\t2\t3\t\r\n");
 }

@@ -85,13 +85,13 @@ TEST(MakeTree, WritesEveryFileAndGivesTheLevels) {
     LoadedRun run = make_run(dir, 3, 4, three_rows());
     run.params.k_from = 5;  // ordered to 2..5, then clamped to 2..4
     run.params.k_to = 2;
-    Diagnostics diag;
+    Notices notes;
     ProgressLog log;
-    const MakeTreeResult result = make_tree(run.store.get(), run.params, diag, log.report());
+    const MakeTreeResult result = make_tree(run.store.get(), run.params, notes, log.report());
 
     EXPECT_EQ(result.status, MakeTreeResult::Status::done);
     EXPECT_TRUE(result.not_written.empty());
-    EXPECT_TRUE(diag.empty());
+    EXPECT_TRUE(notes.empty());
     EXPECT_EQ(result.levels, (std::vector<double>{0.8f, 0.3f}));
     EXPECT_EQ(result.used.k_from, 2);
     EXPECT_EQ(result.used.k_to, 4);
@@ -113,7 +113,7 @@ TEST(MakeTree, WritesEveryFileAndGivesTheLevels) {
 
     // A second run gives the same files.
     const std::string tree = testutil::read_text(p.tree_path);
-    make_tree(run.store.get(), run.params, diag);
+    make_tree(run.store.get(), run.params, notes);
     EXPECT_EQ(testutil::read_text(p.tree_path), tree);
 }
 
@@ -122,12 +122,12 @@ TEST(MakeTree, CancelStopsWithoutAHalfWrittenFile) {
     LoadedRun run = make_run(dir, 3, 4, three_rows());
     testutil::write_text(run.params.tree_path, "old tree");
     std::atomic<bool> cancel{false};
-    Diagnostics diag;
+    Notices notes;
     // Cancel is raised as the merges begin: the pairwise file is complete, the tree file untouched.
     const auto raise_at_merges = [&](TreeStage stage, std::int64_t, std::int64_t) {
         if (stage == TreeStage::merges) cancel = true;
     };
-    EXPECT_THROW(make_tree(run.store.get(), run.params, diag, raise_at_merges, &cancel), Cancelled);
+    EXPECT_THROW(make_tree(run.store.get(), run.params, notes, raise_at_merges, &cancel), Cancelled);
     EXPECT_TRUE(testutil::exists(run.params.pairwise_path));
     EXPECT_EQ(testutil::read_text(run.params.tree_path), "old tree");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
@@ -136,8 +136,8 @@ TEST(MakeTree, CancelStopsWithoutAHalfWrittenFile) {
 TEST(MakeTree, OneIndividual) {
     testutil::TempDir dir;
     LoadedRun run = make_run(dir, 1, 2, {{1, 1}, {1, 1}});
-    Diagnostics diag;
-    const MakeTreeResult result = make_tree(run.store.get(), run.params, diag);
+    Notices notes;
+    const MakeTreeResult result = make_tree(run.store.get(), run.params, notes);
     EXPECT_EQ(result.status, MakeTreeResult::Status::done);
     EXPECT_TRUE(result.levels.empty());
     EXPECT_EQ(result.shape.leaf_order(), (std::vector<std::int32_t>{1}));
@@ -148,13 +148,13 @@ TEST(MakeTree, OneIndividual) {
 
 TEST(MakeTree, WithoutARunNothingHappens) {
     RunParameters params;
-    Diagnostics diag;
-    const MakeTreeResult result = make_tree(nullptr, params, diag);
+    Notices notes;
+    const MakeTreeResult result = make_tree(nullptr, params, notes);
     EXPECT_EQ(result.status, MakeTreeResult::Status::no_run);
     EXPECT_EQ(result.message, "There is no run to make a tree from: open a result file first.");
     const MC_Sample empty;  // an open run without individuals
-    EXPECT_EQ(make_tree(&empty, params, diag).status, MakeTreeResult::Status::no_run);
-    EXPECT_TRUE(diag.empty());
+    EXPECT_EQ(make_tree(&empty, params, notes).status, MakeTreeResult::Status::no_run);
+    EXPECT_TRUE(notes.empty());
 }
 
 TEST(MakeTree, NothingToCountWritesNoFile) {
@@ -179,11 +179,11 @@ TEST(MakeTree, NothingToCountWritesNoFile) {
         run.params.k_from = c.from;
         run.params.k_to = c.to;
         run.params.burn_in = c.burn_in;
-        Diagnostics diag;
-        const MakeTreeResult result = make_tree(run.store.get(), run.params, diag);
+        Notices notes;
+        const MakeTreeResult result = make_tree(run.store.get(), run.params, notes);
         EXPECT_EQ(result.status, MakeTreeResult::Status::nothing_to_count);
         EXPECT_EQ(result.message, c.message);
-        EXPECT_TRUE(diag.empty());
+        EXPECT_TRUE(notes.empty());
         const RunParameters& p = run.params;
         for (const auto& path : {p.pairwise_path, p.tree_path, p.clusters_path, p.heights_path})
             EXPECT_FALSE(testutil::exists(path)) << path;
@@ -196,15 +196,15 @@ TEST(MakeTree, UnwritableFileIsReportedAndTheOthersAreWritten) {
     RunParameters& p = run.params;
     p.tree_path = dir.file("missing/tree.txt");
     p.heights_path = dir.file("missing/node_heights.txt");
-    Diagnostics diag;
-    const MakeTreeResult result = make_tree(run.store.get(), p, diag);
+    Notices notes;
+    const MakeTreeResult result = make_tree(run.store.get(), p, notes);
     EXPECT_EQ(result.status, MakeTreeResult::Status::done);
     EXPECT_FALSE(result.tree_file_written);
     EXPECT_EQ(result.not_written, (std::vector<std::string>{p.tree_path, p.heights_path}));
-    ASSERT_EQ(diag.notices().size(), 2u);
-    EXPECT_EQ(diag.notices()[0].legacy, "Impossible to open outfile! Forest::print_accepted_nodes");
-    EXPECT_EQ(diag.notices()[1].legacy, "Impossible to open outfile! History::print_node_co_assi_probs");
-    EXPECT_NE(diag.notices()[0].text.find(p.tree_path), std::string::npos);
+    ASSERT_EQ(notes.notices().size(), 2u);
+    EXPECT_EQ(notes.notices()[0].legacy, "Impossible to open outfile! Forest::print_accepted_nodes");
+    EXPECT_EQ(notes.notices()[1].legacy, "Impossible to open outfile! History::print_node_co_assi_probs");
+    EXPECT_NE(notes.notices()[0].text.find(p.tree_path), std::string::npos);
     EXPECT_TRUE(testutil::exists(p.pairwise_path));
     EXPECT_EQ(testutil::read_text(p.clusters_path),
               "n_indivs =\t3\r\n\r\n1\t0.8 : \t1\t2\t\r\n2\t0.3 : \t1\t2\t3\t\r\n");

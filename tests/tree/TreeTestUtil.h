@@ -1,8 +1,8 @@
 #pragma once
 
 #include "coassign/Marginal.h"
-#include "sample/Diagnostics.h"
 #include "sample/Mc_sample.h"
+#include "sample/Notices.h"
 #include "tests/support/ResultText.h"
 #include "tree/Forest.h"
 #include "tree/History.h"
@@ -21,9 +21,9 @@ using testutil::Row;
 
 inline std::unique_ptr<MC_Sample> load_store(const std::string& text) {
     auto store = std::make_unique<MC_Sample>();
-    Diagnostics diag;
-    testutil::load_text(*store, text, diag);
-    EXPECT_TRUE(diag.empty());
+    Notices notes;
+    testutil::load_text(*store, text, notes);
+    EXPECT_TRUE(notes.empty());
     return store;
 }
 

@@ -1,11 +1,11 @@
-#include "sample/Diagnostics.h"
+#include "sample/Notices.h"
 
 #include <ostream>
 #include <utility>
 
-Diagnostics::Diagnostics(std::ostream* legacy_out) : legacy_out_(legacy_out) {}
+Notices::Notices(std::ostream* legacy_out) : legacy_out_(legacy_out) {}
 
-void Diagnostics::report(std::string legacy, std::string text) {
+void Notices::report(std::string legacy, std::string text) {
     if (legacy_out_ && !legacy.empty()) {
         *legacy_out_ << legacy;
         legacy_out_->flush();
@@ -13,7 +13,7 @@ void Diagnostics::report(std::string legacy, std::string text) {
     notices_.push_back(Notice{std::move(legacy), std::move(text)});
 }
 
-std::vector<Notice> Diagnostics::take() {
+std::vector<Notice> Notices::take() {
     std::vector<Notice> out;
     out.swap(notices_);
     return out;

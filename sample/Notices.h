@@ -14,10 +14,10 @@ struct Notice {
 
 /// Collects the diagnostics of a command. The window shows them and also writes the legacy texts to
 /// standard output; the batch tool prints the sentences as warnings on standard error.
-class Diagnostics {
+class Notices {
   public:
     /// `legacy_out`: where legacy texts go at once (nullptr: nowhere).
-    explicit Diagnostics(std::ostream* legacy_out = nullptr);
+    explicit Notices(std::ostream* legacy_out = nullptr);
 
     void report(std::string legacy, std::string text);
     const std::vector<Notice>& notices() const { return notices_; }
