@@ -450,7 +450,7 @@ void TForm1::FormClose() {
     settings_.set_number(QStringLiteral("kmax"), make_tree_->kmax_value());
     run_.store.reset();
     std::error_code ignored;
-    std::filesystem::remove(output_path(QString::fromLatin1(side_file_name)), ignored);
+    std::filesystem::remove(output_path(QString::fromLatin1(output_name::side_file)), ignored);
     if (!run_.side_path.empty()) std::filesystem::remove(run_.side_path, ignored);
     for (const std::string& side : side_paths_)
         if (!side.empty()) std::filesystem::remove(side, ignored);

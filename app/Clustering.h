@@ -4,6 +4,7 @@
 #include "app/Jobs.h"
 #include "app/Settings.h"
 #include "estimate/Estimate.h"
+#include "outputs/OutputSet.h"
 #include "sample/Notices.h"
 #include "sample/RunState.h"
 #include "summary/Trajectory.h"
@@ -34,9 +35,6 @@ class QToolButton;
 struct ConvergenceResult;
 struct LoadedRun;
 struct TreeOutcome;
-
-/// Which output files the window writes: the legacy set, the tidy set (.tsv, .nwk, .nex) or both.
-enum class OutputSet { legacy, tidy, both };
 
 /// The main window: wires the pages, the menus and the workers, and holds the state of the open run.
 /// Long work (opening a file, making a tree, charting an individual) runs on workers; a result is applied
@@ -148,6 +146,8 @@ class TForm1 : public QMainWindow {
     void start_convergence();
     void apply_convergence(ConvergenceResult&& result);
     void start_tidy_run_files();
+    /// What the files of the open runs are made from, for the burn-in `burn_in`.
+    RunOutputs run_outputs(std::int32_t burn_in) const;
     /// The run names shown in charts and lists: the files' names, numbered when two are alike.
     QStringList run_labels() const;
     void show_run_warnings();

@@ -5,9 +5,9 @@
 
 #include "app/Jobs.h"
 #include "diagnostics/Convergence.h"
+#include "outputs/OutputSet.h"
 #include "sample/Mc_sample.h"
 #include "summary/RunSummary.h"
-#include "tidy/RunTables.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,18 +45,11 @@ ConvergenceResult convergence_job(const ConvergenceRequest& request, JobControl&
 QString rhat_warning(double rhat);
 QString ess_warning(double ess_bulk);
 
-/// The tidy files the window writes at an open and at each burn-in change, into `out_dir`: trace.tsv,
-/// posterior_k.tsv (removed when there is no posterior), diagnostics.tsv, runs.tsv and
-/// posterior_k_runs.tsv, as the batch tool writes them.
+/// The tidy files of the open runs, written at an open and at each burn-in change (write_tidy_run_files);
+/// `files.store` is kept alive by `store`.
 struct TidyRunRequest {
     std::shared_ptr<const MC_Sample> store;
-    std::string out_dir;
-    std::int32_t burn_in = 0;
-    std::int32_t k_from = 1;  ///< the tree's k range (for psm_max_diff), ordered and clamped
-    std::int32_t k_to = 1;
-    std::vector<std::string> run_paths;  ///< the result files, in store order
-    /// Made on the window's thread, where the store's k counts were taken; empty without a posterior.
-    std::optional<PosteriorTable> posterior;
+    RunOutputs files;
 };
 
 /// The notices of files that could not be written (empty when all were).

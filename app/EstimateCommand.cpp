@@ -6,11 +6,11 @@
 #include "app/MakeTreePage.h"
 #include "app/MapPage.h"
 #include "app/RunJobs.h"
-#include "estimate/EstimateFiles.h"
 #include "estimate/TreeCut.h"
 
 #include <cmath>
 
+#include <QFile>
 #include <QStatusBar>
 
 namespace {
@@ -108,8 +108,7 @@ void TForm1::apply_estimate(Estimate&& estimate) {
     }
     Notices notes;
     const bool written =
-        write_clustering_file(output_path(QStringLiteral("clustering.tsv")), estimate, run_.names, notes) &
-        write_estimate_file(output_path(QStringLiteral("estimate.txt")), estimate, notes);
+        write_estimate_files(QFile::encodeName(output_folder_).toStdString(), estimate, run_.names, notes);
     const QString unit = estimate.loss == Loss::vi ? tr(" bits") : tr(" pairs");
     QString summary = tr("Expected %1 loss %2%3 over %4 draws (best single draw: %5%3); %6 clusters; radius of the "
                          "95 % credible ball: %7 bits; seed %8.")
@@ -145,7 +144,8 @@ void TForm1::cut_last_tree() {
         std::int32_t k = 0;
         for (std::int32_t c : cut_clusters_) k = std::max(k, c);
         Notices notes;
-        const bool written = write_cut_file(output_path(QStringLiteral("cut.tsv")), cut_clusters_, run_.names, notes);
+        const bool written =
+            write_cut_files(QFile::encodeName(output_folder_).toStdString(), cut_clusters_, run_.names, notes);
         estimate_page_->show_cut(cut_clusters_,
                                  tr("At level %1: %2 clusters.").arg(number(level)).arg(k) +
                                      (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));

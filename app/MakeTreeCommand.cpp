@@ -33,10 +33,8 @@ void TForm1::Button1Click() {
         TreeRequest request;
         request.store = run_.store;
         request.params = params;
-        request.legacy_files = output_set_ != OutputSet::tidy;
-        request.tidy_files = output_set_ != OutputSet::legacy;
-        request.out_dir = QFile::encodeName(output_folder_).toStdString();
-        request.names = run_.names.empty() ? numbered_names(run_.header.n_indivs) : run_.names;
+        request.files = TreeOutputs{output_set_, QFile::encodeName(output_folder_).toStdString(),
+                                    run_.names.empty() ? numbered_names(run_.header.n_indivs) : run_.names};
         const QString name = run_name();
         trees_.start<TreeOutcome>(
             tr("Making the tree of %1").arg(name),

@@ -47,7 +47,7 @@ void TForm1::open_result_file(const QString& path) {
     if (trees_.busy()) notify_user(tr("Make Tree was cancelled: another file is being opened."));
     trees_.cancel();
     queries_.cancel();
-    const LoadRequest request{to_path(path), output_path(QString::fromLatin1(side_file_name))};
+    const LoadRequest request{to_path(path), output_path(QString::fromLatin1(output_name::side_file))};
     loads_.start<LoadedRun>(
         tr("Opening %1").arg(QFileInfo(path).fileName()),
         [request](JobControl& control) { return load_run(request, control); },
@@ -163,35 +163,36 @@ void TForm1::apply_load(const QStringList& paths, const std::string& side_path, 
 
 void TForm1::write_posterior(std::int32_t b, Notices& notes) {
     const QString title = tr("Posterior distribution of k (burn in = %1 )").arg(b);
-    const std::optional<Posterior> posterior = compute_posterior(run_.header, *run_.store, b);
-    const QString name = infer_k_->posterior_name();
-    if (!posterior) {
+    const RunOutputs files = run_outputs(b);
+    // Without a posterior a posterior file left from another burn-in would pass for this one: it goes,
+    // whichever set is written.
+    const RunFilesWritten written =
+        writes_legacy(output_set_) || !files.posterior ? write_legacy_run_files(files, notes) : RunFilesWritten{};
+    if (!files.posterior) {
         const std::int32_t stored = run_.store->get_n_samples();
         QString note = stored == 0 || run_.header.n_obs == 0
                            ? tr("The run holds no observation: there is no posterior of k.")
                            : tr("A burn-in of %1 leaves none of the %2 observations: there is no posterior of k.")
                                  .arg(b)
                                  .arg(stored);
-        // A posterior file left from another burn-in would pass for this one.
-        std::error_code ec;
-        if (std::filesystem::remove(output_path(name), ec))
+        if (written.removed)
             note +=
-                QLatin1Char(' ') + tr("%1 was removed so that it does not hold another burn-in's result.").arg(name);
+                QLatin1Char(' ') +
+                tr("%1 was removed so that it does not hold another burn-in's result.").arg(infer_k_->posterior_name());
         infer_k_->show_no_posterior(title, note);
         notify_user(note);
         return;
     }
+    const Posterior& posterior = *files.posterior;
     QString bayes;
     QString note;
-    if (posterior->bayes_factor) {
-        bayes = QString::fromStdString(fixed_point_text(*posterior->bayes_factor, separator_));
+    if (posterior.bayes_factor) {
+        bayes = QString::fromStdString(fixed_point_text(*posterior.bayes_factor, separator_));
     } else {
         note = tr("The Bayes factor is not defined for a burn-in of %1; the value shown is the previous one.").arg(b);
         notify_user(note);
     }
-    infer_k_->show_posterior(posterior->p, QString::fromStdString(posterior->title), bayes, note);
-    if (output_set_ != OutputSet::tidy)
-        write_posterior_file(output_path(name), run_.result_path, run_.header, *posterior, notes);
+    infer_k_->show_posterior(posterior.p, QString::fromStdString(posterior.title), bayes, note);
 }
 
 void TForm1::spin_burn_inChange() {

@@ -79,7 +79,7 @@ std::optional<TreeOutcome> tree_of(const PlotOptions& options, const Loaded& run
     TreeRequest request;
     request.store = run.store;
     request.params = params_of(options);
-    request.legacy_files = false;
+    request.files.set = OutputSet::none;
     JobControl control;
     TreeOutcome tree = make_tree_job(request, control);
     if (!tree.error.empty()) {

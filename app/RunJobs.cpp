@@ -4,8 +4,6 @@
 #include "sample/Progress.h"
 #include "sample/SetQuery.h"
 #include "sample/TextFormat.h"
-#include "tidy/Psm.h"
-#include "tidy/TreeExport.h"
 
 #include <charconv>
 #include <exception>
@@ -147,20 +145,15 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     TreeOutcome out;
     Notices notes;
     control.report(stage_text(TreeStage::counts), 0, 0);
-    MakeTreeOutputs outputs;
-    outputs.write_files = request.legacy_files;
-    const auto in_out_dir = [&request](const char* name) {
-        return QFile::encodeName(QDir(QFile::decodeName(request.out_dir.c_str())).filePath(QString::fromLatin1(name)))
-            .toStdString();
-    };
-    outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
-        if (request.tidy_files) write_psm_tsv(in_out_dir("psm.tsv"), marginal, k_list, request.names, notes);
-        // The map draws these counts after the tree is made.
-        const Marginal::PairCountView view = marginal.pair_counts(k_list);
-        if (view.cells.empty() || view.total <= 0) return;
-        out.pair_cells = std::make_shared<const std::vector<std::uint32_t>>(view.cells.begin(), view.cells.end());
-        out.pair_total = view.total;
-    };
+    // The map draws the pair counts after the tree is made.
+    bool failed = false;
+    const MakeTreeOutputs outputs =
+        tree_outputs(request.files, notes, failed, [&out](const Marginal& marginal, const KList& k_list) {
+            const Marginal::PairCountView view = marginal.pair_counts(k_list);
+            if (view.cells.empty() || view.total <= 0) return;
+            out.pair_cells = std::make_shared<const std::vector<std::uint32_t>>(view.cells.begin(), view.cells.end());
+            out.pair_total = view.total;
+        });
     try {
         out.result = make_tree(
             request.store.get(), request.params, notes,
@@ -168,11 +161,7 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
                 control.report(stage_text(stage), done, total);
             },
             control.cancel_flag(), outputs);
-        if (request.tidy_files && out.result.status == MakeTreeResult::Status::done) {
-            write_tree_newick(in_out_dir("tree.nwk"), out.result.shape, request.names, notes);
-            write_tree_nexus(in_out_dir("tree.nex"), out.result.shape, request.names, notes);
-            write_nodes_tsv(in_out_dir("nodes.tsv"), out.result.shape, request.names, notes);
-        }
+        if (out.result.status == MakeTreeResult::Status::done) write_tree_files(request.files, out.result.shape, notes);
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception& e) {

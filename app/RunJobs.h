@@ -4,6 +4,7 @@
 // other on a worker thread. Nothing here touches a widget.
 
 #include "app/Jobs.h"
+#include "outputs/OutputSet.h"
 #include "sample/Header.h"
 #include "sample/Mc_sample.h"
 #include "sample/Notices.h"
@@ -58,11 +59,8 @@ LoadedRun load_runs(const std::vector<std::string>& paths, const std::string& si
 struct TreeRequest {
     std::shared_ptr<const MC_Sample> store;
     RunParameters params;
-    bool legacy_files = true;
-    /// Folder of psm.tsv, tree.nwk, tree.nex and nodes.tsv, when they are written ("" for the working one).
-    bool tidy_files = false;
-    std::string out_dir;
-    std::vector<std::string> names;  ///< names[i - 1] names individual i in the tidy files
+    /// The files of the tree: which set, where the tidy ones go, the names they use.
+    TreeOutputs files;
 };
 
 struct TreeOutcome {

@@ -37,7 +37,7 @@ void TForm1::open_result_files(const QStringList& paths) {
     queries_.cancel();
     std::vector<std::string> files;
     for (const QString& p : paths) files.push_back(to_path(p));
-    const std::string side = output_path(QString::fromLatin1(side_file_name));
+    const std::string side = output_path(QString::fromLatin1(output_name::side_file));
     loads_.start<LoadedRun>(
         tr("Opening %n runs", nullptr, static_cast<int>(paths.size())),
         [files, side](JobControl& control) { return load_runs(files, side, control); },
@@ -109,28 +109,8 @@ void TForm1::apply_convergence(ConvergenceResult&& result) {
 }
 
 void TForm1::start_tidy_run_files() {
-    if (output_set_ == OutputSet::legacy || !run_.opened || !run_.store) return;
-    TidyRunRequest request;
-    request.store = run_.store;
-    request.out_dir = to_path(output_folder_);
-    request.burn_in = std::max(0, last_burn_in_);
-    RunParameters range = read_parameters();
-    request.k_from = range.k_from;
-    request.k_to = range.k_to;
-    for (const QString& f : run_files_) request.run_paths.push_back(to_path(f));
-    if (const std::optional<Posterior> posterior = compute_posterior(run_.header, *run_.store, request.burn_in)) {
-        RunState state = run_;
-        state.burn_in = request.burn_in;
-        state.k_from = range.k_from;
-        state.k_to = range.k_to;
-        PosteriorTable table = posterior_table(state, *posterior);
-        if (run_files_.size() > 1) {
-            table.sources.clear();
-            for (std::size_t r = 0; r < request.run_paths.size(); ++r)
-                table.sources.push_back({request.run_paths[r], run_headers_[r], run_starts_[r + 1] - run_starts_[r]});
-        }
-        request.posterior = std::move(table);
-    }
+    if (!writes_tidy(output_set_) || !run_.opened || !run_.store) return;
+    const TidyRunRequest request{run_.store, run_outputs(std::max(0, last_burn_in_))};
     tidy_files_.start<std::vector<std::string>>(
         tr("Writing the tidy files"), [request](JobControl& control) { return tidy_run_job(request, control); },
         [this](std::vector<std::string>&& failures) {
@@ -138,6 +118,23 @@ void TForm1::start_tidy_run_files() {
             for (const std::string& f : failures) lines.append(QString::fromStdString(f));
             if (!lines.isEmpty()) notify_user(lines.join(QLatin1Char(' ')));
         });
+}
+
+RunOutputs TForm1::run_outputs(std::int32_t burn_in) const {
+    RunOutputs files;
+    files.store = run_.store.get();
+    for (std::size_t r = 0; r < run_headers_.size() && r < static_cast<std::size_t>(run_files_.size()); ++r)
+        files.sources.push_back(
+            {to_path(run_files_[static_cast<qsizetype>(r)]), run_headers_[r], run_starts_[r + 1] - run_starts_[r]});
+    files.pool = run_.header;
+    files.burn_in = burn_in;
+    const RunParameters range = read_parameters();
+    files.k_from = range.k_from;
+    files.k_to = range.k_to;
+    files.posterior = compute_posterior(run_.header, *run_.store, burn_in);
+    files.folder = to_path(output_folder_);
+    files.posterior_name = to_path(infer_k_->posterior_name());
+    return files;
 }
 
 void TForm1::show_run_warnings() {

@@ -1,11 +1,11 @@
 #include "cli/analyze.h"
 
-#include "cli/tidy_outputs.h"
 #include "coassign/RunAgreement.h"
 #include "diagnostics/Convergence.h"
 #include "diagnostics/TsvFiles.h"
 #include "estimate/EstimateFiles.h"
 #include "estimate/TreeCut.h"
+#include "outputs/OutputSet.h"
 #include "sample/Exceptions.h"
 #include "sample/Notices.h"
 #include "sample/OpenRun.h"
@@ -25,11 +25,6 @@
 #include <ostream>
 #include <thread>
 #include <unistd.h>
-
-std::string in_dir(const std::string& dir, const std::string& name) {
-    if (name.empty() || name.front() == '/' || dir.empty() || dir == ".") return name;
-    return dir.back() == '/' ? dir + name : dir + "/" + name;
-}
 
 namespace {
 
@@ -114,23 +109,10 @@ bool make_out_dir(const std::string& dir, std::ostream& err) {
     return false;
 }
 
-/// posterior_k.txt of the pool, when there is a posterior (else says why it was not written), and each
-/// run's saved trajectory. False when one was not written.
-bool write_legacy_run_files(const AnalyzeOptions& options, const OpenedRuns& opened, const RunHeader& header,
-                            std::int32_t burn_in, const Posterior* posterior, Notices& notes) {
+/// Each run's saved trajectory, numbered when there are several. False when one was not written.
+bool write_trajectories(const AnalyzeOptions& options, const OpenedRuns& opened, Notices& notes) {
     bool ok = true;
-    const std::string posterior_path = in_dir(options.out_dir, options.posterior_name);
-    if (posterior) {
-        std::string result_line;
-        for (const RunInfo& r : opened.runs) result_line += (result_line.empty() ? "" : "; ") + r.path;
-        ok = write_posterior_file(posterior_path, result_line, header, *posterior, notes);
-    } else {
-        notes.report("", posterior_path + " was not written: the burn-in " + std::to_string(burn_in) +
-                             " leaves no observation of the " + std::to_string(opened.store->get_n_samples()) +
-                             " stored.");
-        ok = false;
-    }
-    const std::string trajectory_path = in_dir(options.out_dir, options.trajectory_name);
+    const std::string trajectory_path = path_in_folder(options.out_dir, options.trajectory_name);
     for (std::size_t r = 0; r < opened.runs.size(); ++r)
         ok = save_trajectory_file(numbered_name(trajectory_path, r, opened.runs.size()), opened.runs[r].side_path,
                                   notes) &&
@@ -138,26 +120,13 @@ bool write_legacy_run_files(const AnalyzeOptions& options, const OpenedRuns& ope
     return ok;
 }
 
-/// What posterior_k.tsv shows of the pool: one source per run.
-PosteriorTable pooled_posterior_table(const OpenedRuns& opened, const RunHeader& header, const RunParameters& params,
-                                      const Posterior& posterior) {
-    PosteriorTable t;
-    const MC_Sample& store = *opened.store;
-    for (const RunInfo& r : opened.runs) t.sources.push_back({r.path, r.header, r.stored});
-    t.n_indivs = header.n_indivs;
-    t.Kmax = header.Kmax;
-    t.U = header.U;
-    t.burn_in = params.burn_in;
-    t.retained = store.count_retained(params.burn_in);
-    t.above_Kmax = count_above_Kmax(store, params.burn_in);
-    RunParameters range = params;
-    normalise_parameters(range, header.Kmax);
-    t.k_from = range.k_from;
-    t.k_to = range.k_to;
-    t.draws = posterior.draws;
-    t.draws.resize(static_cast<std::size_t>(t.Kmax) + 1, 0);
-    t.posterior = posterior;
-    return t;
+/// Says why the posterior file was not written, when the burn-in leaves nothing. False when a file was
+/// not written.
+bool report(const RunFilesWritten& written, const RunOutputs& in, Notices& notes) {
+    if (!written.no_posterior.empty())
+        notes.report("", written.no_posterior + " was not written: the burn-in " + std::to_string(in.burn_in) +
+                             " leaves no observation of the " + std::to_string(in.store->get_n_samples()) + " stored.");
+    return written.ok;
 }
 
 /// Warnings about a run that loads but differs from what its header promises.
@@ -177,42 +146,13 @@ void warn_about_runs(const OpenedRuns& opened, std::int32_t burn_in, std::ostrea
             << text << "\n";
 }
 
-/// diagnostics.tsv, runs.tsv and posterior_k_runs.tsv. False when one was not written.
-bool write_diagnostic_files(const std::string& out_dir, const OpenedRuns& opened, const RunParameters& params,
-                            Notices& notes) {
-    const MC_Sample& store = *opened.store;
-    const DiagnosticChains chains = diagnostic_chains(store, params.burn_in);
-    std::vector<QuantitySummary> rows{{"k", summarise_chains(chains.k)},
-                                      {"log_likelihood", summarise_chains(chains.log_likelihood)}};
-    bool ok = write_diagnostics_file(in_dir(out_dir, "diagnostics.tsv"), rows, notes);
-
-    const std::vector<RunSummary> summaries = summarise_runs(store, params.burn_in, store.Kmax());
-    RunParameters range = params;
-    normalise_parameters(range, store.Kmax());
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const std::vector<double> differences =
-        store.n_runs() == 1 && store.count_retained(params.burn_in) > 0
-            ? std::vector<double>{0.0}
-            : psm_max_diff(store, params.burn_in, range.k_from, range.k_to, threads);
-    std::vector<RunRow> run_rows;
-    std::vector<std::vector<double>> posteriors;
-    for (std::size_t r = 0; r < summaries.size(); ++r) {
-        const RunSummary& s = summaries[r];
-        run_rows.push_back(
-            RunRow{opened.runs[r].path, s.draws, s.retained, s.mean_k, s.mean_log_likelihood, differences[r]});
-        posteriors.push_back(s.posterior);
-    }
-    ok = write_runs_file(in_dir(out_dir, "runs.tsv"), run_rows, notes) && ok;
-    return write_posterior_k_runs_file(in_dir(out_dir, "posterior_k_runs.tsv"), posteriors, store.Kmax(), notes) && ok;
-}
-
 /// clustering.tsv and estimate.txt from the tree's draws, and cut.tsv when asked. False when one was not
 /// written (or the estimate could not be made).
 bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store, const MakeTreeResult& tree,
                           const std::vector<std::string>& names, Notices& notes, std::ostream& err) {
     bool ok = true;
     if (options.cut_level)
-        ok = write_cut_file(in_dir(options.out_dir, "cut.tsv"), cut_tree(tree.shape, *options.cut_level), names, notes);
+        ok = write_cut_files(options.out_dir, cut_tree(tree.shape, *options.cut_level), names, notes);
     if (!options.estimate) return ok;
     const std::vector<std::int32_t> draws =
         store.retained_observations(tree.used.burn_in, tree.used.k_from, tree.used.k_to);
@@ -223,21 +163,20 @@ bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store,
     const Estimate estimate =
         estimate_clustering(store, draws, store.n_indivs(), settings, &tree.shape,
                             [&bar](double fraction) { bar.update(static_cast<std::int64_t>(fraction * 1000), 1000); });
-    ok = write_clustering_file(in_dir(options.out_dir, "clustering.tsv"), estimate, names, notes) && ok;
-    return write_estimate_file(in_dir(options.out_dir, "estimate.txt"), estimate, notes) && ok;
+    return write_estimate_files(options.out_dir, estimate, names, notes) && ok;
 }
 
 }  // namespace
 
 int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
-    const bool legacy = options.format != OutputFormat::tidy;
-    const bool tidy = options.format != OutputFormat::legacy;
+    const bool legacy = writes_legacy(options.format);
+    const bool tidy = writes_tidy(options.format);
     Notices notes;
     RunParameters params = options.params;
-    params.pairwise_path = in_dir(options.out_dir, params.pairwise_path);
-    params.tree_path = in_dir(options.out_dir, params.tree_path);
-    params.heights_path = in_dir(options.out_dir, params.heights_path);
-    params.clusters_path = in_dir(options.out_dir, params.clusters_path);
+    params.pairwise_path = path_in_folder(options.out_dir, params.pairwise_path);
+    params.tree_path = path_in_folder(options.out_dir, params.tree_path);
+    params.heights_path = path_in_folder(options.out_dir, params.heights_path);
+    params.clusters_path = path_in_folder(options.out_dir, params.clusters_path);
     if (params.burn_in < 0) params.burn_in = 0;
     if (params.k_from > params.k_to)
         err << "velmora-cli: warning: --kmin " << params.k_from << " is above --kmax " << params.k_to
@@ -262,8 +201,8 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
 
     OpenedRuns opened;
     try {
-        opened =
-            open_runs(options.result_paths, legacy ? in_dir(options.out_dir, side_file_name) : std::string(), notes);
+        opened = open_runs(options.result_paths,
+                           legacy ? path_in_folder(options.out_dir, output_name::side_file) : std::string(), notes);
     } catch (const std::bad_alloc&) {
         print_notices(notes, err, "error");
         err << "velmora-cli: error: not enough memory to load the runs.\n";
@@ -284,39 +223,40 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     warn_about_runs(opened, params.burn_in, err);
 
     MC_Sample& store = *opened.store;
-    const RunHeader header = pooled_header(opened.runs);
-    const auto posterior = compute_posterior(header, store, params.burn_in);
-    const Posterior* shown = posterior ? &*posterior : nullptr;
-    if (legacy && !write_legacy_run_files(options, opened, header, params.burn_in, shown, notes)) status = exit_data;
+    RunOutputs run_outputs;
+    run_outputs.store = &store;
+    for (const RunInfo& r : opened.runs) run_outputs.sources.push_back({r.path, r.header, r.stored});
+    run_outputs.pool = pooled_header(opened.runs);
+    run_outputs.burn_in = params.burn_in;
+    run_outputs.k_from = params.k_from;
+    run_outputs.k_to = params.k_to;
+    run_outputs.posterior = compute_posterior(run_outputs.pool, store, params.burn_in);
+    run_outputs.folder = options.out_dir;
+    run_outputs.posterior_name = options.posterior_name;
+    run_outputs.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (legacy) {
+        if (!report(write_legacy_run_files(run_outputs, notes), run_outputs, notes)) status = exit_data;
+        if (!write_trajectories(options, opened, notes)) status = exit_data;
+    }
     if (tidy) {
-        if (!write_trace_tsv(in_dir(options.out_dir, trace_tsv_name), store, params.burn_in, notes)) status = exit_data;
-        const std::string posterior_path = in_dir(options.out_dir, posterior_tsv_name);
-        if (shown) {
-            if (!write_posterior_tsv(posterior_path, pooled_posterior_table(opened, header, params, *shown), notes))
-                status = exit_data;
-        } else if (!legacy) {
-            notes.report("", posterior_path + " was not written: the burn-in " + std::to_string(params.burn_in) +
-                                 " leaves no observation of the " + std::to_string(store.get_n_samples()) + " stored.");
-            status = exit_data;
-        }
-        if (!write_diagnostic_files(options.out_dir, opened, params, notes)) status = exit_data;
+        RunFilesWritten written = write_tidy_run_files(run_outputs, notes);
+        // Without a posterior the legacy file, when due, has said so already.
+        if (legacy) written.no_posterior.clear();
+        if (!report(written, run_outputs, notes)) status = exit_data;
     }
     print_notices(notes, err);
     if (!options.tree) return status;
 
+    const TreeOutputs tree_files{options.format, options.out_dir, names};
     MakeTreeResult tree;
     try {
         TreeProgressBar bar(err);
-        MakeTreeOutputs outputs;
-        outputs.write_files = legacy;
-        if (tidy)
-            outputs.pairs_counted = [&](const Marginal& marginal, const KList& k_list) {
-                if (!write_tidy_psm(options.out_dir, marginal, k_list, names, notes)) status = exit_data;
-            };
+        bool failed = false;
         tree = make_tree(
             &store, params, notes,
             [&bar](TreeStage stage, std::int64_t done, std::int64_t total) { bar.update(stage, done, total); }, nullptr,
-            outputs);
+            tree_outputs(tree_files, notes, failed));
+        if (failed) status = exit_data;
     } catch (const Exceptions& e) {
         print_notices(notes, err, "error");
         err << "velmora-cli: error: " << e.what() << "\n";
@@ -329,7 +269,7 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     }
     if (!tree.not_written.empty()) status = exit_data;
     if (tidy) {
-        if (!write_tidy_tree_files(options.out_dir, tree.shape, names, notes)) status = exit_data;
+        if (!write_tree_files(tree_files, tree.shape, notes)) status = exit_data;
         if (!write_estimate_files(options, store, tree, names, notes, err)) status = exit_data;
     }
     print_notices(notes, err);

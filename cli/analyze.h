@@ -1,19 +1,13 @@
 #pragma once
 
 #include "estimate/Estimate.h"
+#include "outputs/OutputSet.h"
 #include "sample/RunState.h"
 
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
-
-/// Which output files `analyze` writes.
-enum class OutputFormat {
-    legacy,  ///< the seven files the window writes
-    tidy,    ///< every other file: tables, tree files, diagnostics, estimate
-    both,
-};
 
 /// Options of `velmora-cli analyze`.
 struct AnalyzeOptions {
@@ -25,7 +19,7 @@ struct AnalyzeOptions {
     std::string posterior_name = "posterior_k.txt";
     std::string trajectory_name = "trajectories.txt";
     std::string names_path;  ///< names file; empty: individuals are named 1..n
-    OutputFormat format = OutputFormat::both;
+    OutputSet format = OutputSet::both;
     bool tree = true;
     bool estimate = true;             ///< make the point estimate (with the tree, in the tidy set)
     Loss loss = Loss::vi;             ///< its loss
@@ -42,6 +36,3 @@ enum ExitStatus { exit_ok = 0, exit_data = 1, exit_usage = 2 };
 /// from 1. Warnings and errors go to `err`, one per line. A names file that cannot be used stops everything
 /// before a file is written. Returns the exit status.
 int run_analyze(const AnalyzeOptions& options, std::ostream& err);
-
-/// `name` inside the folder `dir`: as it is when it is absolute or dir is "." or empty.
-std::string in_dir(const std::string& dir, const std::string& name);

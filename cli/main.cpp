@@ -124,11 +124,11 @@ int run_analyze_command(Args& args) {
         } else if (arg == "--format") {
             if (!value(v)) return usage_error("option --format needs legacy, tidy or both");
             if (v == "legacy") {
-                options.format = OutputFormat::legacy;
+                options.format = OutputSet::legacy;
             } else if (v == "tidy") {
-                options.format = OutputFormat::tidy;
+                options.format = OutputSet::tidy;
             } else if (v == "both") {
-                options.format = OutputFormat::both;
+                options.format = OutputSet::both;
             } else {
                 return usage_error("option --format needs legacy, tidy or both, not '" + v + "'");
             }

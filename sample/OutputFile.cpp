@@ -1,5 +1,7 @@
 #include "sample/OutputFile.h"
 
+#include "sample/OutputNames.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -96,4 +98,9 @@ bool write_output_file(const std::string& path, const std::string& writer_name, 
         return false;
     }
     return true;
+}
+
+std::string path_in_folder(const std::string& folder, const std::string& name) {
+    if (name.empty() || name.front() == '/' || folder.empty() || folder == ".") return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sample/Mc_sample.h"
+#include "sample/OutputNames.h"
 
 #include <cstdint>
 #include <memory>
@@ -21,10 +22,10 @@ struct RunHeader {
 /// converted: numbers truncated toward zero, texts as typed.
 struct RunParameters {
     std::string result_path;
-    std::string pairwise_path = "pairwise_probs.txt";
-    std::string tree_path = "tree.txt";
-    std::string heights_path = "node_heights.txt";
-    std::string clusters_path = "node_clusters.txt";
+    std::string pairwise_path = output_name::pairwise;
+    std::string tree_path = output_name::tree;
+    std::string heights_path = output_name::heights;
+    std::string clusters_path = output_name::clusters;
     std::int32_t k_from = 1;
     std::int32_t k_to = 100;
     std::int32_t burn_in = 10;
@@ -70,6 +71,3 @@ inline std::string name_of(const RunState& run, std::int32_t i) {
     const auto k = static_cast<std::size_t>(i - 1);
     return i >= 1 && k < run.names.size() ? run.names[k] : std::to_string(i);
 }
-
-/// Name of the trajectory side file that every open writes in the working directory.
-inline constexpr const char* side_file_name = "_trajectories.txt";

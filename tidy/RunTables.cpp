@@ -40,23 +40,29 @@ bool write_trace_tsv(const std::string& path, const MC_Sample& store, std::int32
     return write_output_file(path, "", notes, [&](std::ostream& out) { print_trace_tsv(out, store, burn_in); });
 }
 
-PosteriorTable posterior_table(const RunState& run, const Posterior& posterior) {
+PosteriorTable posterior_table(std::vector<PosteriorSource> sources, const RunHeader& pool, const MC_Sample& store,
+                               std::int32_t burn_in, std::int32_t k_from, std::int32_t k_to,
+                               const Posterior& posterior) {
     PosteriorTable t;
-    const MC_Sample& store = *run.store;
-    t.sources.push_back({run.result_path, run.header, store.get_n_samples()});
-    t.n_indivs = run.header.n_indivs;
-    t.Kmax = run.header.Kmax;
-    t.U = run.header.U;
-    t.burn_in = run.burn_in;
-    t.retained = store.count_retained(run.burn_in);
-    t.above_Kmax = count_above_Kmax(store, run.burn_in);
+    t.sources = std::move(sources);
+    t.n_indivs = pool.n_indivs;
+    t.Kmax = pool.Kmax;
+    t.U = pool.U;
+    t.burn_in = burn_in;
+    t.retained = store.count_retained(burn_in);
+    t.above_Kmax = count_above_Kmax(store, burn_in);
     // The range make_tree uses: ordered, then clamped to 1..Kmax.
-    t.k_from = std::max(std::min(run.k_from, run.k_to), 1);
-    t.k_to = std::min(std::max(run.k_from, run.k_to), run.header.Kmax);
+    t.k_from = std::max(std::min(k_from, k_to), 1);
+    t.k_to = std::min(std::max(k_from, k_to), pool.Kmax);
     t.draws = posterior.draws;
     t.draws.resize(static_cast<std::size_t>(t.Kmax) + 1, 0);
     t.posterior = posterior;
     return t;
+}
+
+PosteriorTable posterior_table(const RunState& run, const Posterior& posterior) {
+    return posterior_table({{run.result_path, run.header, run.store->get_n_samples()}}, run.header, *run.store,
+                           run.burn_in, run.k_from, run.k_to, posterior);
 }
 
 namespace {

@@ -41,9 +41,13 @@ struct PosteriorTable {
     Posterior posterior;
 };
 
-/// The table of the open run, from `posterior` (compute_posterior on run.store with run.burn_in). `sources` gets one
-/// entry: run.result_path, run.header and every stored observation; a caller that loaded several files replaces it with
-/// one entry per file.
+/// The table of the runs in `store` (one source per run, in store order) pooled under `pool` (their
+/// pooled header), from `posterior` (compute_posterior on the store with `burn_in`). The tree's k range is
+/// k_from..k_to read in order and clamped to 1..Kmax, as make_tree reads it.
+PosteriorTable posterior_table(std::vector<PosteriorSource> sources, const RunHeader& pool, const MC_Sample& store,
+                               std::int32_t burn_in, std::int32_t k_from, std::int32_t k_to,
+                               const Posterior& posterior);
+/// The table of one open run: its one source is run.result_path, run.header and every stored observation.
 PosteriorTable posterior_table(const RunState& run, const Posterior& posterior);
 
 /// Writes posterior_k.tsv: "# key: value" lines (result file, individuals, Kmax, observations declared
