@@ -5,8 +5,8 @@
 //
 // Usage: map_bench [N...]   (default 1000 5000 16384). Run with QT_QPA_PLATFORM=offscreen.
 
-#include "app/CoassignMap.h"
-#include "app/MapDrawing.h"
+#include "charts/MapDrawing.h"
+#include "coassign/CoassignMap.h"
 
 #include <chrono>
 #include <cstdio>

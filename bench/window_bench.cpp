@@ -7,11 +7,11 @@
 // Usage: window_bench [RESULT_FILE]   (without a file: a simulated run of 100,000 observations of 60
 // individuals). Run with QT_QPA_PLATFORM=offscreen, or under xvfb-run for a real X server.
 
-#include "app/Application.h"
-#include "app/Clustering.h"
-#include "app/Dialogs.h"
-#include "app/NumericField.h"
+#include "pages/NumericField.h"
 #include "sample/Simulator.h"
+#include "window/Application.h"
+#include "window/Dialogs.h"
+#include "window/MainWindow.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "cli/analyze.h"
 #ifdef VELMORA_HAVE_PLOT
-#include "app/Plot.h"
+#include "cli/plot.h"
 #endif
 #include "sample/OpenRun.h"
 #include "sample/Simulator.h"
@@ -46,13 +46,7 @@ const char* const usage_text =
     "  velmora-cli plot RESULT_FILE [RESULT_FILE...] --chart CHART --out FILE [options]\n"
     "      Draws one chart of the window into FILE without a display; the format follows the\n"
     "      extension: .png, .svg or .pdf. CHART is one of\n"
-    "        trace            k and the log likelihood of every observation, the burn-in shaded\n"
-    "        posterior        the posterior distribution of k after the burn-in\n"
-    "        autocorrelation  the autocorrelation of k and of the log likelihood\n"
-    "        levels           the probability levels of the tree's merges\n"
-    "        individual       co-assignment of one individual (--indiv) with every other\n"
-    "        heatmap          the pairwise co-assignment map, in the tree's order\n"
-    "        tree             the tree, with the individuals' names\n"
+    "%CHARTS%"
     "      --burn-in B, --kmin A, --kmax C, --names FILE   as for analyze\n"
     "      --indiv I         the individual of --chart individual (default 1)\n"
     "      --size WxH        size in pixels (SVG and PDF at 96 pixels an inch); default 1200x800\n"
@@ -63,6 +57,18 @@ const char* const usage_text =
     "Exit status: 0 when every output was written; 1 when the data stopped the work (a file that cannot\n"
     "be read, a bad header or names file, a record that stopped loading, an output that could not be\n"
     "written); 2 for a usage error. Warnings and errors go to standard error, one per line.\n";
+
+/// The usage text, with the charts plot draws listed under "CHART is one of".
+std::string usage() {
+    std::string text = usage_text;
+    std::string charts;
+#ifdef VELMORA_HAVE_PLOT
+    for (const auto& [name, summary] : plot_charts())
+        charts += "        " + name + std::string(name.size() < 17 ? 17 - name.size() : 1, ' ') + summary + "\n";
+#endif
+    text.replace(text.find("%CHARTS%"), 8, charts);
+    return text;
+}
 
 int usage_error(const std::string& why) {
     std::cerr << "velmora-cli: " << why << "\n"
@@ -154,6 +160,17 @@ int run_analyze_command(Args& args) {
     return run_analyze(options, std::cerr);
 }
 
+#ifdef VELMORA_HAVE_PLOT
+/// "trace, posterior, ... or tree": the charts plot draws.
+std::string chart_names() {
+    std::string text;
+    const auto charts = plot_charts();
+    for (std::size_t i = 0; i < charts.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == charts.size() ? " or " : ", ") + charts[i].first;
+    return text;
+}
+#endif
+
 int run_plot_command(Args& args) {
 #ifdef VELMORA_HAVE_PLOT
     PlotOptions options;
@@ -162,15 +179,9 @@ int run_plot_command(Args& args) {
     while (args.next(arg)) {
         std::string v;
         if (arg == "--chart") {
-            if (!args.next(v))
-                return usage_error(
-                    "option --chart needs trace, posterior, autocorrelation, levels, individual, "
-                    "heatmap or tree");
-            const std::optional<PlotChart> chart = plot_chart_named(v);
-            if (!chart)
-                return usage_error("unknown chart '" + v +
-                                   "': trace, posterior, autocorrelation, levels, individual, heatmap or tree");
-            options.chart = *chart;
+            if (!args.next(v)) return usage_error("option --chart needs " + chart_names());
+            if (!plot_chart_exists(v)) return usage_error("unknown chart '" + v + "': " + chart_names());
+            options.chart = v;
             have_chart = true;
         } else if (arg == "--out" || arg == "--names") {
             if (!args.next(v) || v.empty()) return usage_error("option " + arg + " needs a file name");
@@ -279,7 +290,7 @@ int main(int argc, char** argv) {
     std::string command;
     if (!args.next(command)) return usage_error("a command is needed");
     if (command == "--help" || command == "-h") {
-        std::cout << usage_text;
+        std::cout << usage();
         return exit_ok;
     }
     if (command == "--version") {

@@ -6,6 +6,9 @@
 #include <span>
 #include <vector>
 
+/// Largest lag the window and the plots show the autocorrelation to.
+inline constexpr int max_acf_lag = 100;
+
 /// Autocorrelation function of one series: lags 0..min(max_lag, n - 1). The estimator is the usual one:
 /// the autocovariance c(t) = (1/n) sum_{i < n - t} (x_i - mean)(x_{i+t} - mean), computed by FFT with zero
 /// padding, divided by c(0); lag 0 is 1. Every lag is NaN for a constant series (as R's acf gives) or one

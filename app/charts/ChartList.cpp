@@ -1,0 +1,135 @@
+#include "charts/ChartList.h"
+
+#include "charts/AutocorrelationChart.h"
+#include "charts/IndividualChart.h"
+#include "charts/LevelsChart.h"
+#include "charts/MapDrawing.h"
+#include "charts/PosteriorChart.h"
+#include "charts/TraceChart.h"
+
+#include <QPainter>
+
+namespace {
+
+template <typename Chart, typename... Args>
+std::unique_ptr<Chart> off_screen(Args... args) {
+    auto chart = std::make_unique<Chart>(args...);
+    chart->setAttribute(Qt::WA_DontShowOnScreen);
+    return chart;
+}
+
+/// Both autocorrelation charts of the Convergence page, side by side in one picture; its numbers are
+/// those of the k chart.
+class AutocorrelationPair : public Exportable {
+  public:
+    AutocorrelationPair(std::unique_ptr<ChartView> k, std::unique_ptr<ChartView> ll)
+        : k_(std::move(k)), ll_(std::move(ll)) {}
+    void render_picture(QPainter& painter, const QRectF& target, QSize layout) override {
+        const QSize half(layout.width() / 2, layout.height());
+        const double w = target.width() / 2;
+        k_->render_picture(painter, QRectF(target.left(), target.top(), w, target.height()), half);
+        ll_->render_picture(painter, QRectF(target.left() + w, target.top(), w, target.height()), half);
+    }
+    void write_data(TableWriter& out) const override { k_->write_data(out); }
+    QString export_name() const override { return QStringLiteral("autocorrelation"); }
+
+  private:
+    std::unique_ptr<ChartView> k_;
+    std::unique_ptr<ChartView> ll_;
+};
+
+std::unique_ptr<Exportable> trace(const ChartData& d) {
+    auto chart = off_screen<TraceChart>();
+    chart->show_trace(d.trace, d.run_starts, d.run_names);
+    chart->mark_burn_in(d.burn_in);
+    return chart;
+}
+
+std::unique_ptr<Exportable> posterior(const ChartData& d) {
+    auto chart = off_screen<PosteriorChart>();
+    chart->set_title(PosteriorChart::title_for(d.burn_in));
+    chart->show_posterior(d.posterior, d.run_posteriors, d.run_names);
+    return chart;
+}
+
+std::unique_ptr<Exportable> autocorrelation(const ChartData& d) {
+    auto k = off_screen<AutocorrelationChart>(false);
+    auto ll = off_screen<AutocorrelationChart>(true);
+    k->show_curves(d.acf_k, d.run_names);
+    ll->show_curves(d.acf_log_likelihood, d.run_names);
+    return std::make_unique<AutocorrelationPair>(std::move(k), std::move(ll));
+}
+
+std::unique_ptr<Exportable> levels(const ChartData& d) {
+    auto chart = off_screen<LevelsChart>();
+    chart->show_levels(d.levels);
+    return chart;
+}
+
+std::unique_ptr<Exportable> individual(const ChartData& d) {
+    auto chart = off_screen<IndividualChart>();
+    chart->set_names(d.names);
+    chart->set_clusters(d.clusters);
+    chart->show_individual(d.individual, d.individual_values);
+    return chart;
+}
+
+std::unique_ptr<Exportable> heatmap(const ChartData& d) {
+    MapPicture picture;
+    picture.map = d.map.get();
+    picture.tree = d.tree.get();
+    picture.names = d.names;
+    picture.clusters = d.clusters;
+    picture.title = map_title();
+    // The picture draws from the map and the tree, which it keeps alive.
+    struct Kept : Exportable {
+        std::shared_ptr<const CoassignMap> map;
+        std::shared_ptr<const TreeShape> tree;
+        std::unique_ptr<Exportable> picture;
+        void render_picture(QPainter& p, const QRectF& t, QSize l) override { picture->render_picture(p, t, l); }
+        void write_data(TableWriter& out) const override { picture->write_data(out); }
+        QString export_name() const override { return picture->export_name(); }
+    };
+    auto kept = std::make_unique<Kept>();
+    kept->map = d.map;
+    kept->tree = d.tree;
+    kept->picture = map_picture(picture);
+    return kept;
+}
+
+std::unique_ptr<Exportable> dendrogram(const ChartData& d) {
+    return dendrogram_picture(*d.tree, d.names, d.clusters, dendrogram_title());
+}
+
+QStringList columns(std::initializer_list<const char*> names) {
+    QStringList out;
+    for (const char* n : names) out.append(QLatin1String(n));
+    return out;
+}
+
+}  // namespace
+
+const std::vector<ChartEntry>& chart_list() {
+    static const std::vector<ChartEntry> list{
+        {"trace", "k and the log likelihood of every observation, the burn-in shaded", ChartNeeds::trace,
+         columns({"observation", "k", "log_likelihood"}), trace},
+        {"posterior", "the posterior distribution of k after the burn-in", ChartNeeds::posterior,
+         columns({"k", "probability"}), posterior},
+        {"autocorrelation", "the autocorrelation of k and of the log likelihood", ChartNeeds::convergence,
+         columns({"series", "x", "y"}), autocorrelation},
+        {"levels", "the probability levels of the tree's merges", ChartNeeds::tree, columns({"step", "level"}), levels},
+        {"individual", "co-assignment of one individual (--indiv) with every other", ChartNeeds::individual,
+         columns({"individual", "probability"}), individual},
+        {"heatmap", "the pairwise co-assignment map, in the tree's order", ChartNeeds::map,
+         columns({"row", "column", "row_individual", "column_individual", "probability"}), heatmap},
+        {"tree", "the tree, with the individuals' names", ChartNeeds::tree,
+         columns({"step", "node", "child1", "child2", "level", "height"}), dendrogram},
+    };
+    return list;
+}
+
+const ChartEntry* chart_named(std::string_view name) {
+    for (const ChartEntry& e : chart_list())
+        if (e.name == name) return &e;
+    return nullptr;
+}

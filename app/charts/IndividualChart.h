@@ -1,0 +1,51 @@
+#pragma once
+
+// One individual's co-assignment probability with every individual.
+
+#include "charts/ChartView.h"
+
+#include <cstdint>
+#include <vector>
+
+#include <QStringList>
+
+class QScatterSeries;
+
+/// Title of the individual chart for individual n: "Posterior prob of co-assignement for Indiv 7 with the
+/// others", or "... Indiv 7 (name) with the others" when the individuals are named.
+QString individual_chart_title(std::int32_t n, const QString& name = {});
+
+/// The individual chart (object name Chart3, series Series4): red points 2 pixels wide, individual m's
+/// value at x = m, so the axis reads individuals' numbers; points coloured by the clusters of an estimate
+/// when there is one. Its title stands below the controls that lie on its upper corners on the page.
+class IndividualChart : public ChartView {
+    Q_OBJECT
+
+  public:
+    explicit IndividualChart(QWidget* parent = nullptr);
+
+    /// values[m - 1] is the co-assignment of individual n with individual m; names[i - 1] names individual
+    /// i (empty: numbers). Keeps the colouring by cluster when it fits the points.
+    void show_individual(std::int32_t n, const std::vector<double>& values);
+    /// No points: `note` says why.
+    void show_note(std::int32_t n, const QString& note);
+    /// The starting title, no points, no note.
+    void reset();
+    /// Names for the title and the tooltip (names[i - 1] names individual i; empty: numbers).
+    void set_names(const QStringList& names);
+    /// Colours point m by cluster[m - 1] (cluster_colour), now and for every individual shown after, and
+    /// adds a `cluster` column to the exported numbers; empty, or of another length than the points: red.
+    void set_clusters(const std::vector<std::int32_t>& cluster);
+    /// The clusters the points are coloured by; empty when plain.
+    std::vector<std::int32_t> point_clusters() const;
+    QScatterSeries* series() const { return series_; }
+
+  private:
+    void colour_points();
+    QString label(std::int32_t i) const;
+
+    QScatterSeries* series_;
+    QStringList names_;
+    std::vector<std::int32_t> clusters_;
+    std::vector<std::int32_t> coloured_;
+};

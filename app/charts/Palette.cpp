@@ -1,0 +1,18 @@
+#include "charts/Palette.h"
+
+#include <iterator>
+
+QColor run_colour(int r) {
+    static const QColor colours[] = {QColor(255, 0, 0),    QColor(0, 90, 200),  QColor(230, 140, 0),
+                                     QColor(140, 60, 170), QColor(0, 150, 150), QColor(120, 80, 40),
+                                     QColor(220, 0, 160),  QColor(90, 90, 90)};
+    return colours[static_cast<std::size_t>(r) % std::size(colours)];
+}
+
+QColor cluster_colour(std::int32_t c) {
+    // Ten colours whose neighbours stay apart under the common colour-vision deficiencies.
+    static const QRgb colours[] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f,
+                                   0xedc948, 0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac};
+    if (c <= 0) return QColor(160, 160, 160);
+    return QColor(colours[(c - 1) % 10]);
+}

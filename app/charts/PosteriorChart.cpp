@@ -1,0 +1,134 @@
+#include "charts/PosteriorChart.h"
+
+#include "charts/Axes.h"
+#include "charts/Palette.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QLegend>
+#include <QValueAxis>
+
+PosteriorChart::PosteriorChart(QWidget* parent)
+    : ChartView(QStringLiteral("Chart2"), starting_title(), false, parent), series_(new QBarSeries) {
+    const QColor red = run_colour(0);
+    auto* set = new QBarSet(QString());
+    set->setColor(red);
+    set->setBorderColor(red.darker(150));
+    set->setLabelColor(Qt::black);
+    series_->setObjectName(QStringLiteral("Series3"));
+    series_->append(set);
+    series_->setBarWidth(0.7);
+    series_->setLabelsVisible(true);
+    series_->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series_->setLabelsPrecision(3);
+    series_->setLabelsAngle(-90);
+    QChart* c = chart();
+    c->addSeries(series_);
+    QValueAxis* x = integer_axis(c, Qt::AlignBottom, 10);
+    x->setRange(0.5, 1.5);
+    auto* y = new QValueAxis;
+    y->setRange(0, 1);
+    y->setLabelFormat(QStringLiteral("%.2f"));
+    c->addAxis(y, Qt::AlignLeft);
+    series_->attachAxis(x);
+    series_->attachAxis(y);
+    set_tooltip({});
+    set_export_name(QStringLiteral("posterior_k"));
+    set_data_writer([set](TableWriter& out) {
+        out.header({QStringLiteral("k"), QStringLiteral("probability")});
+        for (int k = 1; k < set->count(); ++k) {
+            out.cell(k).cell(set->at(k));
+            out.end_row();
+        }
+    });
+}
+
+QString PosteriorChart::title_for(std::int32_t burn_in) {
+    return tr("Posterior distribution of k (burn in = %1 )").arg(burn_in);
+}
+
+QString PosteriorChart::starting_title() { return tr("Posterior distribution of k (burn in = 1000)"); }
+
+void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vector<std::vector<double>>& runs,
+                                    const QStringList& run_names) {
+    while (series_->count() > 1) series_->remove(series_->barSets().constLast());
+    QBarSet* pooled = series_->barSets().constFirst();
+    const int last = std::min<int>(static_cast<int>(p.size()) - 1, max_charted_k);
+    // Bars stand at the index of their value on a value axis; index 0 (k = 0) stays outside the range shown.
+    QList<qreal> values;
+    values.reserve(last + 1);
+    values.append(0);
+    double top = 0;
+    for (int k = 1; k <= last; ++k) {
+        values.append(p[static_cast<std::size_t>(k)]);
+        top = std::max(top, p[static_cast<std::size_t>(k)]);
+    }
+    ::reset_zoom(chart());
+    pooled->remove(0, pooled->count());
+    if (last >= 1) pooled->append(values);
+    set_fitted_range(attached_axis(series_, Qt::Horizontal), 0.5, std::max(last, 1) + 0.5);
+    QValueAxis* y = attached_axis(series_, Qt::Vertical);
+    y->setRange(0, top > 0 ? std::min(1.0, top * 1.15) : 1.0);
+    y->applyNiceNumbers();
+
+    const bool several = runs.size() > 1;
+    // The pool is red like a single run's bars; beside runs drawn in their colours it turns dark grey.
+    const QColor pooled_colour = several ? QColor(70, 70, 70) : run_colour(0);
+    pooled->setColor(pooled_colour);
+    pooled->setBorderColor(pooled_colour.darker(150));
+    pooled->setLabel(several ? tr("Pooled") : QString());
+    chart()->legend()->setVisible(several);
+    // Several sets side by side leave no room for the values above the bars: the tooltip gives them.
+    series_->setLabelsVisible(!several);
+    if (!several) {
+        set_tooltip({});
+        return;
+    }
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        auto* set = new QBarSet(tr("Run %1").arg(r + 1));
+        const QColor colour = run_colour(static_cast<int>(r));
+        set->setColor(colour);
+        set->setBorderColor(colour.darker(150));
+        QList<qreal> run_values;
+        for (qsizetype k = 0; k < pooled->count(); ++k)
+            run_values.append(
+                k >= 1 && static_cast<std::size_t>(k) < runs[r].size() ? runs[r][static_cast<std::size_t>(k)] : 0.0);
+        set->append(run_values);
+        series_->append(set);
+    }
+    set_tooltip(QStringList{tr("Pooled")} + run_names);
+}
+
+void PosteriorChart::show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
+    std::vector<double> pooled{0.0};
+    for (const double p : bars()) pooled.push_back(p);
+    show_posterior(pooled, runs, run_names);
+}
+
+std::vector<double> PosteriorChart::bars() const {
+    const QBarSet* set = series_->barSets().constFirst();
+    std::vector<double> out;
+    for (int i = 1; i < set->count(); ++i) out.push_back(set->at(i));
+    return out;
+}
+
+void PosteriorChart::set_tooltip(const QStringList& set_names) {
+    QBarSeries* series = series_;
+    set_value_text([series, set_names](QPointF at) {
+        const QList<QBarSet*> sets = series->barSets();
+        const double k = std::round(at.x());
+        if (sets.isEmpty() || k < 1 || k >= static_cast<double>(sets.constFirst()->count())) return QString();
+        const auto i = static_cast<qsizetype>(k);
+        if (sets.size() == 1)
+            return tr("k = %1\nposterior probability = %2").arg(i).arg(value_text(sets.constFirst()->at(i)));
+        QStringList lines{tr("k = %1, posterior probability").arg(i)};
+        for (qsizetype s = 0; s < sets.size(); ++s)
+            lines.append(
+                QStringLiteral("%1: %2").arg(set_names.value(s, sets[s]->label())).arg(sets[s]->at(i), 0, 'g', 6));
+        return lines.join(QLatin1Char('\n'));
+    });
+}

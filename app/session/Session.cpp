@@ -1,0 +1,172 @@
+#include "session/Session.h"
+
+#include "jobs/LoadJob.h"
+#include "tree/MakeTree.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+Session::Session(QObject* parent) : QObject(parent) {
+    run_.burn_in = std::max(0, controls_.burn_in);
+    for (JobRunner* runner : runners()) wire(*runner);
+    connect(&trees_, &JobRunner::progressed, this, &Session::tree_progress);
+    connect(&estimates_, &JobRunner::progressed, this, &Session::estimate_progress);
+    connect(&maps_, &JobRunner::progressed, this, [this](const JobProgress& p) {
+        emit map_progress(p.total > 0 ? tr("%1: %2 %").arg(p.stage).arg(p.done * 100 / p.total) : p.stage);
+    });
+}
+
+Session::~Session() = default;
+
+void Session::command(const std::function<void()>& body) noexcept {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        fail(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        fail(tr("An error of an unknown kind ended the command."));
+    }
+}
+
+void Session::fail(const QString& what, std::vector<Notice> notices) {
+    QString text = what;
+    for (const Notice& n : notices) text += QLatin1Char('\n') + QString::fromStdString(n.text);
+    emit failed(text);
+}
+
+void Session::report_problem(Notices& notes, Severity severity, const QString& intro) {
+    if (notes.empty()) return;
+    QStringList lines;
+    if (!intro.isEmpty()) lines.append(intro);
+    for (const Notice& n : notes.take()) lines.append(QString::fromStdString(n.text));
+    emit problem(severity, lines.join(QLatin1Char('\n')));
+}
+
+void Session::note(const QString& text) {
+    last_status_ = text;
+    emit status(text);
+}
+
+void Session::wire(JobRunner& runner) {
+    connect(&runner, &JobRunner::started, this, &Session::commands_changed);
+    connect(&runner, &JobRunner::finished, this,
+            [this, &runner](JobEnd end, const QString& message) { job_ended(runner, end, message); });
+}
+
+void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
+    emit commands_changed();
+    if (end == JobEnd::cancelled) {
+        if (&runner == &trees_) {
+            emit tree_stopped(tr("Cancelled: no tree was made."));
+            note(tr("Make Tree was cancelled. Files it had finished stay; none is left half-written."));
+        } else if (&runner == &loads_) {
+            note(tr("Opening was cancelled; the run open before is still shown."));
+        } else if (&runner == &estimates_) {
+            emit estimate_stopped(tr("Cancelled: no estimate was made."));
+        } else if (&runner == &maps_) {
+            emit map_progress(tr("The map was cancelled: make the tree again to see it."));
+        }
+    } else if (end == JobEnd::failed) {
+        if (&runner == &trees_) emit tree_stopped(tr("Stopped by an error."));
+        if (&runner == &estimates_) emit estimate_stopped(tr("Stopped by an error."));
+        if (&runner == &maps_) emit map_cleared(tr("The map could not be made."));
+        fail(message);
+    }
+    if (!busy()) emit work_done();
+}
+
+bool Session::stopping_work() const {
+    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy();
+}
+
+bool Session::busy() const {
+    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_})
+        if (r->busy()) return true;
+    return false;
+}
+
+void Session::cancel_all() {
+    for (JobRunner* runner : runners()) runner->cancel();
+}
+
+void Session::cancel_estimate() { estimates_.cancel(); }
+
+void Session::set_posterior_name(const QString& name) { controls_.posterior_name = name; }
+
+void Session::set_tree_controls(std::int32_t k_from, std::int32_t k_to, const QString& tree_name,
+                                const QString& heights_name, const QString& clusters_name,
+                                const QString& pairwise_name) {
+    controls_.k_from = k_from;
+    controls_.k_to = k_to;
+    controls_.tree_name = tree_name;
+    controls_.heights_name = heights_name;
+    controls_.clusters_name = clusters_name;
+    controls_.pairwise_name = pairwise_name;
+}
+
+void Session::set_output_folder(const QString& folder) {
+    output_folder_ = folder;
+    note(tr("Output files now go to %1.").arg(shown_output_folder()));
+}
+
+void Session::set_output_set(OutputSet set) {
+    command([&] {
+        output_set_ = set;
+        start_run_files();
+    });
+}
+
+void Session::set_decimal_separator(char sep) {
+    separator_ = sep;
+    emit separator_changed(sep);
+}
+
+QStringList Session::run_labels() const { return run_labels_of(run_files_); }
+
+QString Session::run_name() const {
+    if (run_files_.size() > 1) return run_labels().join(QStringLiteral(" + "));
+    return QFileInfo(QString::fromStdString(run_.result_path)).fileName();
+}
+
+QStringList Session::names() const {
+    QStringList names;
+    for (const std::string& n : run_.names) names.append(QString::fromStdString(n));
+    return names;
+}
+
+std::string Session::output_path(const QString& name) const {
+    const QString path =
+        output_folder_.isEmpty() || QDir::isAbsolutePath(name) ? name : QDir(output_folder_).filePath(name);
+    return QFile::encodeName(path).toStdString();
+}
+
+QString Session::shown_output_folder() const {
+    return QDir::toNativeSeparators(output_folder_.isEmpty() ? QDir::currentPath() : output_folder_);
+}
+
+RunParameters Session::parameters() const {
+    RunParameters p;
+    p.result_path = run_.result_path;
+    p.pairwise_path = output_path(controls_.pairwise_name);
+    p.tree_path = output_path(controls_.tree_name);
+    p.heights_path = output_path(controls_.heights_name);
+    p.clusters_path = output_path(controls_.clusters_name);
+    p.k_from = controls_.k_from;
+    p.k_to = controls_.k_to;
+    p.burn_in = controls_.burn_in;
+    normalise_parameters(p, run_.header.Kmax);
+    return p;
+}
+
+void Session::close() {
+    run_.store.reset();
+    std::error_code ignored;
+    std::filesystem::remove(output_path(QString::fromLatin1(output_name::side_file)), ignored);
+    if (!run_.side_path.empty()) std::filesystem::remove(run_.side_path, ignored);
+    for (const std::string& side : side_paths_)
+        if (!side.empty()) std::filesystem::remove(side, ignored);
+}

@@ -1,0 +1,271 @@
+#pragma once
+
+// What the window has open, and the commands that change it. The session owns the runs, their names and
+// trace, the last tree, estimate and cut and the map's data; it runs every long computation on its job
+// runners and announces each change by a signal that the pages answer. It has no widgets: the pages push
+// the values of their controls into it and show what its signals hand them.
+
+#include "coassign/CoassignMap.h"
+#include "estimate/Estimate.h"
+#include "jobs/ConvergenceJob.h"
+#include "jobs/JobRunner.h"
+#include "outputs/OutputSet.h"
+#include "sample/Header.h"
+#include "sample/Notices.h"
+#include "sample/RunState.h"
+#include "summary/Posterior.h"
+#include "summary/Trajectory.h"
+#include "tree/MakeTree.h"
+#include "tree/TreeShape.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+struct LoadedRun;
+struct TreeOutcome;
+
+/// How a problem is shown to the user: its box's icon.
+enum class Severity { information, warning, critical };
+
+/// The values of the window's controls that the commands take, as the pages last pushed them.
+struct ControlValues {
+    std::int32_t burn_in = 10;  ///< "Burn in", truncated toward zero (below 0 counts as 0)
+    QString posterior_name = QString::fromLatin1(output_name::posterior);
+    std::int32_t k_from = 1;  ///< "For k =" and "To k =", truncated toward zero
+    std::int32_t k_to = 100;
+    QString tree_name = QString::fromLatin1(output_name::tree);
+    QString heights_name = QString::fromLatin1(output_name::heights);
+    QString clusters_name = QString::fromLatin1(output_name::clusters);
+    QString pairwise_name = QString::fromLatin1(output_name::pairwise);
+};
+
+/// A set of runs just opened, as the pages show it.
+struct OpenedView {
+    QString file_label;      ///< the file, or the runs' labels joined by " + "
+    QString name;            ///< the runs' name in sentences and the title bar
+    QStringList run_labels;  ///< each run's label
+    std::int32_t n_indivs = 0;
+    std::int32_t longest_run = 0;  ///< the largest declared number of observations: the burn-in's limit
+    bool side_file_written = true;
+};
+
+/// The posterior of k for a burn-in, as the Infer k page shows it.
+struct PosteriorView {
+    std::int32_t burn_in = 0;
+    QString title;                       ///< the chart's title
+    std::optional<Posterior> posterior;  ///< empty: nothing to show, `note` says why
+    QString bayes;                       ///< the Bayes factor's text; empty when not defined (the label keeps its text)
+    QString note;                        ///< what the user should know; empty for nothing
+};
+
+/// A tree just made, as the pages show it.
+struct TreeView {
+    std::vector<double> levels;
+    std::int32_t n_indivs = 0;
+    QString source;  ///< which runs, burn-in, k range and draws it was made from
+};
+
+class Session : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit Session(QObject* parent = nullptr);
+    ~Session() override;
+
+    // What the controls hold; every command reads these when it starts.
+    const ControlValues& controls() const { return controls_; }
+    /// A new burn-in: the posterior, its files, the diagnostics and the warnings are made again (nothing
+    /// when it is the one shown or no run is open).
+    void set_burn_in(std::int32_t b);
+    /// The posterior again for the burn-in shown ("Refresh").
+    void refresh_posterior();
+    void set_posterior_name(const QString& name);
+    void set_tree_controls(std::int32_t k_from, std::int32_t k_to, const QString& tree_name,
+                           const QString& heights_name, const QString& clusters_name, const QString& pairwise_name);
+    /// Where relative output names are written; empty for the working directory.
+    QString output_folder() const { return output_folder_; }
+    void set_output_folder(const QString& folder);
+    OutputSet output_set() const { return output_set_; }
+    void set_output_set(OutputSet set);
+    /// Separator of the numbers shown: the user's locale's, '.' once a tree file has been written.
+    char decimal_separator() const { return separator_; }
+    void set_decimal_separator(char sep);
+
+    // What is open.
+    const RunState& run() const { return run_; }
+    bool opened() const { return run_.opened; }
+    /// The result files open, in the order they were added (several: chains pooled).
+    const QStringList& run_files() const { return run_files_; }
+    /// The run names shown in charts and lists: the files' names, numbered when two are alike.
+    QStringList run_labels() const;
+    QString run_name() const;
+    /// The burn-in for which the posterior shown was computed.
+    std::int32_t last_burn_in() const { return last_burn_in_; }
+    /// The trace of the open runs (one point per stored observation), kept whether or not its side file
+    /// could be written; null before an open. `run_starts` gives where each run begins, then the end.
+    const std::vector<TracePoint>* trace() const { return trace_ ? &*trace_ : nullptr; }
+    const std::vector<std::int64_t>& run_starts() const { return run_starts_; }
+    /// Reads the trace back from the side file when none is kept; false (and a note) when it cannot be read.
+    bool reload_trace();
+    /// names[i - 1] of individual i as the lists show them; empty: numbers.
+    QStringList names() const;
+    /// The last tree, what it was made from and its draws; null before any.
+    const std::shared_ptr<const TreeShape>& tree() const { return tree_shape_; }
+    /// The file of the output folder that `name` stands for (a name with a folder of its own as it is).
+    std::string output_path(const QString& name) const;
+    QString shown_output_folder() const;
+
+    // Commands. Each reports what the user must know by `problem`, `status` or `failed`.
+    /// Opens `paths` together as chains over the same individuals (one path: one run), replacing what was
+    /// open once they are loaded.
+    void open(const QStringList& paths);
+    /// Adds a run to those open; false (and `problem`) when it is open already.
+    bool add_run(const QString& path);
+    /// Takes run r (from 0) out; needs two runs or more.
+    void remove_run(int r);
+    /// Names the individuals from a names file; false (and `problem`) when it cannot be used.
+    bool load_names(const QString& path);
+    /// Writes the trajectory of the open runs to `path` (several runs: one numbered file each).
+    void save_trajectory(const QString& path);
+    /// "Make Tree" with the controls' values.
+    void make_tree();
+    /// The co-assignment of individual n with every individual (shown by `individual_charted`).
+    void chart_individual(std::int32_t n);
+    /// The probability that the individuals `members` share a cluster: its text and a note.
+    std::pair<QString, QString> set_probability(const std::vector<std::int32_t>& members) const;
+    /// The point estimate over the draws of the last tree.
+    void estimate(Loss loss, std::uint64_t seed);
+    void cancel_estimate();
+    /// The clusters of the last tree at `level`, written to cut.tsv.
+    void cut(double level);
+    /// Stops every job.
+    void cancel_all();
+    /// Removes the trajectory side files of the runs open: the window is closing.
+    void close();
+
+    /// Some work runs on a worker.
+    bool busy() const;
+    /// Work that closing the window stops and waits for (everything but the quick diagnostics and files).
+    bool stopping_work() const;
+    bool tree_busy() const { return trees_.busy(); }
+    bool load_busy() const { return loads_.busy(); }
+    /// Every job runner, for the status bar's progress and Cancel.
+    QList<JobRunner*> runners() { return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_}; }
+
+  signals:
+    /// Runs were opened (and what was shown of the runs before is gone); the posterior, the trace and the
+    /// rest follow by their own signals.
+    void opened_runs(const OpenedView& view);
+    /// Only one file was opened (a fresh start, not a change of the runs): for the recent files.
+    void opened_file(const QString& path);
+    void posterior_changed(const PosteriorView& view);
+    /// The trace to show (null: none), with each run's start and label.
+    void trace_changed();
+    /// The burn-in now marked on the trace.
+    void burn_in_marked(std::int32_t b);
+    void convergence_started();
+    void convergence_changed(const ConvergenceResult& result, const QStringList& run_labels);
+    /// Warnings about the runs (records above Kmax, short files); empty for none.
+    void run_warning(const QString& text);
+    void names_changed(const QStringList& names);
+    void separator_changed(char sep);
+
+    void tree_started();
+    void tree_progress(const JobProgress& progress);
+    void tree_made(const TreeView& view);
+    /// No tree was made: `why`.
+    void tree_stopped(const QString& why);
+    /// The runs changed: no tree, no estimate, no map; `why` says what to do.
+    void tree_forgotten(const QString& why);
+    /// The tree's draws as the estimate will use them; `ready` when there is a tree to estimate from.
+    void estimate_source(const QString& text, bool ready);
+
+    void individual_charted(std::int32_t n, const std::vector<double>& values);
+    void individual_note(std::int32_t n, const QString& note);
+
+    void estimate_started();
+    void estimate_progress(const JobProgress& progress);
+    void estimate_made(const Estimate& estimate, const QString& summary);
+    void estimate_stopped(const QString& why);
+    void cut_made(const std::vector<std::int32_t>& cut, const QString& summary);
+    /// Clusters to colour and outline (an estimate or a cut; empty: none), told by `caption`.
+    void clusters_changed(const std::vector<std::int32_t>& clusters, const QString& caption);
+
+    void map_progress(const QString& text);
+    void map_ready(std::shared_ptr<const CoassignMap> map, std::shared_ptr<const TreeShape> tree,
+                   const QStringList& names, const QString& source);
+    void map_cleared(const QString& why);
+
+    /// A note for the status bar.
+    void status(const QString& text);
+    /// A problem that needs the user's attention (a message box), with its kind.
+    void problem(Severity severity, const QString& text);
+    /// A command ended with an error: the error box.
+    void failed(const QString& text);
+    /// Which commands can be used changed (a job started or ended).
+    void commands_changed();
+    /// The last work under way has ended.
+    void work_done();
+
+  private:
+    /// Runs a command's body; an exception ends the command and is reported by `failed`.
+    void command(const std::function<void()>& body) noexcept;
+    void wire(JobRunner& runner);
+    void job_ended(JobRunner& runner, JobEnd end, const QString& message);
+    void report_problem(Notices& notes, Severity severity, const QString& intro = QString());
+    /// A note for the status bar (empty: clears it).
+    void note(const QString& text);
+    void fail(const QString& what, std::vector<Notice> notices = {});
+
+    /// The controls' values as every computation takes them (RunParameters, normalised to the runs' Kmax,
+    /// output names placed in the output folder).
+    RunParameters parameters() const;
+    RunOutputs run_outputs(std::int32_t burn_in) const;
+    void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
+    void show_posterior(std::int32_t b, Notices& notes);
+    void start_convergence();
+    void start_run_files();
+    void show_run_warnings();
+    void apply_tree(const QString& name, TreeOutcome&& outcome);
+    void forget_tree();
+    void take_tree(const MakeTreeResult& result, const TreeOutcome& outcome);
+    void start_map(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total);
+    void apply_estimate(Estimate&& estimate);
+    QString nothing_to_count() const;
+
+    ControlValues controls_;
+    QString output_folder_;
+    OutputSet output_set_ = OutputSet::legacy;
+    char separator_ = '.';
+    QString last_status_;
+
+    RunState run_;
+    std::int32_t last_burn_in_ = 0;
+    std::optional<std::vector<TracePoint>> trace_;
+    QStringList run_files_;
+    /// Where each run starts in the pooled trace, then its end.
+    std::vector<std::int64_t> run_starts_;
+    std::vector<std::string> side_paths_;
+    std::vector<RunHeader> run_headers_;
+
+    std::shared_ptr<const TreeShape> tree_shape_;
+    RunParameters tree_used_;
+    std::int64_t tree_draws_ = 0;
+    /// cluster[i - 1] of individual i in the last estimate; empty when none.
+    std::vector<std::int32_t> estimate_clusters_;
+
+    JobRunner loads_;
+    JobRunner trees_;
+    JobRunner queries_;
+    JobRunner diagnostics_;
+    JobRunner outputs_;
+    JobRunner estimates_;
+    JobRunner maps_;
+};
