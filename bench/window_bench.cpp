@@ -29,6 +29,7 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -57,7 +58,7 @@ struct Watch {
 
 /// Runs `command` and the event loop until the window's work has ended (or `cancel_after` seconds have
 /// passed, when the work is cancelled and the wait goes on until it has stopped).
-Watch watch(TForm1& form, const std::function<void()>& command, double cancel_after = -1,
+Watch watch(MainWindow& form, const std::function<void()>& command, double cancel_after = -1,
             double* cancel_seconds = nullptr) {
     Watch w;
     QElapsedTimer clock;
@@ -76,7 +77,7 @@ Watch watch(TForm1& form, const std::function<void()>& command, double cancel_af
         if (value > 0 && w.first_progress < 0) w.first_progress = clock.nsecsElapsed() / 1e9;
     });
     QEventLoop loop;
-    QObject::connect(&form, &TForm1::work_done, &loop, &QEventLoop::quit);
+    QObject::connect(&form, &MainWindow::work_done, &loop, &QEventLoop::quit);
     double cancelled_at = -1;
     QTimer cancel;
     cancel.setSingleShot(true);
@@ -120,17 +121,17 @@ int main(int argc, char** argv) {
     }
     QDir::setCurrent(dir.path());
 
-    TForm1 form(std::make_unique<NoDialogs>());
+    MainWindow form(std::make_unique<NoDialogs>());
     form.show();
     auto* make_tree = form.findChild<QAbstractButton*>(QStringLiteral("Button1"));
 
     double cancel = -1;
     const Watch open_cancelled = watch(
-        form, [&] { form.open_result_file(path); }, 1.0, &cancel);
+        form, [&] { form.open_result_files({path}); }, 1.0, &cancel);
     print("open, cancelled after 1 s", open_cancelled);
     std::printf("%-34s %8.3f s\n", "  cancel took", cancel);
 
-    const Watch open = watch(form, [&] { form.open_result_file(path); });
+    const Watch open = watch(form, [&] { form.open_result_files({path}); });
     print("open", open);
     QElapsedTimer paint;
     paint.start();

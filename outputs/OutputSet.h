@@ -28,6 +28,22 @@ enum class OutputSet { legacy, tidy, both, none };
 inline bool writes_legacy(OutputSet set) { return set == OutputSet::legacy || set == OutputSet::both; }
 inline bool writes_tidy(OutputSet set) { return set == OutputSet::tidy || set == OutputSet::both; }
 
+/// When a file is written: at an open and each change of the burn-in, by Save Trajectory, with a tree,
+/// with an estimate, with a cut.
+enum class OutputMoment { open, save_trajectory, tree, estimate, cut };
+
+/// One output file: its name in the output folder (the legacy ones: the default, which the user may
+/// change), its set and when it is written; `renamed` when the user can give it another name.
+struct OutputFileInfo {
+    const char* name;
+    OutputSet set;
+    OutputMoment moment;
+    bool renamed;
+};
+
+/// Every file Velmora writes, legacy set first, in the order each moment writes them.
+const std::vector<OutputFileInfo>& output_files();
+
 /// What the files of an open and of each change of the burn-in are made from.
 struct RunOutputs {
     const MC_Sample* store = nullptr;

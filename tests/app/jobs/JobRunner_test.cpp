@@ -130,11 +130,25 @@ class JobsTest : public QObject {
     }
 
     void destroyingTheRunnerStopsItsJob() {
+        // The work holds until cancelled (the gate never opens): destroying the runner must cancel it and
+        // wait for its thread, or this would hang; the work must have seen the cancel before it returned,
+        // and nothing is applied afterwards, even once the events the thread left behind are delivered.
         auto runner = std::make_unique<JobRunner>();
         std::atomic<bool> gate{false};
+        std::atomic<bool> saw_cancel{false};
         bool applied = false;
-        runner->start<int>(QStringLiteral("held"), held(gate, 1), [&](int&&) { applied = true; });
+        runner->start<int>(
+            QStringLiteral("held"),
+            [&](JobControl& control) {
+                const int v = held(gate, 1)(control);
+                saw_cancel = control.cancelled();
+                return v;
+            },
+            [&](int&&) { applied = true; });
         runner.reset();
+        QVERIFY(saw_cancel.load());
+        QCoreApplication::processEvents();
+        QTest::qWait(20);
         QVERIFY(!applied);
     }
 };
