@@ -4,6 +4,7 @@
 #include "sample/OutputFile.h"
 #include "sample/TextFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ostream>
@@ -30,6 +31,22 @@ void check_names(const char* writer, const std::vector<std::string>& names, std:
             raise_exception((std::string(writer) + ": the name of individual " + std::to_string(i + 1) +
                              " holds a tab or a line break")
                                 .c_str());
+}
+
+void append_shortest(std::string& out, double v) {
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
+void check_membership(const Membership& membership, const std::vector<std::string>& names) {
+    check_names("write_membership", names, membership.cluster.size());
+    const std::size_t cells = membership.cluster.size() * static_cast<std::size_t>(std::max(membership.clusters, 0));
+    if (membership.share.size() != cells)
+        raise_exception(("write_membership: " + std::to_string(membership.share.size()) + " segments for " +
+                         std::to_string(membership.cluster.size()) + " individuals and " +
+                         std::to_string(membership.clusters) + " clusters")
+                            .c_str());
 }
 
 void append_individual(std::string& line, std::size_t i, const std::vector<std::string>& names) {
@@ -90,6 +107,26 @@ void write_cut(std::ostream& out, const std::vector<std::int32_t>& cluster, cons
     }
 }
 
+void write_membership(std::ostream& out, const Membership& membership, const std::vector<std::string>& names) {
+    check_membership(membership, names);
+    const auto k = static_cast<std::size_t>(std::max(membership.clusters, 0));
+    std::string line = "individual\tname\tcluster";
+    for (std::size_t c = 1; c <= k; ++c) line += "\tcluster_" + std::to_string(c);
+    line += '\n';
+    out << line;
+    for (std::size_t i = 0; i < membership.cluster.size(); ++i) {
+        line.clear();
+        append_individual(line, i, names);
+        line += std::to_string(membership.cluster[i]);
+        for (std::size_t c = 0; c < k; ++c) {
+            line += '\t';
+            append_shortest(line, membership.share[i * k + c]);
+        }
+        line += '\n';
+        out << line;
+    }
+}
+
 bool write_clustering_file(const std::string& path, const Estimate& estimate, const std::vector<std::string>& names,
                            Notices& notes) {
     check_names("write_clustering", names, estimate.cluster.size());
@@ -104,4 +141,10 @@ bool write_cut_file(const std::string& path, const std::vector<std::int32_t>& cl
                     const std::vector<std::string>& names, Notices& notes) {
     check_names("write_cut", names, cluster.size());
     return write_output_file(path, "", notes, [&](std::ostream& out) { write_cut(out, cluster, names); });
+}
+
+bool write_membership_file(const std::string& path, const Membership& membership, const std::vector<std::string>& names,
+                           Notices& notes) {
+    check_membership(membership, names);
+    return write_output_file(path, "", notes, [&](std::ostream& out) { write_membership(out, membership, names); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "estimate/Estimate.h"
+#include "estimate/Membership.h"
 #include "sample/Notices.h"
 
 #include <cstdint>
@@ -28,6 +29,12 @@ void write_estimate_summary(std::ostream& out, const Estimate& estimate);
 /// cluster of individual i (as cut_tree gives it).
 void write_cut(std::ostream& out, const std::vector<std::int32_t>& cluster, const std::vector<std::string>& names);
 
+/// membership.tsv: the header `individual name cluster cluster_1 ... cluster_K` (K = membership.clusters),
+/// then a row per individual 1..n in order: its number, name and cluster, then its segment of each cluster
+/// 1..K (Membership::share) as the shortest text that reads back as the same double ("0", "1", "0.25",
+/// "1e-05"). Raises Exceptions before writing anything when share does not hold n * K numbers.
+void write_membership(std::ostream& out, const Membership& membership, const std::vector<std::string>& names);
+
 /// The writers above to the file `path` through write_output_file: a file that cannot be written is
 /// reported to `notes` and left as it was; true when the file is in place.
 bool write_clustering_file(const std::string& path, const Estimate& estimate, const std::vector<std::string>& names,
@@ -35,3 +42,5 @@ bool write_clustering_file(const std::string& path, const Estimate& estimate, co
 bool write_estimate_file(const std::string& path, const Estimate& estimate, Notices& notes);
 bool write_cut_file(const std::string& path, const std::vector<std::int32_t>& cluster,
                     const std::vector<std::string>& names, Notices& notes);
+bool write_membership_file(const std::string& path, const Membership& membership, const std::vector<std::string>& names,
+                           Notices& notes);

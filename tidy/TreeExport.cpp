@@ -26,12 +26,14 @@ const Merge& merge_of(const TreeShape& shape, std::int32_t id) {
 
 enum class Style { newick, nexus };
 
-/// The tree as Newick text without the final ";". Leaves are `leaf_labels[id - 1]`.
-std::string tree_text(const TreeShape& shape, const std::vector<std::string>& leaf_labels, Style style) {
+/// The tree as Newick text without the final ";". Leaves are `leaf_labels[id - 1]`. With `levels`, the
+/// levels in full (by merge step) label the nodes and give the heights; else the shape's floats do.
+std::string tree_text(const TreeShape& shape, const std::vector<std::string>& leaf_labels, Style style,
+                      const std::vector<double>* levels = nullptr) {
     const std::int32_t n = shape.n_indivs;
     const std::int32_t root = shape.root();
     if (root == 0) return {};
-    const std::vector<double> height = node_heights(shape);
+    const std::vector<double> height = levels ? node_heights(shape, *levels) : node_heights(shape);
     // Walked with an explicit stack: a tree of n individuals can be n levels deep.
     struct Task {
         std::int32_t id;
@@ -62,7 +64,9 @@ std::string tree_text(const TreeShape& shape, const std::vector<std::string>& le
         } else {
             const float level = merge_of(shape, t.id).level;
             text += ')';
-            if (style == Style::newick) {
+            if (levels) {
+                append_real(text, (*levels)[static_cast<std::size_t>(t.id - n - 1)]);
+            } else if (style == Style::newick) {
                 append_real(text, level);
             } else {
                 text += "[&level=";
@@ -100,6 +104,19 @@ std::vector<double> node_heights(const TreeShape& shape) {
     return height;
 }
 
+std::vector<double> node_heights(const TreeShape& shape, const std::vector<double>& levels) {
+    assert(levels.size() == shape.merges.size());
+    const std::int32_t n = shape.n_indivs;
+    std::vector<double> height(static_cast<std::size_t>(std::max(n, 0)) + shape.merges.size() + 1, 0.0);
+    for (std::size_t s = 1; s <= shape.merges.size(); ++s) {
+        const Merge& m = shape.merges[s - 1];
+        const double h = 1.0 - std::clamp(levels[s - 1], 0.0, 1.0);
+        height[static_cast<std::size_t>(n) + s] =
+            std::max({h, height[static_cast<std::size_t>(m.child1)], height[static_cast<std::size_t>(m.child2)]});
+    }
+    return height;
+}
+
 void print_tree_newick(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names) {
     assert(static_cast<std::int32_t>(names.size()) == shape.n_indivs);
     out << "[&R] " << tree_text(shape, labels(names, newick_label), Style::newick) << ";\n";
@@ -108,6 +125,16 @@ void print_tree_newick(std::ostream& out, const TreeShape& shape, const std::vec
 bool write_tree_newick(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
                        Notices& notes) {
     return write_output_file(path, "", notes, [&](std::ostream& out) { print_tree_newick(out, shape, names); });
+}
+
+void print_average_tree_newick(std::ostream& out, const AverageTree& tree, const std::vector<std::string>& names) {
+    assert(static_cast<std::int32_t>(names.size()) == tree.shape.n_indivs);
+    out << "[&R] " << tree_text(tree.shape, labels(names, newick_label), Style::newick, &tree.levels) << ";\n";
+}
+
+bool write_average_tree_newick(const std::string& path, const AverageTree& tree, const std::vector<std::string>& names,
+                               Notices& notes) {
+    return write_output_file(path, "", notes, [&](std::ostream& out) { print_average_tree_newick(out, tree, names); });
 }
 
 void print_tree_nexus(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sample/Notices.h"
+#include "tree/AverageLinkage.h"
 #include "tree/TreeShape.h"
 
 #include <iosfwd>
@@ -26,6 +27,20 @@ std::vector<double> node_heights(const TreeShape& shape);
 void print_tree_newick(std::ostream& out, const TreeShape& shape, const std::vector<std::string>& names);
 bool write_tree_newick(const std::string& path, const TreeShape& shape, const std::vector<std::string>& names,
                        Notices& notes);
+
+/// Heights as above from levels given in full: levels[s - 1] (a double, as AverageTree::levels holds) for
+/// the node of merge step s, height 1 - level kept to [0, 1] and raised to its children's heights should a
+/// level exceed one of theirs (never for average linkage). The same grid argument holds: the tree written
+/// from them is exactly ultrametric.
+std::vector<double> node_heights(const TreeShape& shape, const std::vector<double>& levels);
+
+/// Writes tree_average.nwk: the average-linkage tree as tree.nwk writes a tree ("[&R] ", leaves named by
+/// newick_label, ";" LF), but each internal node is labelled with its level in full (shortest text of the
+/// double in tree.levels) and heights are 1 - that level, so branch lengths are exact to the double.
+/// One individual gives "[&R] NAME;".
+void print_average_tree_newick(std::ostream& out, const AverageTree& tree, const std::vector<std::string>& names);
+bool write_average_tree_newick(const std::string& path, const AverageTree& tree, const std::vector<std::string>& names,
+                               Notices& notes);
 
 /// Writes tree.nex: "#NEXUS", a TAXA block listing the names, and a TREES block whose TRANSLATE table maps
 /// 1..n to the names (one entry a line), then "TREE clusters = [&R] " and the tree as in tree.nwk, with

@@ -1,7 +1,11 @@
 #include "estimate/TreeCut.h"
 
+#include "tests/tree/LinkageNaive.h"
+#include "tree/AverageLinkage.h"
+
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 #include <gtest/gtest.h>
 
@@ -44,4 +48,64 @@ TEST(TreeCut, SmallestTrees) {
     EXPECT_EQ(cut_tree(TreeShape{2, {{2, 1, 0.0f}}}, 0.0), (std::vector<std::int32_t>{1, 1}));
     EXPECT_EQ(cut_tree(TreeShape{2, {{2, 1, 0.0f}}}, 1e-300), (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(number_by_first_appearance({7, 3, 7, -1, 3}), (std::vector<std::int32_t>{1, 2, 1, 3, 2}));
+}
+
+namespace {
+
+/// The clusters that `merges` (node n + s made by merges[s - 1]) form over individuals 1..n, numbered by
+/// first member.
+std::vector<std::int32_t> clusters_of(std::int32_t n, const std::vector<Merge>& merges) {
+    std::vector<std::int32_t> label(static_cast<std::size_t>(n) + merges.size() + 1);
+    std::iota(label.begin(), label.end(), 0);
+    for (std::size_t s = 0; s < merges.size(); ++s) {
+        const std::int32_t node = n + static_cast<std::int32_t>(s) + 1;
+        label[static_cast<std::size_t>(node)] = node;
+        for (std::int32_t i = 1; i <= n; ++i) {
+            std::int32_t& l = label[static_cast<std::size_t>(i)];
+            if (l == merges[s].child1 || l == merges[s].child2) l = node;
+        }
+    }
+    return number_by_first_appearance(std::vector<std::int32_t>(label.begin() + 1, label.begin() + n + 1));
+}
+
+}  // namespace
+
+// On an average-linkage tree, whose levels never rise towards the root, the cut at a level gives the
+// clusters the textbook linkage holds when its best co-assignment (as the tree's float) first falls below
+// that level: the clusters whose merges have co-assignment at or above it.
+TEST(TreeCut, CutsOfTheAverageLinkageTree) {
+    std::mt19937 gen(12);
+    for (int rep = 0; rep < 300; ++rep) {
+        const std::int32_t n = 1 + static_cast<std::int32_t>(gen() % 12);
+        const std::uint32_t total = rep % 2 == 0 ? 4 : 8;
+        const auto cells = linkagetest::random_cells(n, 0, total, gen);
+        const AverageTree tree = average_linkage(cells, total, n);
+        std::vector<double> levels;
+        for (int k = 0; k <= 8; ++k) levels.push_back(k / 8.0);
+        for (const Merge& m : tree.shape.merges) {
+            levels.push_back(static_cast<double>(m.level));
+            levels.push_back(std::nextafter(static_cast<double>(m.level), 2.0));
+        }
+        for (const double level : levels) {
+            const auto naive = linkagetest::naive_linkage(cells, total, n, level);
+            EXPECT_EQ(cut_tree(tree.shape, level), clusters_of(n, naive.merges)) << "rep " << rep << " level " << level;
+        }
+    }
+}
+
+// Three planted groups spread over the numbers: the cut at 0.5 finds them.
+TEST(TreeCut, AverageLinkageTreeCutFindsPlantedGroups) {
+    const std::int32_t n = 24;
+    std::vector<std::int32_t> group(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i) group[static_cast<std::size_t>(i)] = (i * 7) % 3;
+    std::vector<std::uint32_t> cells;
+    std::mt19937 gen(3);
+    for (std::int32_t b = 2; b <= n; ++b)
+        for (std::int32_t a = 1; a < b; ++a)
+            cells.push_back(
+                (group[static_cast<std::size_t>(a - 1)] == group[static_cast<std::size_t>(b - 1)] ? 60u : 5u) +
+                gen() % 30);
+    const AverageTree tree = average_linkage(cells, 100, n);
+    EXPECT_EQ(cut_tree(tree.shape, 0.5), number_by_first_appearance(group));
+    EXPECT_EQ(cut_tree(tree.shape, 0.0), std::vector<std::int32_t>(static_cast<std::size_t>(n), 1));
 }

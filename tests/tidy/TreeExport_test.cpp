@@ -1,5 +1,6 @@
 #include "tidy/TreeExport.h"
 
+#include "tests/support/TestUtil.h"
 #include "tests/tidy/TidyReaders.h"
 
 #include <algorithm>
@@ -97,4 +98,62 @@ TEST(TreeExport, BranchLengthsAddUpToTheRootHeightOnEveryPathExactly) {
             EXPECT_EQ(internal.size(), static_cast<std::size_t>(n - 1));
         }
     }
+}
+
+// tree_average.nwk: levels in full label the nodes and set the heights. Worked by hand in
+// tests/tree/AverageLinkage_test.cpp: 6 = (1, 2) at 0.8, 7 = (3, 4) at 0.8, 8 = (7, 5) at 0.4, 9 = (6, 8) at
+// 0.15. Heights 1 - 0.8 = 0.19999999999999996, 1 - 0.4 = 0.6 and 1 - 0.15 = 0.85 as doubles give it.
+TEST(TreeExport, AverageTreeWholeText) {
+    const AverageTree tree = average_linkage(std::vector<std::uint32_t>{8, 2, 1, 3, 2, 8, 0, 1, 4, 4}, 10, 5);
+    std::ostringstream out;
+    print_average_tree_newick(out, tree, {"a", "b c", "d", "e_f", "g"});
+    EXPECT_EQ(out.str(),
+              "[&R] ((a:0.19999999999999996,'b c':0.19999999999999996)0.8:0.65,((d:0.19999999999999996,"
+              "'e_f':0.19999999999999996)0.8:0.4,g:0.6)0.4:0.25)0.15;\n");
+
+    // A level of 1/3: the double in full, where tree.nwk's writer shows the float.
+    const AverageTree third = average_linkage(std::vector<std::uint32_t>{1, 0, 0}, 3, 3);
+    out.str("");
+    print_average_tree_newick(out, third, {"x", "y", "z"});
+    EXPECT_EQ(out.str(),
+              "[&R] ((x:0.6666666666666667,y:0.6666666666666667)0.3333333333333333:0.33333333333333326,z:1)0;\n");
+    EXPECT_EQ(printed(print_tree_newick, third.shape, {"x", "y", "z"}),
+              "[&R] ((x:0.66666666,y:0.66666666)0.33333334:0.33333334000000003,z:1)0;\n");
+
+    out.str("");
+    print_average_tree_newick(out, average_linkage(std::vector<std::uint32_t>{}, 0, 1), {"only one"});
+    EXPECT_EQ(out.str(), "[&R] 'only one';\n");
+    out.str("");
+    print_average_tree_newick(out, average_linkage(std::vector<std::uint32_t>{2}, 2, 2), {"p", "q"});
+    EXPECT_EQ(out.str(), "[&R] (p:0,q:0)1;\n");
+
+    // Exactly ultrametric on random trees: every leaf's path adds up to the root's height.
+    std::mt19937 gen(5);
+    for (const int n : {3, 17, 60}) {
+        std::vector<std::uint32_t> cells(static_cast<std::size_t>(n * (n - 1) / 2));
+        for (auto& c : cells) c = gen() % 1001;
+        const AverageTree t = average_linkage(cells, 1000, n);
+        const std::vector<double> height = node_heights(t.shape, t.levels);
+        for (std::size_t s = 0; s < t.levels.size(); ++s)
+            EXPECT_EQ(height[static_cast<std::size_t>(n) + s + 1], 1.0 - t.levels[s]);
+        Names names;
+        for (int i = 1; i <= n; ++i) names.push_back("i" + std::to_string(i));
+        out.str("");
+        print_average_tree_newick(out, t, names);
+        std::vector<std::string> internal;
+        const auto leaves = tidytest::newick_leaves(out.str(), &internal);
+        ASSERT_EQ(leaves.size(), static_cast<std::size_t>(n));
+        EXPECT_EQ(internal.size(), static_cast<std::size_t>(n - 1));
+        for (const tidytest::Leaf& leaf : leaves) {
+            EXPECT_EQ(leaf.down, height.back()) << leaf.label;
+            EXPECT_EQ(leaf.up, height.back()) << leaf.label;
+        }
+    }
+
+    testutil::TempDir dir;
+    Notices notes;
+    EXPECT_TRUE(write_average_tree_newick(dir.file("tree_average.nwk"), tree, {"a", "b c", "d", "e_f", "g"}, notes));
+    out.str("");
+    print_average_tree_newick(out, tree, {"a", "b c", "d", "e_f", "g"});
+    EXPECT_EQ(testutil::read_text(dir.file("tree_average.nwk")), out.str());
 }
