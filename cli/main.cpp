@@ -58,6 +58,11 @@ const char* const usage_text =
     "be read, a bad header or names file, a record that stopped loading, an output that could not be\n"
     "written); 2 for a usage error. Warnings and errors go to standard error, one per line.\n";
 
+const char* const licence_text =
+    "Licence: GPL-3.0-or-later (GNU General Public License, version 3 or any later version).\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 /// The usage text, with the charts plot draws listed under "CHART is one of".
 std::string usage() {
     std::string text = usage_text;
@@ -294,7 +299,7 @@ int main(int argc, char** argv) {
         return exit_ok;
     }
     if (command == "--version") {
-        std::cout << "velmora-cli " << VELMORA_VERSION << "\n";
+        std::cout << "velmora-cli " << VELMORA_VERSION << "\n" << licence_text;
         return exit_ok;
     }
     if (command == "analyze") return run_analyze_command(args);
