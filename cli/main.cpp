@@ -1,5 +1,6 @@
 #include "cli/analyze.h"
 #ifdef VELMORA_HAVE_PLOT
+#include "cli/figure_size.h"
 #include "cli/plot.h"
 #endif
 #include "sample/OpenRun.h"
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -44,12 +46,18 @@ const char* const usage_text =
     "      --heights NAME    other names for the seven files (inside DIR)\n"
     "      Numbers are read as reals and truncated toward zero, as the window reads its fields.\n"
     "  velmora-cli plot RESULT_FILE [RESULT_FILE...] --chart CHART --out FILE [options]\n"
-    "      Draws one chart of the window into FILE without a display; the format follows the\n"
-    "      extension: .png, .svg or .pdf. CHART is one of\n"
+    "      Draws one chart of the window as a figure into FILE without a display, or writes the\n"
+    "      numbers it draws; the format follows the extension: .png, .svg or .pdf, or .tsv or .csv.\n"
+    "      CHART is one of\n"
     "%CHARTS%"
     "      --burn-in B, --kmin A, --kmax C, --names FILE   as for analyze\n"
     "      --indiv I         the individual of --chart individual (default 1)\n"
-    "      --size WxH        size in pixels (SVG and PDF at 96 pixels an inch); default 1200x800\n"
+    "      --size WxH        size in pixels; default 1200x800 at 96 pixels an inch\n"
+    "      --width L, --height L   size as a length: 85mm, 3.5in or 1200px (at --dpi)\n"
+    "      --dpi D           resolution in pixels an inch (default 96; the presets take 300)\n"
+    "      --preset P        single-column (85 mm wide), double-column (180 mm) or slide (1920x1080 px)\n"
+    "      --font-size PT    size of the text in points, 6 or more (default 8)\n"
+    "      --title TEXT      the title instead of the chart's own; --no-title draws none\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
@@ -180,6 +188,12 @@ int run_plot_command(Args& args) {
 #ifdef VELMORA_HAVE_PLOT
     PlotOptions options;
     bool have_chart = false;
+    FigureSize size;
+    std::optional<int> dpi;
+    std::optional<double> font_pt;
+    std::optional<std::pair<int, int>> size_pixels;
+    std::string width_text;
+    std::string height_text;
     std::string arg;
     while (args.next(arg)) {
         std::string v;
@@ -198,8 +212,33 @@ int run_plot_command(Args& args) {
             if (x == std::string::npos || !parse_real(v.substr(0, x), w) || !parse_real(v.substr(x + 1), h) || w < 16 ||
                 h < 16 || w > 20000 || h > 20000)
                 return usage_error("option --size needs WIDTHxHEIGHT, each from 16 to 20000, like 1200x800");
-            options.width = static_cast<int>(w);
-            options.height = static_cast<int>(h);
+            size_pixels = {static_cast<int>(w), static_cast<int>(h)};
+        } else if (arg == "--width" || arg == "--height") {
+            if (!args.next(v) || v.empty())
+                return usage_error("option " + arg + " needs a length, like 85mm, 3.5in or 1200px");
+            (arg == "--width" ? width_text : height_text) = v;
+        } else if (arg == "--preset") {
+            if (!args.next(v) || !figure_preset(v))
+                return usage_error("option --preset needs single-column, double-column or slide" +
+                                   (v.empty() ? std::string() : ", not '" + v + "'"));
+            size = *figure_preset(v);
+        } else if (arg == "--dpi") {
+            double number = 0;
+            if (!args.next(v) || !parse_real(v, number) || number < 24 || number > 2400)
+                return usage_error("option --dpi needs a resolution from 24 to 2400 pixels an inch");
+            dpi = static_cast<int>(number);
+        } else if (arg == "--font-size") {
+            double number = 0;
+            if (!args.next(v) || !parse_real(v, number) || number < 6 || number > 72)
+                return usage_error("option --font-size needs a size in points from 6 to 72" +
+                                   (v.empty() ? std::string() : ", not '" + v + "'"));
+            font_pt = number;
+        } else if (arg == "--title") {
+            if (!args.next(v)) return usage_error("option --title needs a text");
+            options.title_text = v;
+            options.title = true;
+        } else if (arg == "--no-title") {
+            options.title = false;
         } else if (arg == "--burn-in" || arg == "--kmin" || arg == "--kmax" || arg == "--indiv") {
             double number = 0;
             if (!args.next(v)) return usage_error("option " + arg + " needs a number");
@@ -219,8 +258,28 @@ int run_plot_command(Args& args) {
     if (!have_chart) return usage_error("plot needs --chart");
     if (options.out_path.empty()) return usage_error("plot needs --out FILE");
     if (!plot_format_of(options.out_path))
-        return usage_error("the picture's extension must be .png, .svg or .pdf: " + options.out_path);
+        return usage_error("the extension must be .png, .svg or .pdf (a picture) or .tsv or .csv (its numbers): " +
+                           options.out_path);
     if (options.individual < 1) return usage_error("--indiv must be an individual's number, from 1");
+    // The size: a preset, then the resolution, then the lengths, each given one over what came before.
+    if (dpi) size.dpi = *dpi;
+    if (size_pixels) std::tie(size.width, size.height) = *size_pixels;
+    for (const auto& [text, side, name] :
+         {std::tuple{width_text, &size.width, "--width"}, std::tuple{height_text, &size.height, "--height"}}) {
+        if (text.empty()) continue;
+        const std::optional<int> pixels = length_in_pixels(text, size.dpi);
+        if (!pixels || *pixels < 16 || *pixels > 20000)
+            return usage_error(std::string("option ") + name +
+                               " needs a length, like 85mm, 3.5in or 1200px, of 16 "
+                               "to 20000 pixels at the resolution, not '" +
+                               text + "'");
+        *side = *pixels;
+    }
+    if (font_pt) size.font_pt = *font_pt;
+    options.width = size.width;
+    options.height = size.height;
+    options.dpi = size.dpi;
+    options.font_pt = size.font_pt;
     return run_plot(options, std::cerr);
 #else
     (void)args;

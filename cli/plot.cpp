@@ -19,6 +19,8 @@
 #include <ostream>
 
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 
 namespace {
 
@@ -126,6 +128,7 @@ bool compute(const ChartEntry& chart, const PlotOptions& options, const Loaded& 
             const std::optional<TreeOutcome> tree = tree_of(options, run, err);
             if (!tree) return false;
             data.levels = tree->result.levels;
+            data.draws = tree->result.draws;
             data.tree = std::make_shared<const TreeShape>(tree->result.shape);
             return true;
         }
@@ -179,6 +182,8 @@ std::optional<PlotFormat> plot_format_of(std::string_view path) {
     if (ext == "png") return PlotFormat::png;
     if (ext == "svg") return PlotFormat::svg;
     if (ext == "pdf") return PlotFormat::pdf;
+    if (ext == "tsv") return PlotFormat::tsv;
+    if (ext == "csv") return PlotFormat::csv;
     return std::nullopt;
 }
 
@@ -201,8 +206,10 @@ int run_plot(const PlotOptions& options, std::ostream& err) {
         err << "velmora-cli: error: there is no chart '" << options.chart << "'.\n";
         return 2;
     }
-    if (!plot_format_of(options.out_path)) {
-        err << "velmora-cli: error: " << options.out_path << ": the picture's extension must be .png, .svg or .pdf.\n";
+    const std::optional<PlotFormat> format = plot_format_of(options.out_path);
+    if (!format) {
+        err << "velmora-cli: error: " << options.out_path
+            << ": the extension must be .png, .svg or .pdf (a picture), or .tsv or .csv (its numbers).\n";
         return 2;
     }
     std::optional<Loaded> run = load(options, err);
@@ -215,10 +222,27 @@ int run_plot(const PlotOptions& options, std::ostream& err) {
     }
     ChartData data;
     if (!compute(*chart, options, *run, data, err)) return 1;
-    const std::unique_ptr<Exportable> picture = chart->build(data);
+    FigureOptions figure;
+    figure.font_pt = options.font_pt;
+    figure.title = options.title;
+    figure.title_text = QString::fromStdString(options.title_text);
+    const ImageSpec spec{QSize(options.width, options.height), options.dpi, figure};
+    const std::unique_ptr<Exportable> picture = chart->build(data, figure);
+    const QString out = QString::fromStdString(options.out_path);
     QString error;
-    if (!export_image(*picture, QString::fromStdString(options.out_path),
-                      ImageSpec{QSize(options.width, options.height), 96}, &error)) {
+    bool written = false;
+    if (*format == PlotFormat::tsv || *format == PlotFormat::csv) {
+        // The numbers are those of the picture at its size: drawn once, off screen, to lay it out.
+        QImage scratch(std::max(16, options.width * 96 / std::max(options.dpi, 1)),
+                       std::max(16, options.height * 96 / std::max(options.dpi, 1)), QImage::Format_RGB32);
+        QPainter painter(&scratch);
+        picture->render_picture(painter, QRectF(QPointF(0, 0), QSizeF(scratch.size())), scratch.size());
+        painter.end();
+        written = export_data(*picture, out, &error);
+    } else {
+        written = export_image(*picture, out, spec, &error);
+    }
+    if (!written) {
         err << "velmora-cli: error: " << error.toStdString() << "\n";
         return 1;
     }

@@ -18,8 +18,9 @@ std::vector<std::pair<std::string, std::string>> plot_charts();
 /// `name` is the name of a chart plot draws.
 bool plot_chart_exists(std::string_view name);
 
-/// The picture formats, from the output file's extension (case ignored): .png, .svg, .pdf.
-enum class PlotFormat { png, svg, pdf };
+/// The output formats, from the file's extension (case ignored): pictures .png, .svg, .pdf, and the numbers
+/// the chart draws as .tsv or .csv.
+enum class PlotFormat { png, svg, pdf, tsv, csv };
 std::optional<PlotFormat> plot_format_of(std::string_view path);
 
 struct PlotOptions {
@@ -31,8 +32,12 @@ struct PlotOptions {
     std::int32_t k_to = 100;
     std::int32_t individual = 1;  ///< the individual of `--chart individual`, 1..n
     std::string names_path;       ///< names file; empty: individuals are named by number
-    int width = 1200;             ///< picture size in pixels (SVG and PDF: at 96 pixels an inch)
+    int width = 1200;             ///< picture size in pixels at `dpi` (SVG and PDF: the page at that resolution)
     int height = 800;
+    int dpi = 96;            ///< pixels an inch; the figure is laid out at 96 and scaled
+    double font_pt = 8;      ///< size of the figure's text, in points
+    bool title = true;       ///< draw a title
+    std::string title_text;  ///< the title instead of the chart's own (when not empty)
 };
 
 /// Loads the runs, computes what the chart shows and writes the picture to options.out_path. Makes its

@@ -19,4 +19,11 @@ class AutocorrelationChart : public ChartView {
 
     /// curves[r][lag] of run r; NaN values are left out.
     void show_curves(const std::vector<std::vector<double>>& curves, const QStringList& run_names);
+
+    std::unique_ptr<Exportable> figure(const FigureOptions& options) const override;
+
+  private:
+    bool log_likelihood_;
+    std::vector<std::vector<double>> curves_;
+    QStringList names_;
 };

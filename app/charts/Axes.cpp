@@ -1,5 +1,6 @@
 #include "charts/Axes.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QChart>
@@ -8,6 +9,7 @@
 namespace {
 
 const char* const max_ticks_property = "velmora_max_ticks";
+const char* const chart_property = "velmora_chart";
 
 /// The smallest of 1, 2, 5, 10, 20, 50, ... that cuts `span` into at most `max_ticks` intervals.
 double nice_interval(double span, int max_ticks) {
@@ -19,8 +21,24 @@ double nice_interval(double span, int max_ticks) {
     return step;
 }
 
+/// As many labels as fit along the axis in its chart's plot area, at most the axis's own number.
+int ticks_that_fit(QValueAxis* axis) {
+    const int most = axis->property(max_ticks_property).toInt();
+    const auto* chart = qobject_cast<const QChart*>(axis->property(chart_property).value<QObject*>());
+    if (chart == nullptr) return most;
+    const QRectF plot = chart->plotArea();
+    const double px = std::max(
+        6, axis->labelsFont().pixelSize() > 0 ? axis->labelsFont().pixelSize() : axis->labelsFont().pointSize());
+    const double widest = std::max(std::abs(axis->min()), std::abs(axis->max()));
+    const double digits = widest >= 1 ? std::floor(std::log10(widest)) + 1 : 1;
+    const double room = axis->orientation() == Qt::Horizontal ? plot.width() / (px * (0.62 * digits + 1.2))
+                                                              : plot.height() / (px * 2.2);
+    if (!(room > 0)) return most;
+    return std::max(2, std::min(most, static_cast<int>(room)));
+}
+
 void fit_interval(QValueAxis* axis) {
-    axis->setTickInterval(nice_interval(axis->max() - axis->min(), axis->property(max_ticks_property).toInt()));
+    axis->setTickInterval(nice_interval(axis->max() - axis->min(), ticks_that_fit(axis)));
 }
 
 }  // namespace
@@ -32,8 +50,16 @@ void fit_ticks_to_range(QValueAxis* axis, int max_ticks) {
 
 void set_fitted_range(QValueAxis* axis, double lo, double hi) {
     if (hi <= lo) hi = lo + 1;
-    axis->setTickInterval(nice_interval(hi - lo, axis->property(max_ticks_property).toInt()));
+    axis->setTickInterval(nice_interval(hi - lo, ticks_that_fit(axis)));
     axis->setRange(lo, hi);
+}
+
+void refit_ticks(QChart* chart) {
+    for (QAbstractAxis* a : chart->axes())
+        if (auto* v = qobject_cast<QValueAxis*>(a); v != nullptr && v->property(max_ticks_property).isValid()) {
+            v->setProperty(chart_property, QVariant::fromValue<QObject*>(chart));
+            fit_interval(v);
+        }
 }
 
 void reset_zoom(QChart* chart) {
@@ -56,6 +82,7 @@ QValueAxis* integer_axis(QChart* chart, Qt::Alignment where, int max_ticks) {
     axis->setLabelFormat(QStringLiteral("%d"));
     axis->setRange(0, 1);
     fit_ticks_to_range(axis, max_ticks);
+    axis->setProperty(chart_property, QVariant::fromValue<QObject*>(chart));
     chart->addAxis(axis, where);
     return axis;
 }

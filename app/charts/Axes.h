@@ -15,6 +15,9 @@ class QValueAxis;
 void fit_ticks_to_range(QValueAxis* axis, int max_ticks);
 /// Gives a fitted axis the range [lo, hi] (hi <= lo: [lo, lo + 1]), its tick interval first.
 void set_fitted_range(QValueAxis* axis, double lo, double hi);
+/// Fits the ticks of every fitted axis of `chart` to the room its plot area now gives their labels (each
+/// label about as wide as its text), at most the number each axis was given.
+void refit_ticks(QChart* chart);
 /// Shows the whole of `chart` again. An axis lays its ticks out with its old interval before it hears of a
 /// new range, so the fitted axes are given one tick before the range widens and their interval after.
 void reset_zoom(QChart* chart);

@@ -106,6 +106,8 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
     };
     const std::optional<ImageFormat> format = image_format_of(path);
     if (!format) return fail(tr("the name must end in .png, .svg or .pdf."));
+    const std::unique_ptr<Exportable> whole = requested.figure.as_shown ? nullptr : picture.figure(requested.figure);
+    Exportable& drawn_picture = whole ? *whole : picture;
     ImageSpec spec = requested;
     spec.dpi = std::clamp(spec.dpi, 24, 2400);
     spec.size = spec.size.expandedTo(QSize(16, 16));
@@ -124,7 +126,7 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
             QPainter painter(&image);
             painter.setRenderHint(QPainter::Antialiasing);
             painter.setRenderHint(QPainter::TextAntialiasing);
-            picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(spec.size)), layout);
+            drawn_picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(spec.size)), layout);
             painter.end();
             QImageWriter writer(&file, "png");
             drawn = writer.write(image);
@@ -137,10 +139,10 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
             svg.setSize(spec.size);
             svg.setViewBox(QRect(QPoint(0, 0), spec.size));
             svg.setResolution(spec.dpi);
-            svg.setTitle(picture.export_name());
+            svg.setTitle(drawn_picture.export_name());
             QPainter painter;
             if (!painter.begin(&svg)) return fail(tr("the drawing could not be started."));
-            picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(spec.size)), layout);
+            drawn_picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(spec.size)), layout);
             painter.end();
             break;
         }
@@ -150,11 +152,11 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
             pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
             pdf.setPageSize(QPageSize(QSizeF(spec.size.width() * 72.0 / spec.dpi, spec.size.height() * 72.0 / spec.dpi),
                                       QPageSize::Point, QString(), QPageSize::ExactMatch));
-            pdf.setTitle(picture.export_name());
+            pdf.setTitle(drawn_picture.export_name());
             pdf.setCreator(QStringLiteral("Velmora"));
             QPainter painter;
             if (!painter.begin(&pdf)) return fail(tr("the drawing could not be started."));
-            picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(pdf.width(), pdf.height())), layout);
+            drawn_picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(pdf.width(), pdf.height())), layout);
             painter.end();
             break;
         }
@@ -162,6 +164,8 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
     if (!file.commit()) return fail(file.errorString());
     return drawn;
 }
+
+int figure_pixels(double pt) { return std::max(1, static_cast<int>(std::lround(pt * 96.0 / 72.0))); }
 
 bool export_data(const Exportable& picture, const QString& path, QString* error) {
     const char separator =

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 
 #include <QRectF>
@@ -22,13 +23,26 @@ enum class ImageFormat { png, svg, pdf };
 /// png, svg or pdf by the suffix of `path` (any case); nothing for another suffix or none.
 std::optional<ImageFormat> image_format_of(const QString& path);
 
+/// How a picture is drawn for a file: the whole figure laid out for the page (no zoom, no selection, no
+/// pointer marks) or, `as_shown`, the view as it stands on screen; the size of the figure's text in points
+/// (the title a little larger) and its title: the chart's own, `title_text` instead, or none.
+struct FigureOptions {
+    bool as_shown = false;
+    double font_pt = 8;
+    bool title = true;
+    QString title_text;
+};
+
 /// How large an exported picture is. `size` is in pixels (PNG: the image; SVG: its width and height; PDF:
 /// the page, at `dpi` pixels an inch). The picture is laid out at size * 96 / dpi and scaled up, so a
 /// higher resolution gives the same layout with finer detail (text keeps its size relative to the page
 /// when printed at that resolution). Sizes below 16 pixels a side are raised to 16; dpi to 24..2400.
 struct ImageSpec {
+    ImageSpec() = default;
+    ImageSpec(QSize size_, int dpi_, FigureOptions figure_ = {}) : size(size_), dpi(dpi_), figure(std::move(figure_)) {}
     QSize size{1200, 750};
     int dpi = 96;
+    FigureOptions figure;
 };
 
 /// The numbers behind a picture, written as CSV (comma-separated, RFC 4180 quoting) or TSV (tabs; a tab
@@ -63,6 +77,12 @@ class Exportable {
     virtual void write_data(TableWriter& out) const = 0;
     /// A file name without suffix proposed for the exports, e.g. "posterior_k".
     virtual QString export_name() const = 0;
+    /// The whole figure of this picture drawn afresh for a file with `options` (what export_image writes
+    /// unless the view is wanted as shown); null when the picture is its own figure.
+    virtual std::unique_ptr<Exportable> figure(const FigureOptions& options) const {
+        (void)options;
+        return nullptr;
+    }
 };
 
 /// A picture given by functions: `draw` paints it into a rectangle (laid out at its size), `data` writes its
@@ -82,10 +102,14 @@ class PaintedPicture : public Exportable {
     std::function<void(TableWriter&)> data_;
 };
 
-/// Writes `picture` to `path` in the format of its suffix (image_format_of). The file is written beside
-/// its place and renamed into it when complete, so a failure leaves what was there. False with `error`
+/// Writes `picture` to `path` in the format of its suffix (image_format_of): its figure (Exportable::figure)
+/// drawn with spec.figure, or the picture as shown when spec.figure.as_shown or it has no other figure. The file is
+/// written beside its place and renamed into it when complete, so a failure leaves what was there. False with `error`
 /// set (what and why) when the suffix is unknown or the file cannot be written.
 bool export_image(Exportable& picture, const QString& path, const ImageSpec& spec, QString* error);
+
+/// The text size for a font of `pt` points in a picture laid out at 96 pixels an inch, in pixels.
+int figure_pixels(double pt);
 
 /// Writes the numbers of `picture` to `path`: CSV when the suffix is .csv (any case), else TSV; UTF-8, LF
 /// line ends. Written as export_image writes; false with `error` set when it cannot be.

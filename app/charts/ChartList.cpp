@@ -4,6 +4,7 @@
 #include "charts/IndividualChart.h"
 #include "charts/LevelsChart.h"
 #include "charts/MapDrawing.h"
+#include "charts/MapView.h"
 #include "charts/PosteriorChart.h"
 #include "charts/TraceChart.h"
 
@@ -11,10 +12,13 @@
 
 namespace {
 
-template <typename Chart, typename... Args>
-std::unique_ptr<Chart> off_screen(Args... args) {
+/// A chart of kind Chart made a figure, filled by `fill` and finished.
+template <typename Chart, typename Fill, typename... Args>
+std::unique_ptr<Chart> figure_of(const FigureOptions& options, Fill fill, Args... args) {
     auto chart = std::make_unique<Chart>(args...);
-    chart->setAttribute(Qt::WA_DontShowOnScreen);
+    chart->begin_figure(options);
+    fill(*chart);
+    chart->finish_figure();
     return chart;
 }
 
@@ -38,67 +42,62 @@ class AutocorrelationPair : public Exportable {
     std::unique_ptr<ChartView> ll_;
 };
 
-std::unique_ptr<Exportable> trace(const ChartData& d) {
-    auto chart = off_screen<TraceChart>();
-    chart->show_trace(d.trace, d.run_starts, d.run_names);
-    chart->mark_burn_in(d.burn_in);
-    return chart;
+std::unique_ptr<Exportable> trace(const ChartData& d, const FigureOptions& o) {
+    return figure_of<TraceChart>(o, [&](TraceChart& c) {
+        c.show_trace(d.trace, d.run_starts, d.run_names);
+        c.mark_burn_in(d.burn_in);
+    });
 }
 
-std::unique_ptr<Exportable> posterior(const ChartData& d) {
-    auto chart = off_screen<PosteriorChart>();
-    chart->set_title(PosteriorChart::title_for(d.burn_in));
-    chart->show_posterior(d.posterior, d.run_posteriors, d.run_names);
-    return chart;
+std::unique_ptr<Exportable> posterior(const ChartData& d, const FigureOptions& o) {
+    return figure_of<PosteriorChart>(o, [&](PosteriorChart& c) {
+        c.set_title(PosteriorChart::title_for(d.burn_in));
+        c.show_posterior(d.posterior, d.run_posteriors, d.run_names);
+    });
 }
 
-std::unique_ptr<Exportable> autocorrelation(const ChartData& d) {
-    auto k = off_screen<AutocorrelationChart>(false);
-    auto ll = off_screen<AutocorrelationChart>(true);
-    k->show_curves(d.acf_k, d.run_names);
-    ll->show_curves(d.acf_log_likelihood, d.run_names);
+std::unique_ptr<Exportable> autocorrelation(const ChartData& d, const FigureOptions& o) {
+    auto k = figure_of<AutocorrelationChart>(
+        o, [&](AutocorrelationChart& c) { c.show_curves(d.acf_k, d.run_names); }, false);
+    auto ll = figure_of<AutocorrelationChart>(
+        o, [&](AutocorrelationChart& c) { c.show_curves(d.acf_log_likelihood, d.run_names); }, true);
     return std::make_unique<AutocorrelationPair>(std::move(k), std::move(ll));
 }
 
-std::unique_ptr<Exportable> levels(const ChartData& d) {
-    auto chart = off_screen<LevelsChart>();
-    chart->show_levels(d.levels);
-    return chart;
+std::unique_ptr<Exportable> levels(const ChartData& d, const FigureOptions& o) {
+    return figure_of<LevelsChart>(o, [&](LevelsChart& c) { c.show_levels(d.levels, d.draws); });
 }
 
-std::unique_ptr<Exportable> individual(const ChartData& d) {
-    auto chart = off_screen<IndividualChart>();
-    chart->set_names(d.names);
-    chart->set_clusters(d.clusters);
-    chart->show_individual(d.individual, d.individual_values);
-    return chart;
+std::unique_ptr<Exportable> individual(const ChartData& d, const FigureOptions& o) {
+    return figure_of<IndividualChart>(o, [&](IndividualChart& c) {
+        c.set_names(d.names);
+        c.set_clusters(d.clusters);
+        c.show_individual(d.individual, d.individual_values);
+    });
 }
 
-std::unique_ptr<Exportable> heatmap(const ChartData& d) {
+QString title_of(const FigureOptions& o, const QString& own) {
+    if (!o.title) return QString();
+    return o.title_text.isEmpty() ? own : o.title_text;
+}
+
+std::unique_ptr<Exportable> heatmap(const ChartData& d, const FigureOptions& o) {
     MapPicture picture;
     picture.map = d.map.get();
     picture.tree = d.tree.get();
     picture.names = d.names;
     picture.clusters = d.clusters;
-    picture.title = map_title();
-    // The picture draws from the map and the tree, which it keeps alive.
-    struct Kept : Exportable {
-        std::shared_ptr<const CoassignMap> map;
-        std::shared_ptr<const TreeShape> tree;
-        std::unique_ptr<Exportable> picture;
-        void render_picture(QPainter& p, const QRectF& t, QSize l) override { picture->render_picture(p, t, l); }
-        void write_data(TableWriter& out) const override { picture->write_data(out); }
-        QString export_name() const override { return picture->export_name(); }
-    };
-    auto kept = std::make_unique<Kept>();
+    picture.title = title_of(o, map_title());
+    picture.font_px = figure_pixels(o.font_pt);
+    auto kept = std::make_unique<KeptPicture>();
     kept->map = d.map;
     kept->tree = d.tree;
     kept->picture = map_picture(picture);
     return kept;
 }
 
-std::unique_ptr<Exportable> dendrogram(const ChartData& d) {
-    return dendrogram_picture(*d.tree, d.names, d.clusters, dendrogram_title());
+std::unique_ptr<Exportable> dendrogram(const ChartData& d, const FigureOptions& o) {
+    return dendrogram_picture(*d.tree, d.names, d.clusters, title_of(o, dendrogram_title()), figure_pixels(o.font_pt));
 }
 
 QStringList columns(std::initializer_list<const char*> names) {
@@ -116,7 +115,7 @@ const std::vector<ChartEntry>& chart_list() {
         {"posterior", "the posterior distribution of k after the burn-in", ChartNeeds::posterior,
          columns({"k", "probability"}), posterior},
         {"autocorrelation", "the autocorrelation of k and of the log likelihood", ChartNeeds::convergence,
-         columns({"series", "x", "y"}), autocorrelation},
+         columns({"run", "lag", "autocorrelation"}), autocorrelation},
         {"levels", "the probability levels of the tree's merges", ChartNeeds::tree, columns({"step", "level"}), levels},
         {"individual", "co-assignment of one individual (--indiv) with every other", ChartNeeds::individual,
          columns({"individual", "probability"}), individual},

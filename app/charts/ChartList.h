@@ -30,8 +30,9 @@ struct ChartData {
     /// acf_k[r][lag] and acf_log_likelihood[r][lag] of each run.
     std::vector<std::vector<double>> acf_k;
     std::vector<std::vector<double>> acf_log_likelihood;
-    /// The level of each merge step of the tree.
+    /// The level of each merge step of the tree, and the tree's draws.
     std::vector<double> levels;
+    std::int64_t draws = 0;
     /// The individual charted (1..n) and its co-assignment with every individual (values[m - 1]).
     std::int32_t individual = 1;
     std::vector<double> individual_values;
@@ -53,8 +54,8 @@ struct ChartEntry {
     ChartNeeds needs;
     /// The header of its exported numbers (Export Data, in the usual case: one run, no estimate).
     QStringList columns;
-    /// The chart drawn from `data`, ready to export; never shown on screen.
-    std::unique_ptr<Exportable> (*build)(const ChartData& data);
+    /// The chart drawn from `data` as a figure for a file with `options`; never shown on screen.
+    std::unique_ptr<Exportable> (*build)(const ChartData& data, const FigureOptions& options);
 };
 
 /// Every chart, in the order the usage text lists them.

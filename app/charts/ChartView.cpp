@@ -7,13 +7,16 @@
 
 #include <QAbstractBarSeries>
 #include <QAbstractSeries>
+#include <QApplication>
 #include <QBarSet>
 #include <QChart>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
 #include <QLabel>
 #include <QLegend>
+#include <QLineSeries>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -58,7 +61,10 @@ ChartView::ChartView(const QString& name, const QString& title, bool legend, QWi
 
 QString ChartView::title() const { return chart()->title(); }
 
-void ChartView::set_title(const QString& title) { chart()->setTitle(title); }
+void ChartView::set_title(const QString& title) {
+    chart()->setTitle(title);
+    unwrapped_title_ = QString();
+}
 
 void ChartView::set_note(const QString& note) {
     note_->setText(note);
@@ -180,8 +186,13 @@ void ChartView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
+QList<QChart*> ChartView::panels() const { return {chart()}; }
+
+void ChartView::lay_out_panels(QSizeF size) { chart()->setGeometry(QRectF(QPointF(0, 0), size)); }
+
 void ChartView::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
+    if (panels().size() > 1) lay_out_panels(QSizeF(viewport()->size()));
     place_note();
 }
 
@@ -189,23 +200,110 @@ void ChartView::drawForeground(QPainter* painter, const QRectF& rect) {
     QChartView::drawForeground(painter, rect);
     if (!shaded_ || chart()->series().isEmpty()) return;
     QAbstractSeries* series = chart()->series().constFirst();
-    const QRectF plot = chart()->mapRectToScene(chart()->plotArea());
     const double left = chart()->mapToScene(chart()->mapToPosition(QPointF(shaded_->first, 0), series)).x();
     const double right = chart()->mapToScene(chart()->mapToPosition(QPointF(shaded_->second, 0), series)).x();
-    const QRectF band =
-        QRectF(QPointF(std::min(left, right), plot.top()), QPointF(std::max(left, right), plot.bottom()))
-            .intersected(plot);
-    if (band.isEmpty()) return;
     painter->save();
-    painter->fillRect(band, QColor(90, 90, 90, 40));
-    if (!shaded_caption_.isEmpty() && band.width() > 30) {
-        painter->setPen(QColor(70, 70, 70));
-        QFont f = painter->font();
-        f.setPixelSize(10);
-        painter->setFont(f);
-        painter->drawText(band.adjusted(3, 2, -2, 0), Qt::AlignLeft | Qt::AlignTop, shaded_caption_);
+    const QList<QChart*> all = panels();
+    for (QChart* panel : all) {
+        if (!panel->isVisible()) continue;
+        const QRectF plot = panel->mapRectToScene(panel->plotArea());
+        const QRectF band =
+            QRectF(QPointF(std::min(left, right), plot.top()), QPointF(std::max(left, right), plot.bottom()))
+                .intersected(plot);
+        if (band.isEmpty()) continue;
+        painter->fillRect(band, QColor(90, 90, 90, 40));
+        const int caption_px = for_file() ? figure_pixels(figure_options_->font_pt) : 10;
+        if (panel == chart() && !shaded_caption_.isEmpty() && (for_file() || band.width() > 30)) {
+            painter->setPen(QColor(70, 70, 70));
+            QFont f = painter->font();
+            f.setPixelSize(caption_px);
+            painter->setFont(f);
+            QRectF at = band.adjusted(3, 2, -2, 0);
+            at.setWidth(std::max(at.width(), QFontMetricsF(f).horizontalAdvance(shaded_caption_) + 2));
+            painter->drawText(at, Qt::AlignLeft | Qt::AlignTop, shaded_caption_);
+        }
     }
     painter->restore();
+}
+
+void ChartView::begin_figure(const FigureOptions& options) {
+    figure_options_ = options;
+    setAttribute(Qt::WA_DontShowOnScreen);
+    QFont font = QApplication::font();
+    font.setPixelSize(figure_pixels(options.font_pt));
+    setFont(font);
+}
+
+void ChartView::wrap_title(int width) {
+    if (unwrapped_title_.isNull()) unwrapped_title_ = chart()->title();
+    const QFontMetricsF metrics(chart()->titleFont());
+    const double room = width - 24;
+    const QStringList words = unwrapped_title_.split(QLatin1Char(' '));
+    QStringList lines;
+    QString line;
+    for (const QString& word : words) {
+        const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(longer) > room) {
+            lines.append(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.isEmpty()) lines.append(line);
+    chart()->setTitle(lines.join(QStringLiteral("<br>")));
+}
+
+void ChartView::wrap_axis_titles() {
+    for (QChart* panel : panels()) {
+        const QRectF plot = panel->plotArea();
+        for (QAbstractAxis* axis : panel->axes()) {
+            if (!unwrapped_axis_titles_.contains(axis)) unwrapped_axis_titles_.insert(axis, axis->titleText());
+            const QString title = unwrapped_axis_titles_.value(axis);
+            const double room = axis->orientation() == Qt::Horizontal ? plot.width() : plot.height();
+            const int space = static_cast<int>(title.lastIndexOf(QLatin1Char(' '), title.size() / 2 + 1));
+            if (space <= 0 || QFontMetricsF(axis->titleFont()).horizontalAdvance(title) <= room) continue;
+            axis->setTitleText(title.left(space) + QStringLiteral("<br>") + title.mid(space + 1));
+        }
+    }
+}
+
+void ChartView::finish_figure() {
+    if (!figure_options_) return;
+    const FigureOptions& o = *figure_options_;
+    QFont text = font();
+    text.setPixelSize(figure_pixels(o.font_pt));
+    text.setBold(false);
+    QFont heading = text;
+    heading.setPixelSize(figure_pixels(o.font_pt * 1.2));
+    chart()->setTitleFont(heading);
+    if (!o.title) {
+        set_title(QString());
+    } else if (!o.title_text.isEmpty()) {
+        set_title(o.title_text.toHtmlEscaped());
+    }
+    const QList<QChart*> all_panels = panels();
+    for (QChart* c : all_panels) {
+        c->legend()->setFont(text);
+        const QList<QAbstractAxis*> axes = c->axes();
+        for (QAbstractAxis* axis : axes) {
+            axis->setLabelsFont(text);
+            axis->setTitleFont(text);
+        }
+        const QList<QAbstractSeries*> all = c->series();
+        for (QAbstractSeries* series : all) {
+            if (auto* bars = qobject_cast<QAbstractBarSeries*>(series))
+                for (QBarSet* set : bars->barSets()) set->setLabelFont(text);
+            // Lines a little finer than on screen, as a printed figure takes them.
+            if (auto* line = qobject_cast<QLineSeries*>(series)) {
+                QPen pen = line->pen();
+                pen.setWidthF(1.0);
+                line->setPen(pen);
+            }
+        }
+        // Room around the plot for the larger text of a figure.
+        c->setMargins(figure_margins());
+    }
 }
 
 void ChartView::render_picture(QPainter& painter, const QRectF& target, QSize layout) {
@@ -217,15 +315,28 @@ void ChartView::render_picture(QPainter& painter, const QRectF& target, QSize la
         QResizeEvent event(to, from);
         QCoreApplication::sendEvent(this, &event);
         // A view never shown does not pass its size on to the chart.
-        chart()->setGeometry(QRectF(QPointF(0, 0), QSizeF(to)));
-        if (chart()->layout()) chart()->layout()->activate();
+        lay_out_panels(QSizeF(to));
+        for (QChart* panel : panels())
+            if (panel->layout()) panel->layout()->activate();
     };
+    // A figure's title breaks into lines rather than being cut, and its axes keep as many labels as their
+    // room at this size takes.
+    if (for_file()) wrap_title(layout.width());
     if (layout != old) lay_out(layout, old);
+    if (for_file()) {
+        for (QChart* panel : panels()) refit_ticks(panel);
+        wrap_axis_titles();
+        lay_out_panels(QSizeF(layout));
+        for (QChart* panel : panels())
+            if (panel->layout()) panel->layout()->activate();
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     // The scene is drawn straight from the chart's own rectangle, which needs no view laid out on screen;
     // the shading is drawn over it as the view draws it.
-    const QRectF source = chart()->sceneBoundingRect();
+    QRectF source = chart()->sceneBoundingRect();
+    for (QChart* panel : panels())
+        if (panel->isVisible()) source = source.united(panel->sceneBoundingRect());
     painter.save();
     painter.translate(target.topLeft());
     painter.scale(target.width() / source.width(), target.height() / source.height());

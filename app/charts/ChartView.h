@@ -7,6 +7,7 @@
 #include <optional>
 
 #include <QChartView>
+#include <QHash>
 #include <QPointF>
 
 class QLabel;
@@ -53,6 +54,14 @@ class ChartView : public QChartView, public Exportable, public Navigable {
     /// The name proposed for exports; the object name until one is set.
     void set_export_name(const QString& name) { export_name_ = name; }
 
+    /// Makes this chart, new and not yet filled, a figure for a file: never on screen, laid out for the
+    /// page (each chart may draw a more readable form of itself: see for_file), its text at
+    /// `options.font_pt`. finish_figure, after it is filled, sets the fonts and the title.
+    void begin_figure(const FigureOptions& options);
+    void finish_figure();
+    /// The chart is a figure for a file rather than a view on screen.
+    bool for_file() const { return figure_options_.has_value(); }
+
     void render_picture(QPainter& painter, const QRectF& target, QSize layout) override;
     void write_data(TableWriter& out) const override;
     QString export_name() const override { return export_name_.isEmpty() ? objectName() : export_name_; }
@@ -86,8 +95,19 @@ class ChartView : public QChartView, public Exportable, public Navigable {
     void resizeEvent(QResizeEvent* event) override;
     void drawForeground(QPainter* painter, const QRectF& rect) override;
 
+    /// Every chart the view draws (one; a chart of panels draws more), for fonts, shading and pictures.
+    virtual QList<QChart*> panels() const;
+    /// The margins of a figure's chart around its plot, axes, title and legend.
+    virtual QMargins figure_margins() const { return QMargins(6, 4, 8, 4); }
+    /// Places the panels in a view of `size` (one panel fills it).
+    virtual void lay_out_panels(QSizeF size);
+
   private:
     QPointF value_at(QPointF view_point) const;
+    /// Breaks the title into lines that fit `width` pixels (a figure's), and each axis title that is
+    /// longer than its axis into two.
+    void wrap_title(int width);
+    void wrap_axis_titles();
     void place_note();
 
     QLabel* note_;
@@ -97,5 +117,8 @@ class ChartView : public QChartView, public Exportable, public Navigable {
     std::function<void(TableWriter&)> data_writer_;
     QString export_name_;
     bool print_stretched_ = false;
+    std::optional<FigureOptions> figure_options_;
+    QString unwrapped_title_;
+    QHash<QAbstractAxis*, QString> unwrapped_axis_titles_;
     Navigation navigation_{*this, this};
 };

@@ -12,7 +12,8 @@
 class QScatterSeries;
 
 /// Title of the individual chart for individual n: "Posterior prob of co-assignement for Indiv 7 with the
-/// others", or "... Indiv 7 (name) with the others" when the individuals are named.
+/// others", or "... Indiv 7 (name) with the others" when the individuals are named (the name escaped, as
+/// chart titles are read as rich text).
 QString individual_chart_title(std::int32_t n, const QString& name = {});
 
 /// The individual chart (object name Chart3, series Series4): red points 2 pixels wide, individual m's
@@ -31,7 +32,8 @@ class IndividualChart : public ChartView {
     void show_note(std::int32_t n, const QString& note);
     /// The starting title, no points, no note.
     void reset();
-    /// Names for the title and the tooltip (names[i - 1] names individual i; empty: numbers).
+    /// Names for the title, the tooltip and, while there are few individuals, the ticks (names[i - 1] names
+    /// individual i; empty: numbers).
     void set_names(const QStringList& names);
     /// Colours point m by cluster[m - 1] (cluster_colour), now and for every individual shown after, and
     /// adds a `cluster` column to the exported numbers; empty, or of another length than the points: red.
@@ -39,13 +41,26 @@ class IndividualChart : public ChartView {
     /// The clusters the points are coloured by; empty when plain.
     std::vector<std::int32_t> point_clusters() const;
     QScatterSeries* series() const { return series_; }
+    /// The individuals' names stand at the ticks of the individual axis (when there are names and room).
+    bool named_ticks() const;
+
+    std::unique_ptr<Exportable> figure(const FigureOptions& options) const override;
+
+  protected:
+    QMargins figure_margins() const override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
 
   private:
     void colour_points();
+    void label_axis();
     QString label(std::int32_t i) const;
 
     QScatterSeries* series_;
     QStringList names_;
     std::vector<std::int32_t> clusters_;
     std::vector<std::int32_t> coloured_;
+    std::int32_t shown_ = 0;
+    std::vector<double> values_;
+    /// Room below the plot for the names standing at the ticks.
+    double name_margin_ = 0;
 };

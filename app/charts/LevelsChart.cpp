@@ -2,8 +2,12 @@
 
 #include "charts/Axes.h"
 
+#include <algorithm>
+
 #include <QChart>
+#include <QLegend>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QValueAxis>
 
 QList<QPointF> stair_points(const std::vector<double>& levels) {
@@ -19,11 +23,14 @@ QList<QPointF> stair_points(const std::vector<double>& levels) {
 LevelsChart::LevelsChart(QWidget* parent)
     : ChartView(QStringLiteral("Chart1"), tr("Prob levels"), false, parent), series_(new QLineSeries) {
     series_->setObjectName(QStringLiteral("Series1"));
+    series_->setName(tr("Level of the merge"));
     series_->setColor(QColor(255, 0, 0));
     QChart* c = chart();
     c->addSeries(series_);
     QValueAxis* x = integer_axis(c, Qt::AlignBottom, 12);
+    x->setTitleText(tr("Merge"));
     QValueAxis* y = probability_axis(c, true);
+    y->setTitleText(tr("Level"));
     series_->attachAxis(x);
     series_->attachAxis(y);
     // The level of step s stands at x = s - 1 (point 0 of the stair, then every second point).
@@ -35,17 +42,67 @@ LevelsChart::LevelsChart(QWidget* parent)
         return tr("Merge step %1\nlevel = %2").arg(i + 1).arg(value_text(series->at(2 * i).y()));
     });
     set_export_name(QStringLiteral("levels"));
-    set_data_writer([series](TableWriter& out) {
+    set_data_writer([this](TableWriter& out) {
         out.header({QStringLiteral("step"), QStringLiteral("level")});
-        for (qsizetype i = 0; 2 * i < series->count(); ++i) {
-            out.cell(static_cast<long long>(i + 1)).cell(series->at(2 * i).y());
+        for (std::size_t i = 0; i < levels_.size(); ++i) {
+            out.cell(static_cast<long long>(i + 1)).cell(levels_[i]);
             out.end_row();
         }
     });
 }
 
-void LevelsChart::show_levels(const std::vector<double>& levels) {
+void LevelsChart::show_levels(const std::vector<double>& levels, std::int64_t draws) {
+    levels_ = levels;
+    draws_ = draws;
     ::reset_zoom(chart());
+    if (for_file()) {
+        show_on_log_scale();
+        return;
+    }
     series_->replace(stair_points(levels));
     set_fitted_range(attached_axis(series_, Qt::Horizontal), 0, static_cast<double>(levels.size()) - 1);
+}
+
+void LevelsChart::show_on_log_scale() {
+    QChart* c = chart();
+    // The floor is the smallest level a draw can give; a level of 0 stands on it, and the floor is marked.
+    double floor = draws_ > 0 ? 1.0 / static_cast<double>(draws_) : 1.0;
+    for (const double v : levels_)
+        if (v > 0) floor = std::min(floor, v);
+    const bool zeros = std::any_of(levels_.begin(), levels_.end(), [](double v) { return !(v > 0); });
+    std::vector<double> shown = levels_;
+    for (double& v : shown) v = std::max(v, floor);
+    if (QValueAxis* linear = attached_axis(series_, Qt::Vertical)) {
+        c->removeAxis(linear);
+        delete linear;
+    }
+    auto* y = new QLogValueAxis;
+    y->setBase(10);
+    y->setLabelFormat(QStringLiteral("%g"));
+    y->setTitleText(tr("Level (log scale)"));
+    y->setRange(floor / 2, 1.0);
+    y->setMinorTickCount(8);
+    c->addAxis(y, Qt::AlignLeft);
+    series_->attachAxis(y);
+    series_->replace(stair_points(shown));
+    set_fitted_range(attached_axis(series_, Qt::Horizontal), 0, static_cast<double>(levels_.size()) - 1);
+    if (!zeros) return;
+    auto* mark = new QLineSeries;
+    mark->setName(tr("Level 0, drawn at 1 / %1 draws").arg(draws_));
+    QPen pen(QColor(110, 110, 110));
+    pen.setStyle(Qt::DashLine);
+    mark->setPen(pen);
+    c->addSeries(mark);
+    mark->attachAxis(attached_axis(series_, Qt::Horizontal));
+    mark->attachAxis(y);
+    mark->replace({QPointF(0, floor), QPointF(std::max<double>(1, static_cast<double>(levels_.size()) - 1), floor)});
+    c->legend()->setVisible(true);
+}
+
+std::unique_ptr<Exportable> LevelsChart::figure(const FigureOptions& options) const {
+    auto chart = std::make_unique<LevelsChart>();
+    chart->begin_figure(options);
+    chart->show_levels(levels_, draws_);
+    chart->finish_figure();
+    return chart;
 }

@@ -6,51 +6,147 @@
 #include <cmath>
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 
 namespace {
 
-const QColor branch_grey(70, 70, 70);
+const QColor text_grey(0x40, 0x40, 0x40);
 
-/// The cluster of every node of `tree` whose leaves all share one (0 when they do not), by node id.
-std::vector<std::int32_t> node_clusters(const TreeShape& tree, const std::vector<std::int32_t>& clusters) {
-    const auto n = static_cast<std::size_t>(tree.n_indivs);
-    std::vector<std::int32_t> c(n + tree.merges.size() + 1, 0);
-    if (clusters.size() != n) return c;
-    for (std::size_t i = 1; i <= n; ++i) c[i] = clusters[i - 1];
-    for (std::size_t s = 0; s < tree.merges.size(); ++s) {
-        const Merge& m = tree.merges[s];
-        const std::int32_t a = c[static_cast<std::size_t>(m.child1)];
-        const std::int32_t b = c[static_cast<std::size_t>(m.child2)];
-        c[n + s + 1] = a == b ? a : 0;
-    }
-    return c;
+/// Largest number of cells a side drawn as rectangles into a vector format.
+constexpr double max_vector_cells = 500;
+
+double text_px_of(const QRectF& area, const MapPicture* picture) {
+    if (picture != nullptr && picture->font_px > 0) return picture->font_px;
+    return std::clamp(area.height() * 0.028, 8.0, 13.0);
 }
 
-}  // namespace
+/// The name of individual i: its name, or its number.
+QString label_of(const MapPicture& picture, std::int32_t i) {
+    const auto k = static_cast<qsizetype>(i - 1);
+    return k < picture.names.size() ? picture.names.at(k) : QString::number(i);
+}
 
-QString map_title() { return QCoreApplication::translate("MapView", "Posterior co-assignment probabilities"); }
+/// The widest name among the positions of the part shown, in pixels of text of `px`.
+double widest_name(const MapPicture& picture, const QRectF& view, double px) {
+    QFont f;
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(px))));
+    const QFontMetricsF metrics(f);
+    const std::vector<std::int32_t>& order = picture.map->order();
+    double widest = 0;
+    const auto first = static_cast<std::size_t>(std::max(0.0, std::floor(view.top())));
+    const auto last = std::min(order.size(), static_cast<std::size_t>(std::ceil(view.bottom())));
+    for (std::size_t p = first; p < last; ++p)
+        widest = std::max(widest, metrics.horizontalAdvance(label_of(picture, order[p])));
+    return widest;
+}
 
-QString dendrogram_title() { return QCoreApplication::translate("MapView", "Tree of the co-assignment map"); }
-
-MapLayout map_layout(const QRectF& area) {
+MapLayout place(const QRectF& area, double text_px, double name_band) {
     MapLayout l;
-    const double title_h = std::clamp(area.height() * 0.05, 14.0, 24.0);
+    l.text_px = text_px;
+    const double title_h = text_px * 2;
     l.title = QRectF(area.left(), area.top(), area.width(), title_h);
-    const double legend_w = std::clamp(area.width() * 0.08, 46.0, 70.0);
+    const double legend_w = std::max(text_px * 6.5, 46.0);
     const double dendro_w = std::clamp(area.width() * 0.18, 40.0, 220.0);
     const double strip_w = 6;
-    const double room_w = area.width() - legend_w - dendro_w - strip_w - 8;
-    const double room_h = area.height() - title_h - 6;
+    const double scale_h = text_px * 4.6;
+    const double bottom_h = std::max(scale_h, name_band);
+    const double room_w = area.width() - legend_w - dendro_w - strip_w - name_band - 8;
+    const double room_h = area.height() - title_h - bottom_h - 6;
     const double side = std::max(10.0, std::min(room_w, room_h));
     const double top = area.top() + title_h + 2;
     const double left = area.left() + 2 + std::max(0.0, (room_w - side) / 2);
     l.dendrogram = QRectF(left, top, dendro_w, side);
     l.strip = QRectF(l.dendrogram.right(), top, strip_w, side);
     l.heatmap = QRectF(l.strip.right() + 1, top, side, side);
-    l.legend = QRectF(l.heatmap.right() + 6, top, legend_w - 6, side);
+    l.scale = QRectF(l.dendrogram.left(), l.heatmap.bottom() + 2, l.dendrogram.width(), scale_h);
+    if (name_band > 0) {
+        l.row_names = QRectF(l.heatmap.right() + 2, top, name_band, side);
+        l.column_names = QRectF(l.heatmap.left(), l.heatmap.bottom() + 2, side, name_band);
+    }
+    l.legend = QRectF(l.heatmap.right() + name_band + 6, top, legend_w - 6, side);
     return l;
+}
+
+bool vector_device(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine != nullptr && (engine->type() == QPaintEngine::SVG || engine->type() == QPaintEngine::Pdf);
+}
+
+void draw_names(QPainter& painter, const MapLayout& l, const MapPicture& picture, const QRectF& v) {
+    if (l.row_names.isEmpty()) return;
+    const double cell = l.heatmap.height() / v.height();
+    QFont f = painter.font();
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(std::min(l.text_px, cell * 0.9)))));
+    painter.save();
+    painter.setFont(f);
+    painter.setPen(Qt::black);
+    const std::vector<std::int32_t>& order = picture.map->order();
+    const auto first = static_cast<std::int32_t>(std::max(0.0, std::floor(v.top())));
+    const auto last = std::min(picture.map->size(), static_cast<std::int32_t>(std::ceil(v.bottom())));
+    painter.setClipRect(l.row_names);
+    for (std::int32_t p = first; p < last; ++p) {
+        const double y = l.heatmap.top() + (p - v.top()) * cell;
+        painter.drawText(QRectF(l.row_names.left(), y, l.row_names.width(), cell), Qt::AlignLeft | Qt::AlignVCenter,
+                         label_of(picture, order[static_cast<std::size_t>(p)]));
+    }
+    painter.setClipRect(l.column_names);
+    const auto col_first = static_cast<std::int32_t>(std::max(0.0, std::floor(v.left())));
+    const auto col_last = std::min(picture.map->size(), static_cast<std::int32_t>(std::ceil(v.right())));
+    for (std::int32_t p = col_first; p < col_last; ++p) {
+        const double x = l.heatmap.left() + (p - v.left()) * cell;
+        painter.save();
+        painter.translate(x + cell / 2, l.column_names.top());
+        painter.rotate(90);
+        painter.drawText(QRectF(0, -cell / 2, l.column_names.height(), cell), Qt::AlignLeft | Qt::AlignVCenter,
+                         label_of(picture, order[static_cast<std::size_t>(p)]));
+        painter.restore();
+    }
+    painter.restore();
+}
+
+void draw_colour_scale(QPainter& painter, const MapLayout& l) {
+    const QRectF bar(l.legend.left(), l.legend.top() + 8, 12, l.legend.height() - 16);
+    QImage scale(1, 256, QImage::Format_RGB32);
+    for (int i = 0; i < 256; ++i) scale.setPixel(0, 255 - i, 0xff000000u | viridis(i / 255.0));
+    painter.drawImage(bar, scale);
+    painter.setPen(text_grey);
+    painter.drawRect(bar);
+    QFont f = painter.font();
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(l.text_px))));
+    painter.setFont(f);
+    const double label_w = l.text_px * 2.4;
+    for (int i = 0; i <= 4; ++i) {
+        const double t = i / 4.0;
+        const double yy = bar.bottom() - t * bar.height();
+        painter.drawLine(QPointF(bar.right(), yy), QPointF(bar.right() + 3, yy));
+        painter.drawText(QRectF(bar.right() + 5, yy - l.text_px, label_w, l.text_px * 2),
+                         Qt::AlignLeft | Qt::AlignVCenter, QString::number(t, 'g', 2));
+    }
+    // The scale's title runs up beside its labels.
+    painter.save();
+    painter.translate(bar.right() + 7 + label_w, bar.bottom());
+    painter.rotate(-90);
+    painter.drawText(QRectF(0, 0, bar.height(), l.text_px * 1.4), Qt::AlignCenter,
+                     QCoreApplication::translate("MapView", "Co-assignment probability"));
+    painter.restore();
+}
+
+}  // namespace
+
+QString map_title() { return QCoreApplication::translate("MapView", "Posterior co-assignment probabilities"); }
+
+MapLayout map_layout(const QRectF& area, const MapPicture* picture) {
+    const double text_px = text_px_of(area, picture);
+    MapLayout plain = place(area, text_px, 0);
+    if (picture == nullptr || picture->map == nullptr || picture->map->size() == 0) return plain;
+    const QRectF v = shown_view(*picture);
+    if (plain.heatmap.height() / v.height() < text_px) return plain;
+    const double band = std::min(widest_name(*picture, v, text_px) + 4, area.width() * 0.25);
+    MapLayout named = place(area, text_px, band);
+    return named.heatmap.height() / v.height() >= text_px ? named : plain;
 }
 
 QRectF shown_view(const MapPicture& picture) {
@@ -59,74 +155,23 @@ QRectF shown_view(const MapPicture& picture) {
     return QRectF(0, 0, n, n);
 }
 
-CoassignMap::Grid map_grid(const MapPicture& picture, const MapLayout& layout) {
+CoassignMap::Grid map_grid(const MapPicture& picture, const MapLayout& layout, double pixel_scale) {
     const QRectF v = shown_view(picture);
-    const std::int32_t block = CoassignMap::block_for(std::max(v.width(), v.height()), layout.heatmap.width());
+    const std::int32_t block =
+        CoassignMap::block_for(std::max(v.width(), v.height()), layout.heatmap.width() * pixel_scale);
     return picture.map->grid(
         block, static_cast<std::int32_t>(std::floor(v.top())), static_cast<std::int32_t>(std::ceil(v.bottom())),
         static_cast<std::int32_t>(std::floor(v.left())), static_cast<std::int32_t>(std::ceil(v.right())));
 }
 
-void draw_dendrogram(QPainter& painter, const QRectF& area, const TreeShape& tree, double first, double last,
-                     const std::vector<std::int32_t>& clusters, const QStringList& names, double name_width) {
-    const auto n = static_cast<std::size_t>(tree.n_indivs);
-    if (n == 0 || last <= first) return;
-    const QRectF branches = area.adjusted(0, 0, -name_width, 0);
-    const double row_h = area.height() / (last - first);
-    const std::vector<std::int32_t> order = tree.leaf_order();
-    std::vector<double> y(n + tree.merges.size() + 1, 0.0);
-    std::vector<double> x(y.size(), branches.right());
-    for (std::size_t p = 0; p < order.size(); ++p)
-        y[static_cast<std::size_t>(order[p])] = area.top() + (static_cast<double>(p) + 0.5 - first) * row_h;
-    const std::vector<std::int32_t> colour = node_clusters(tree, clusters);
-    painter.save();
-    painter.setClipRect(area);
-    for (std::size_t s = 0; s < tree.merges.size(); ++s) {
-        const Merge& m = tree.merges[s];
-        const std::size_t id = n + s + 1;
-        const auto a = static_cast<std::size_t>(m.child1);
-        const auto b = static_cast<std::size_t>(m.child2);
-        const double level = std::isnan(m.level) ? 0.0 : std::clamp(static_cast<double>(m.level), 0.0, 1.0);
-        x[id] = branches.right() - (1.0 - level) * branches.width();
-        y[id] = (y[a] + y[b]) / 2;
-        const double lo = std::min(y[a], y[b]);
-        const double hi = std::max(y[a], y[b]);
-        if (hi < area.top() - 1 || lo > area.bottom() + 1) continue;
-        QPen pen(colour[id] > 0 ? cluster_colour(colour[id]) : branch_grey);
-        pen.setWidthF(colour[id] > 0 ? 1.2 : 0.8);
-        painter.setPen(pen);
-        painter.drawLine(QPointF(x[id], lo), QPointF(x[id], hi));
-        for (const std::size_t child : {a, b}) {
-            QPen child_pen(colour[child] > 0 ? cluster_colour(colour[child]) : branch_grey);
-            child_pen.setWidthF(colour[child] > 0 ? 1.2 : 0.8);
-            painter.setPen(child_pen);
-            painter.drawLine(QPointF(x[id], y[child]), QPointF(x[child], y[child]));
-        }
-    }
-    if (!names.isEmpty() && row_h >= 8 && name_width > 0) {
-        QFont f = painter.font();
-        f.setPixelSize(static_cast<int>(std::clamp(row_h * 0.8, 6.0, 12.0)));
-        painter.setFont(f);
-        painter.setPen(Qt::black);
-        for (std::size_t p = 0; p < order.size(); ++p) {
-            const double cy = y[static_cast<std::size_t>(order[p])];
-            if (cy < area.top() - row_h || cy > area.bottom() + row_h) continue;
-            const auto i = static_cast<qsizetype>(order[p] - 1);
-            painter.drawText(QRectF(branches.right() + 3, cy - row_h / 2, name_width - 3, row_h),
-                             Qt::AlignLeft | Qt::AlignVCenter, i < names.size() ? names.at(i) : QString());
-        }
-    }
-    painter.restore();
-}
-
 void draw_map(QPainter& painter, const QRectF& area, const MapPicture& picture, const CoassignMap::Grid* given) {
     painter.save();
     painter.fillRect(area, Qt::white);
-    const MapLayout l = map_layout(area);
+    const MapLayout l = map_layout(area, &picture);
     QFont f = painter.font();
-    f.setPixelSize(static_cast<int>(std::max(8.0, l.title.height() * 0.55)));
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(l.text_px * 1.2))));
     painter.setFont(f);
-    painter.setPen(QColor(0x40, 0x40, 0x40));
+    painter.setPen(text_grey);
     painter.drawText(l.title, Qt::AlignCenter, picture.title);
     if (picture.map == nullptr || picture.map->size() == 0) {
         painter.restore();
@@ -138,21 +183,34 @@ void draw_map(QPainter& painter, const QRectF& area, const MapPicture& picture, 
     const auto to_x = [&](double col) { return l.heatmap.left() + (col - v.left()) * cell_w; };
     const auto to_y = [&](double row) { return l.heatmap.top() + (row - v.top()) * cell_h; };
 
-    const CoassignMap::Grid own = given ? CoassignMap::Grid{} : map_grid(picture, l);
+    // Into a vector format the cells are sharp: rectangles while few, else an image of the output's pixels.
+    const bool vector = vector_device(painter);
+    const double pixel_scale = vector ? std::max(1.0, painter.deviceTransform().m11()) : 1.0;
+    const CoassignMap::Grid own = given ? CoassignMap::Grid{} : map_grid(picture, l, pixel_scale);
     const CoassignMap::Grid& grid = given ? *given : own;
-    QImage image(std::max(grid.cols, 1), std::max(grid.rows, 1), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    for (std::int32_t r = 0; r < grid.rows; ++r) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
-        for (std::int32_t c = 0; c < grid.cols; ++c) line[c] = 0xff000000u | viridis(grid.at(r, c));
-    }
     painter.save();
     painter.setClipRect(l.heatmap);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    const QRectF image_rect(QPointF(to_x(grid.first_col * static_cast<double>(grid.block)),
-                                    to_y(grid.first_row * static_cast<double>(grid.block))),
-                            QSizeF(grid.cols * grid.block * cell_w, grid.rows * grid.block * cell_h));
-    painter.drawImage(image_rect, image);
+    if (vector && grid.block == 1 && std::max(v.width(), v.height()) <= max_vector_cells) {
+        painter.setPen(Qt::NoPen);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        for (std::int32_t r = 0; r < grid.rows; ++r)
+            for (std::int32_t c = 0; c < grid.cols; ++c)
+                painter.fillRect(QRectF(to_x(grid.first_col + c), to_y(grid.first_row + r), cell_w, cell_h),
+                                 QColor::fromRgb(viridis(grid.at(r, c))));
+        painter.setRenderHint(QPainter::Antialiasing, true);
+    } else {
+        QImage image(std::max(grid.cols, 1), std::max(grid.rows, 1), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        for (std::int32_t r = 0; r < grid.rows; ++r) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(r));
+            for (std::int32_t c = 0; c < grid.cols; ++c) line[c] = 0xff000000u | viridis(grid.at(r, c));
+        }
+        const QRectF image_rect(QPointF(to_x(grid.first_col * static_cast<double>(grid.block)),
+                                        to_y(grid.first_row * static_cast<double>(grid.block))),
+                                QSizeF(grid.cols * grid.block * cell_w, grid.rows * grid.block * cell_h));
+        painter.drawImage(image_rect, image);
+    }
 
     const std::int32_t n = picture.map->size();
     const std::vector<std::int32_t>& order = picture.map->order();
@@ -199,24 +257,12 @@ void draw_map(QPainter& painter, const QRectF& area, const MapPicture& picture, 
                 cluster_colour(picture.clusters[static_cast<std::size_t>(order[static_cast<std::size_t>(p)] - 1)]));
         painter.restore();
     }
-    if (picture.tree) draw_dendrogram(painter, l.dendrogram, *picture.tree, v.top(), v.bottom(), picture.clusters);
-
-    // Colour scale: 0 at the bottom, 1 at the top.
-    const QRectF bar(l.legend.left(), l.legend.top() + 8, 12, l.legend.height() - 16);
-    QImage scale(1, 256, QImage::Format_RGB32);
-    for (int i = 0; i < 256; ++i) scale.setPixel(0, 255 - i, 0xff000000u | viridis(i / 255.0));
-    painter.drawImage(bar, scale);
-    painter.setPen(QColor(0x40, 0x40, 0x40));
-    painter.drawRect(bar);
-    f.setPixelSize(static_cast<int>(std::clamp(l.legend.width() * 0.2, 8.0, 12.0)));
-    painter.setFont(f);
-    for (int i = 0; i <= 4; ++i) {
-        const double t = i / 4.0;
-        const double yy = bar.bottom() - t * bar.height();
-        painter.drawLine(QPointF(bar.right(), yy), QPointF(bar.right() + 3, yy));
-        painter.drawText(QRectF(bar.right() + 5, yy - 8, l.legend.width() - 17, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::number(t, 'g', 2));
+    if (picture.tree) {
+        draw_dendrogram(painter, l.dendrogram, *picture.tree, v.top(), v.bottom(), picture.clusters);
+        draw_height_scale(painter, l.scale, l.dendrogram.left(), l.dendrogram.right(), l.text_px);
     }
+    draw_names(painter, l, picture, v);
+    draw_colour_scale(painter, l);
     painter.restore();
 }
 
@@ -262,38 +308,6 @@ std::unique_ptr<Exportable> map_picture(const MapPicture& picture) {
         },
         [picture, drawn](TableWriter& out) {
             if (picture.map == nullptr) return;
-            write_map_cells(out, *picture.map, map_grid(picture, map_layout(*drawn)), picture.names);
-        });
-}
-
-std::unique_ptr<Exportable> dendrogram_picture(const TreeShape& tree, const QStringList& names,
-                                               const std::vector<std::int32_t>& clusters, const QString& title) {
-    QStringList shown = names;
-    for (std::int32_t i = static_cast<std::int32_t>(shown.size()) + 1; i <= tree.n_indivs; ++i)
-        shown.append(QString::number(i));
-    return std::make_unique<PaintedPicture>(
-        QStringLiteral("dendrogram"),
-        [tree, shown, clusters, title](QPainter& painter, const QRectF& area) {
-            painter.fillRect(area, Qt::white);
-            const double title_h = std::clamp(area.height() * 0.05, 14.0, 24.0);
-            QFont f = painter.font();
-            f.setPixelSize(static_cast<int>(title_h * 0.55));
-            painter.setFont(f);
-            painter.setPen(QColor(0x40, 0x40, 0x40));
-            painter.drawText(QRectF(area.left(), area.top(), area.width(), title_h), Qt::AlignCenter, title);
-            const QRectF body = area.adjusted(6, title_h + 2, -6, -4);
-            draw_dendrogram(painter, body, tree, 0, tree.n_indivs, clusters, shown,
-                            std::min(body.width() * 0.3, 160.0));
-        },
-        [tree](TableWriter& out) {
-            out.header({QStringLiteral("step"), QStringLiteral("node"), QStringLiteral("child1"),
-                        QStringLiteral("child2"), QStringLiteral("level"), QStringLiteral("height")});
-            for (std::size_t s = 0; s < tree.merges.size(); ++s) {
-                const Merge& m = tree.merges[s];
-                const auto step = static_cast<std::int32_t>(s + 1);
-                out.cell(step).cell(tree.n_indivs + step).cell(m.child1).cell(m.child2);
-                out.cell(static_cast<double>(m.level)).cell(1.0 - static_cast<double>(m.level));
-                out.end_row();
-            }
+            write_map_cells(out, *picture.map, map_grid(picture, map_layout(*drawn, &picture)), picture.names);
         });
 }

@@ -54,6 +54,26 @@ MapPicture MapView::picture() const {
 
 QRectF MapView::view() const { return shown_view(picture()); }
 
+MapLayout MapView::map_area_layout() const {
+    const MapPicture p = picture();
+    return map_layout(QRectF(rect()), &p);
+}
+
+std::unique_ptr<Exportable> MapView::figure(const FigureOptions& options) const {
+    if (!map_) return nullptr;
+    MapPicture whole = picture();
+    whole.view = QRectF();
+    whole.selected.clear();
+    whole.font_px = figure_pixels(options.font_pt);
+    if (!options.title) whole.title.clear();
+    if (options.title && !options.title_text.isEmpty()) whole.title = options.title_text;
+    auto kept = std::make_unique<KeptPicture>();
+    kept->map = map_;
+    kept->tree = tree_;
+    kept->picture = map_picture(whole);
+    return kept;
+}
+
 void MapView::set_view(const QRectF& wanted) {
     if (!map_) return;
     const double n = map_->size();
@@ -74,7 +94,7 @@ void MapView::reset_zoom() {
 
 void MapView::zoom_about(double factor, QPointF at) {
     if (!map_ || factor <= 0) return;
-    const MapLayout l = map_layout(QRectF(rect()));
+    const MapLayout l = map_area_layout();
     const QRectF v = view();
     const QPointF f((at.x() - l.heatmap.left()) / l.heatmap.width(), (at.y() - l.heatmap.top()) / l.heatmap.height());
     const QPointF anchor(v.left() + std::clamp(f.x(), 0.0, 1.0) * v.width(),
@@ -86,7 +106,7 @@ void MapView::zoom_about(double factor, QPointF at) {
 }
 
 std::int32_t MapView::row_at(double y) const {
-    const MapLayout l = map_layout(QRectF(rect()));
+    const MapLayout l = map_area_layout();
     const QRectF v = view();
     const double row = v.top() + (y - l.heatmap.top()) / l.heatmap.height() * v.height();
     return std::clamp(static_cast<std::int32_t>(std::floor(row)), 0, map_->size() - 1);
@@ -94,7 +114,7 @@ std::int32_t MapView::row_at(double y) const {
 
 std::optional<std::pair<std::int32_t, std::int32_t>> MapView::cell_at(QPointF at) const {
     if (!map_) return std::nullopt;
-    const MapLayout l = map_layout(QRectF(rect()));
+    const MapLayout l = map_area_layout();
     if (!l.heatmap.contains(at)) return std::nullopt;
     const QRectF v = view();
     const auto r =
@@ -133,7 +153,7 @@ const CoassignMap::Grid& MapView::shown_grid() const {
     static const CoassignMap::Grid none;
     if (!map_) return none;
     if (!grid_ || grid_view_ != view() || grid_size_ != size()) {
-        grid_ = map_grid(picture(), map_layout(QRectF(rect())));
+        grid_ = map_grid(picture(), map_area_layout());
         grid_view_ = view();
         grid_size_ = size();
     }
@@ -162,7 +182,7 @@ void MapView::paintEvent(QPaintEvent*) {
     const CoassignMap::Grid& grid = shown_grid();
     draw_map(painter, QRectF(rect()), picture(), map_ ? &grid : nullptr);
     if (drag_from_) {
-        const MapLayout l = map_layout(QRectF(rect()));
+        const MapLayout l = map_area_layout();
         const QPointF now = mapFromGlobal(QCursor::pos());
         painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
         painter.setBrush(Qt::NoBrush);
@@ -173,14 +193,14 @@ void MapView::paintEvent(QPaintEvent*) {
 
 void MapView::pan_by(QPointF pixels) {
     if (!map_) return;
-    const MapLayout l = map_layout(QRectF(rect()));
+    const MapLayout l = map_area_layout();
     const QRectF v = view();
     set_view(v.translated(-pixels * (v.width() / l.heatmap.width())));
 }
 
-QPointF MapView::zoom_centre() const { return map_layout(QRectF(rect())).heatmap.center(); }
+QPointF MapView::zoom_centre() const { return map_area_layout().heatmap.center(); }
 
-double MapView::key_step() const { return map_layout(QRectF(rect())).heatmap.width() / 10; }
+double MapView::key_step() const { return map_area_layout().heatmap.width() / 10; }
 
 void MapView::mousePressEvent(QMouseEvent* event) {
     if (!map_) return;
@@ -277,8 +297,35 @@ void MapView::write_data(TableWriter& out) const {
     write_map_cells(out, *map_, shown_grid(), names_);
 }
 
+namespace {
+
+/// The dendrogram alone, drawn afresh for a file with the figure's text and title.
+class DendrogramExport : public Exportable {
+  public:
+    DendrogramExport(TreeShape tree, QStringList names, std::vector<std::int32_t> clusters)
+        : tree_(std::move(tree)),
+          names_(std::move(names)),
+          clusters_(std::move(clusters)),
+          drawn_(dendrogram_picture(tree_, names_, clusters_, dendrogram_title())) {}
+    void render_picture(QPainter& p, const QRectF& t, QSize l) override { drawn_->render_picture(p, t, l); }
+    void write_data(TableWriter& out) const override { drawn_->write_data(out); }
+    QString export_name() const override { return drawn_->export_name(); }
+    std::unique_ptr<Exportable> figure(const FigureOptions& o) const override {
+        const QString title = !o.title ? QString() : o.title_text.isEmpty() ? dendrogram_title() : o.title_text;
+        return dendrogram_picture(tree_, names_, clusters_, title, figure_pixels(o.font_pt));
+    }
+
+  private:
+    TreeShape tree_;
+    QStringList names_;
+    std::vector<std::int32_t> clusters_;
+    std::unique_ptr<Exportable> drawn_;
+};
+
+}  // namespace
+
 Exportable* MapView::dendrogram() {
     if (!tree_) return nullptr;
-    dendrogram_ = dendrogram_picture(*tree_, names_, clusters_, dendrogram_title());
+    dendrogram_ = std::make_unique<DendrogramExport>(*tree_, names_, clusters_);
     return dendrogram_.get();
 }

@@ -10,6 +10,16 @@
 
 #include <QWidget>
 
+/// A picture that keeps alive the map and the tree it draws from.
+struct KeptPicture : Exportable {
+    std::shared_ptr<const CoassignMap> map;
+    std::shared_ptr<const TreeShape> tree;
+    std::unique_ptr<Exportable> picture;
+    void render_picture(QPainter& p, const QRectF& t, QSize l) override { picture->render_picture(p, t, l); }
+    void write_data(TableWriter& out) const override { picture->write_data(out); }
+    QString export_name() const override { return picture->export_name(); }
+};
+
 /// The co-assignment map as a widget: draw_map over its whole area, which the user can zoom (wheel, + and
 /// -, about the pointer), pan (middle button or Ctrl and the left button; arrow keys) and reset
 /// (double-click, Home). Hovering a cell tells the two individuals and their probability; a click on a
@@ -51,7 +61,12 @@ class MapView : public QWidget, public Exportable, public Navigable {
     /// Selects the positions [from, to] (either order).
     void select_positions(std::int32_t from, std::int32_t to);
 
+    /// The layout of the map drawn over the whole widget.
+    MapLayout map_area_layout() const;
+
     void render_picture(QPainter& painter, const QRectF& target, QSize layout) override;
+    /// The whole map, as it stands (order, names, clusters), without the zoom and the selection.
+    std::unique_ptr<Exportable> figure(const FigureOptions& options) const override;
     void write_data(TableWriter& out) const override;
     QString export_name() const override { return QStringLiteral("coassignment_map"); }
     /// The dendrogram of the map alone, with every individual named, as a picture to export; null before

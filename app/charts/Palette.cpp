@@ -2,10 +2,11 @@
 
 #include <iterator>
 
-QColor run_colour(int r) {
-    static const QColor colours[] = {QColor(255, 0, 0),    QColor(0, 90, 200),  QColor(230, 140, 0),
-                                     QColor(140, 60, 170), QColor(0, 150, 150), QColor(120, 80, 40),
-                                     QColor(220, 0, 160),  QColor(90, 90, 90)};
+QColor run_colour(int r, int runs) {
+    if (runs <= 1) return QColor(255, 0, 0);
+    static const QColor colours[] = {QColor(0, 114, 178),  QColor(213, 94, 0),    QColor(0, 158, 115),
+                                     QColor(230, 159, 0),  QColor(204, 121, 167), QColor(86, 180, 233),
+                                     QColor(240, 228, 66), QColor(0, 0, 0)};
     return colours[static_cast<std::size_t>(r) % std::size(colours)];
 }
 

@@ -6,8 +6,10 @@
 
 #include <QColor>
 
-/// Colour of run r (from 0); run 0 keeps the trace's red for k. Colours repeat after eight runs.
-QColor run_colour(int r);
+/// Colour of run r (from 0) of `runs`: a single run keeps the trace's red; several runs take colours that
+/// readers with the common colour-vision deficiencies tell apart (blue, vermillion, bluish green, orange,
+/// reddish purple, sky blue, yellow, black), repeated after eight runs.
+QColor run_colour(int r, int runs);
 
 /// Colour of cluster c (from 1): ten colours told apart by people with colour-blindness, repeated past
 /// ten; grey for 0 and below.

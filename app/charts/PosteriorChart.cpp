@@ -14,7 +14,7 @@
 
 PosteriorChart::PosteriorChart(QWidget* parent)
     : ChartView(QStringLiteral("Chart2"), starting_title(), false, parent), series_(new QBarSeries) {
-    const QColor red = run_colour(0);
+    const QColor red = run_colour(0, 1);
     auto* set = new QBarSet(QString());
     set->setColor(red);
     set->setBorderColor(red.darker(150));
@@ -30,18 +30,26 @@ PosteriorChart::PosteriorChart(QWidget* parent)
     c->addSeries(series_);
     QValueAxis* x = integer_axis(c, Qt::AlignBottom, 10);
     x->setRange(0.5, 1.5);
+    x->setTitleText(tr("k"));
     auto* y = new QValueAxis;
     y->setRange(0, 1);
     y->setLabelFormat(QStringLiteral("%.2f"));
+    y->setTitleText(tr("Posterior probability"));
     c->addAxis(y, Qt::AlignLeft);
     series_->attachAxis(x);
     series_->attachAxis(y);
     set_tooltip({});
     set_export_name(QStringLiteral("posterior_k"));
-    set_data_writer([set](TableWriter& out) {
-        out.header({QStringLiteral("k"), QStringLiteral("probability")});
-        for (int k = 1; k < set->count(); ++k) {
-            out.cell(k).cell(set->at(k));
+    // The numbers are the pooled bars, then each run's when they stand beside them.
+    QBarSeries* series = series_;
+    set_data_writer([series](TableWriter& out) {
+        const QList<QBarSet*> sets = series->barSets();
+        QStringList header{QStringLiteral("k"), QStringLiteral("probability")};
+        for (qsizetype r = 1; r < sets.size(); ++r) header.append(QStringLiteral("run_%1").arg(r));
+        out.header(header);
+        for (int k = 1; k < sets.constFirst()->count(); ++k) {
+            out.cell(k);
+            for (const QBarSet* set : sets) out.cell(set->at(k));
             out.end_row();
         }
     });
@@ -55,6 +63,9 @@ QString PosteriorChart::starting_title() { return tr("Posterior distribution of 
 
 void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vector<std::vector<double>>& runs,
                                     const QStringList& run_names) {
+    p_ = p;
+    runs_ = runs;
+    names_ = run_names;
     while (series_->count() > 1) series_->remove(series_->barSets().constLast());
     QBarSet* pooled = series_->barSets().constFirst();
     const int last = std::min<int>(static_cast<int>(p.size()) - 1, max_charted_k);
@@ -71,13 +82,14 @@ void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vec
     pooled->remove(0, pooled->count());
     if (last >= 1) pooled->append(values);
     set_fitted_range(attached_axis(series_, Qt::Horizontal), 0.5, std::max(last, 1) + 0.5);
+    // Room above the tallest bar for its value, written upright above it.
     QValueAxis* y = attached_axis(series_, Qt::Vertical);
-    y->setRange(0, top > 0 ? std::min(1.0, top * 1.15) : 1.0);
+    y->setRange(0, top > 0 ? top * 1.3 : 1.0);
     y->applyNiceNumbers();
 
     const bool several = runs.size() > 1;
     // The pool is red like a single run's bars; beside runs drawn in their colours it turns dark grey.
-    const QColor pooled_colour = several ? QColor(70, 70, 70) : run_colour(0);
+    const QColor pooled_colour = several ? QColor(70, 70, 70) : run_colour(0, 1);
     pooled->setColor(pooled_colour);
     pooled->setBorderColor(pooled_colour.darker(150));
     pooled->setLabel(several ? tr("Pooled") : QString());
@@ -90,7 +102,7 @@ void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vec
     }
     for (std::size_t r = 0; r < runs.size(); ++r) {
         auto* set = new QBarSet(tr("Run %1").arg(r + 1));
-        const QColor colour = run_colour(static_cast<int>(r));
+        const QColor colour = run_colour(static_cast<int>(r), static_cast<int>(runs.size()));
         set->setColor(colour);
         set->setBorderColor(colour.darker(150));
         QList<qreal> run_values;
@@ -104,8 +116,7 @@ void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vec
 }
 
 void PosteriorChart::show_run_posteriors(const std::vector<std::vector<double>>& runs, const QStringList& run_names) {
-    std::vector<double> pooled{0.0};
-    for (const double p : bars()) pooled.push_back(p);
+    const std::vector<double> pooled = p_;
     show_posterior(pooled, runs, run_names);
 }
 
@@ -131,4 +142,13 @@ void PosteriorChart::set_tooltip(const QStringList& set_names) {
                 QStringLiteral("%1: %2").arg(set_names.value(s, sets[s]->label())).arg(sets[s]->at(i), 0, 'g', 6));
         return lines.join(QLatin1Char('\n'));
     });
+}
+
+std::unique_ptr<Exportable> PosteriorChart::figure(const FigureOptions& options) const {
+    auto chart = std::make_unique<PosteriorChart>();
+    chart->begin_figure(options);
+    chart->set_title(title());
+    chart->show_posterior(p_, runs_, names_);
+    chart->finish_figure();
+    return chart;
 }

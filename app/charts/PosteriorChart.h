@@ -39,7 +39,13 @@ class PosteriorChart : public ChartView {
     std::vector<double> bars() const;
     QBarSeries* series() const { return series_; }
 
+    std::unique_ptr<Exportable> figure(const FigureOptions& options) const override;
+
   private:
     void set_tooltip(const QStringList& set_names);
     QBarSeries* series_;
+    /// What is shown, kept for the figure.
+    std::vector<double> p_;
+    std::vector<std::vector<double>> runs_;
+    QStringList names_;
 };

@@ -71,7 +71,7 @@ void ConvergencePage::show_runs(const QStringList& files) {
     run_table->setRowCount(static_cast<int>(files.size()));
     for (int r = 0; r < files.size(); ++r) {
         QTableWidgetItem* number = cell(QString::number(r + 1), Qt::AlignCenter);
-        const QColor colour = run_colour(r);
+        const QColor colour = run_colour(r, static_cast<int>(files.size()));
         number->setBackground(QColor::fromHsv(colour.hsvHue(), colour.hsvSaturation() * 2 / 5, 255));
         run_table->setItem(r, 0, number);
         run_table->setItem(r, 1, cell(files[r], Qt::AlignLeft | Qt::AlignVCenter));

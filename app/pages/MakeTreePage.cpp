@@ -111,6 +111,7 @@ MakeTreePage::MakeTreePage(Session& session, QWidget* parent) : Page(parent), se
     connect(&session, &Session::tree_made, this, [this](const TreeView& view) {
         fill_individuals(view.n_indivs);
         show_tree(view.levels, view.n_indivs, view.source);
+        Chart1->show_levels(view.levels, view.draws);
     });
     connect(&session, &Session::individual_charted, Chart3, &IndividualChart::show_individual);
     connect(&session, &Session::individual_note, Chart3, &IndividualChart::show_note);

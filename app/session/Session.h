@@ -68,6 +68,7 @@ struct PosteriorView {
 /// A tree just made, as the pages show it.
 struct TreeView {
     std::vector<double> levels;
+    std::int64_t draws = 0;  ///< the draws it was made from
     std::int32_t n_indivs = 0;
     QString source;  ///< which runs, burn-in, k range and draws it was made from
 };

@@ -60,6 +60,7 @@ void Session::apply_tree(const QString& name, TreeOutcome&& outcome) {
     run_.clusters_path = result.used.clusters_path;
     TreeView view;
     view.levels = result.levels;
+    view.draws = result.draws;
     view.n_indivs = run_.header.n_indivs;
     view.source = tr("Tree of %1: burn-in %2, k from %3 to %4, %5 draws.")
                       .arg(name)

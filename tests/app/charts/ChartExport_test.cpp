@@ -23,7 +23,7 @@ namespace {
 
 /// The chart `name` of the list, drawn from `data`, as a chart view.
 std::unique_ptr<ChartView> chart_of(std::string_view name, const ChartData& data) {
-    std::unique_ptr<Exportable> picture = chart_named(name)->build(data);
+    std::unique_ptr<Exportable> picture = chart_named(name)->build(data, FigureOptions{});
     auto* view = dynamic_cast<ChartView*>(picture.get());
     if (view == nullptr) return nullptr;
     picture.release();
@@ -283,14 +283,23 @@ class ExportTest : public QObject {
         w.open(QStringLiteral(VELMORA_EXAMPLE));
         ChartView* posterior = w.chart("Chart2");
         const QSize shown = posterior->size();
+        const QSizeF laid_out = posterior->chart()->size();
         std::unique_ptr<QMenu> menu(posterior->build_context_menu());
         QAction* image = menu->findChild<QAction*>(QStringLiteral("actionExportChart"));
         QAction* data = menu->findChild<QAction*>(QStringLiteral("actionExportChartData"));
         QVERIFY(image && data);
+        // The figure is drawn afresh: the chart on the page is not touched.
         w.fake->image_answers.push_back(Dialogs::ImageChoice{ws.file(QStringLiteral("k.png")), {QSize(300, 200), 96}});
         image->trigger();
         QCOMPARE(QImage(ws.file(QStringLiteral("k.png"))).size(), QSize(300, 200));
-        // The chart on the page is laid out again at its own size.
+        QCOMPARE(posterior->chart()->size(), laid_out);
+        // As shown, the chart on the page is drawn, then laid out again at its own size.
+        FigureOptions as_shown;
+        as_shown.as_shown = true;
+        w.fake->image_answers.push_back(
+            Dialogs::ImageChoice{ws.file(QStringLiteral("s.png")), {QSize(300, 200), 96, as_shown}});
+        image->trigger();
+        QCOMPARE(QImage(ws.file(QStringLiteral("s.png"))).size(), QSize(300, 200));
         QCOMPARE(posterior->size(), shown);
         QCOMPARE(posterior->chart()->size(), QSizeF(shown));
         QCOMPARE(w.fake->export_proposals.constLast(), QStringLiteral("posterior_k.png"));

@@ -34,9 +34,11 @@ QString shown(double v) { return std::isnan(v) ? QStringLiteral("NA") : QString:
 
 QStringList words(const char* text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); }
 
+/// The line series drawn (visible) in `chart`.
 int line_series(const Window& w, const char* chart) {
     int n = 0;
-    for (QAbstractSeries* s : w.chart(chart)->chart()->series()) n += qobject_cast<QLineSeries*>(s) != nullptr;
+    for (QAbstractSeries* s : w.chart(chart)->chart()->series())
+        n += qobject_cast<QLineSeries*>(s) != nullptr && s->isVisible();
     return n;
 }
 
@@ -149,7 +151,9 @@ class ConvergenceTest : public QObject {
         QCOMPARE(w->session().run().store->n_runs(), 2);
         QCOMPARE(w->session().run().store->get_n_samples(), 50);
         QVERIFY(w->windowTitle().startsWith(QStringLiteral("a.txt + b.txt")));
+        // Two runs: k of both in the upper band, their log likelihoods in the lower one.
         QCOMPARE(line_series(w, "Chart4"), 4);
+        QVERIFY(w.find<TraceChart>("Chart4")->in_panels());
         QCOMPARE(w.series<QBarSeries>("Chart2", "Series3")->count(), 3);
         QCOMPARE(line_series(w, "acf_k"), 2);
         QVERIFY(file_exists(QStringLiteral("_trajectories_2.txt")));
