@@ -1,6 +1,6 @@
 #include "cli/analyze.h"
 #ifdef VELMORA_HAVE_PLOT
-#include "cli/figure_size.h"
+#include "charts/FigureSize.h"
 #include "cli/plot.h"
 #endif
 #include "sample/OpenRun.h"

@@ -45,8 +45,8 @@ void AutocorrelationChart::show_curves(const std::vector<std::vector<double>>& c
     double low = -0.2;
     for (std::size_t r = 0; r < curves.size(); ++r) {
         auto* series = new QLineSeries;
-        // A legend reads its names as rich text: a file name is shown as it is written.
-        series->setName(run_names.value(static_cast<qsizetype>(r), QString::number(r + 1)).toHtmlEscaped());
+        // The legend numbers the runs, as the trace's and the posterior's do; the tooltip names them.
+        series->setName(tr("Run %1").arg(r + 1));
         series->setColor(run_colour(static_cast<int>(r), static_cast<int>(curves.size())));
         QList<QPointF> points;
         for (std::size_t lag = 0; lag < curves[r].size(); ++lag) {

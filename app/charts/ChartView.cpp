@@ -192,7 +192,7 @@ void ChartView::lay_out_panels(QSizeF size) { chart()->setGeometry(QRectF(QPoint
 
 void ChartView::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
-    if (panels().size() > 1) lay_out_panels(QSizeF(viewport()->size()));
+    lay_out_panels(QSizeF(viewport()->size()));
     place_note();
 }
 

@@ -8,6 +8,7 @@
 
 #include <QChart>
 #include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QPainter>
@@ -82,7 +83,21 @@ void IndividualChart::show_individual(std::int32_t n, const std::vector<double>&
 }
 
 bool IndividualChart::named_ticks() const {
-    return !names_.isEmpty() && !values_.empty() && static_cast<qsizetype>(values_.size()) <= max_named_ticks;
+    return names_fit_ && !names_.isEmpty() && !values_.empty() &&
+           static_cast<qsizetype>(values_.size()) <= max_named_ticks;
+}
+
+void IndividualChart::lay_out_panels(QSizeF size) {
+    ChartView::lay_out_panels(size);
+    if (names_.isEmpty() || values_.empty()) return;
+    if (chart()->layout()) chart()->layout()->activate();
+    const double spacing = chart()->plotArea().width() / static_cast<double>(values_.size());
+    const QValueAxis* numbers = attached_axis(series_, Qt::Horizontal);
+    const bool fit = spacing >= QFontMetricsF(numbers->labelsFont()).height() * 0.9;
+    if (fit == names_fit_) return;
+    names_fit_ = fit;
+    label_axis();
+    if (chart()->layout()) chart()->layout()->activate();
 }
 
 void IndividualChart::label_axis() {

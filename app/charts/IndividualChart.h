@@ -41,13 +41,15 @@ class IndividualChart : public ChartView {
     /// The clusters the points are coloured by; empty when plain.
     std::vector<std::int32_t> point_clusters() const;
     QScatterSeries* series() const { return series_; }
-    /// The individuals' names stand at the ticks of the individual axis (when there are names and room).
+    /// The individuals' names stand at the ticks of the individual axis: there are names, at most 60
+    /// individuals, and room between the ticks for a line of text.
     bool named_ticks() const;
 
     std::unique_ptr<Exportable> figure(const FigureOptions& options) const override;
 
   protected:
     QMargins figure_margins() const override;
+    void lay_out_panels(QSizeF size) override;
     void drawForeground(QPainter* painter, const QRectF& rect) override;
 
   private:
@@ -63,4 +65,6 @@ class IndividualChart : public ChartView {
     std::vector<double> values_;
     /// Room below the plot for the names standing at the ticks.
     double name_margin_ = 0;
+    /// The names fit the room between the ticks at the size laid out last.
+    bool names_fit_ = true;
 };

@@ -66,10 +66,10 @@ void LevelsChart::show_levels(const std::vector<double>& levels, std::int64_t dr
 void LevelsChart::show_on_log_scale() {
     QChart* c = chart();
     // The floor is the smallest level a draw can give; a level of 0 stands on it, and the floor is marked.
-    double floor = draws_ > 0 ? 1.0 / static_cast<double>(draws_) : 1.0;
+    const bool zeros = std::any_of(levels_.begin(), levels_.end(), [](double v) { return !(v > 0); });
+    double floor = zeros && draws_ > 0 ? 1.0 / static_cast<double>(draws_) : 1.0;
     for (const double v : levels_)
         if (v > 0) floor = std::min(floor, v);
-    const bool zeros = std::any_of(levels_.begin(), levels_.end(), [](double v) { return !(v > 0); });
     std::vector<double> shown = levels_;
     for (double& v : shown) v = std::max(v, floor);
     if (QValueAxis* linear = attached_axis(series_, Qt::Vertical)) {

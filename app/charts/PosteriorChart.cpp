@@ -81,7 +81,18 @@ void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vec
     ::reset_zoom(chart());
     pooled->remove(0, pooled->count());
     if (last >= 1) pooled->append(values);
-    set_fitted_range(attached_axis(series_, Qt::Horizontal), 0.5, std::max(last, 1) + 0.5);
+    // A figure ends its k axis after the last k drawn with a bar; the window shows every k of the run.
+    int shown_last = std::max(last, 1);
+    if (for_file()) {
+        int drawn = 1;
+        for (int k = 1; k <= last; ++k) {
+            bool any = p[static_cast<std::size_t>(k)] > 0;
+            for (const auto& run : runs) any = any || (static_cast<std::size_t>(k) < run.size() && run[k] > 0);
+            if (any) drawn = k;
+        }
+        shown_last = std::min(shown_last, drawn + 1);
+    }
+    set_fitted_range(attached_axis(series_, Qt::Horizontal), 0.5, shown_last + 0.5);
     // Room above the tallest bar for its value, written upright above it.
     QValueAxis* y = attached_axis(series_, Qt::Vertical);
     y->setRange(0, top > 0 ? top * 1.3 : 1.0);

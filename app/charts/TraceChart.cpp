@@ -153,6 +153,7 @@ TraceChart::TraceChart(QWidget* parent)
     // loop runs, and would be drawn into a figure made before): one run uses x, the log likelihood's
     // axis on the left and k's on the right; panels use x and a k axis on the left.
     x_ = integer_axis(c, Qt::AlignBottom, 10);
+    x_->setTitleText(tr("Observation"));
     ll_axis_ = log_likelihood_axis(c, Qt::AlignLeft);
     ll_axis_->setLabelsColor(green);
     k_band_axis_ = band_axis(c, Qt::AlignLeft, tr("k (above)"));

@@ -81,6 +81,8 @@ void MapPage::update_note() {
                              .arg(g.block)
                              .arg(static_cast<qint64>(std::lround(v.width())))
                        : tr("One cell a pair (%1 individuals shown).").arg(static_cast<qint64>(std::lround(v.width())));
+    if (view_->map_area_layout().row_names.isEmpty())
+        text += QLatin1Char(' ') + tr("Zoom in until the rows have room to see the individuals' names.");
     if (!clusters_caption_.isEmpty()) text += QLatin1Char(' ') + clusters_caption_;
     note_->setText(text);
 }

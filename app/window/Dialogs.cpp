@@ -1,6 +1,17 @@
 #include "window/Dialogs.h"
 
+#include "charts/FigureSize.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QChartView>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -110,6 +121,127 @@ std::optional<QString> save_as(QWidget* parent, const QString& object_name, cons
 
 }  // namespace
 
+/// The size, resolution, text and title of a picture to export, asked in one dialog; empty on cancel.
+std::optional<Dialogs::ImageChoice> QtDialogs::figure_choice(QWidget* parent, const QString& path,
+                                                             const ImageSpec& proposal) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("ExportSizeDialog"));
+    dialog.setWindowTitle(QObject::tr("Figure size"));
+    auto* form = new QFormLayout(&dialog);
+    const auto named = [](QWidget* w, const char* name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
+    };
+    auto* preset = new QComboBox(&dialog);
+    named(preset, "export_preset");
+    preset->addItem(QObject::tr("Custom"), QString());
+    preset->addItem(QObject::tr("Single column (85 mm, 300 dpi)"), QStringLiteral("single-column"));
+    preset->addItem(QObject::tr("Double column (180 mm, 300 dpi)"), QStringLiteral("double-column"));
+    preset->addItem(QObject::tr("Slide (1920 \u00d7 1080 px)"), QStringLiteral("slide"));
+    auto* unit = new QComboBox(&dialog);
+    named(unit, "export_unit");
+    unit->addItem(QObject::tr("px"), 1.0);
+    unit->addItem(QObject::tr("mm"), 25.4);
+    unit->addItem(QObject::tr("in"), 1.0);
+    const auto length_box = [&](const char* name) {
+        auto* box = new QDoubleSpinBox(&dialog);
+        named(box, name);
+        box->setRange(0.1, 20000);
+        return box;
+    };
+    QDoubleSpinBox* width = length_box("export_width");
+    QDoubleSpinBox* height = length_box("export_height");
+    auto* dpi = new QSpinBox(&dialog);
+    named(dpi, "export_dpi");
+    dpi->setRange(24, 2400);
+    dpi->setSuffix(QObject::tr(" dpi"));
+    dpi->setValue(proposal.dpi);
+    auto* font = new QDoubleSpinBox(&dialog);
+    named(font, "export_font");
+    font->setRange(6, 72);
+    font->setDecimals(1);
+    font->setSuffix(QObject::tr(" pt"));
+    font->setValue(proposal.figure.font_pt);
+    auto* title = new QLineEdit(proposal.figure.title_text, &dialog);
+    named(title, "export_title");
+    title->setPlaceholderText(QObject::tr("the chart's own title"));
+    auto* no_title = new QCheckBox(QObject::tr("No title"), &dialog);
+    named(no_title, "export_no_title");
+    no_title->setChecked(!proposal.figure.title);
+    auto* as_shown = new QCheckBox(QObject::tr("As shown on screen (zoom, selection)"), &dialog);
+    named(as_shown, "export_as_shown");
+    as_shown->setChecked(proposal.figure.as_shown);
+    as_shown->setToolTip(QObject::tr("Unchecked, the whole chart is drawn afresh for the page, whatever the view"));
+
+    // The lengths are kept in pixels and shown in the unit chosen, at the resolution chosen.
+    auto pixels = std::make_shared<QSizeF>(proposal.size);
+    const auto per_unit = [unit, dpi] {
+        return unit->currentIndex() == 0 ? 1.0 : unit->currentIndex() == 1 ? dpi->value() / 25.4 : dpi->value();
+    };
+    const auto show_lengths = [=] {
+        const QSignalBlocker a(width);
+        const QSignalBlocker b(height);
+        width->setDecimals(unit->currentIndex() == 0 ? 0 : 2);
+        height->setDecimals(width->decimals());
+        width->setValue(pixels->width() / per_unit());
+        height->setValue(pixels->height() / per_unit());
+    };
+    show_lengths();
+    QObject::connect(unit, &QComboBox::currentIndexChanged, &dialog, show_lengths);
+    QObject::connect(dpi, &QSpinBox::valueChanged, &dialog, [=] {
+        // A length on paper stays as it is when the resolution changes; pixels stay pixels.
+        if (unit->currentIndex() != 0) *pixels = QSizeF(width->value(), height->value()) * per_unit();
+    });
+    const auto take_lengths = [=] {
+        *pixels = QSizeF(width->value(), height->value()) * per_unit();
+        const QSignalBlocker block(preset);
+        preset->setCurrentIndex(0);
+    };
+    QObject::connect(width, &QDoubleSpinBox::valueChanged, &dialog, take_lengths);
+    QObject::connect(height, &QDoubleSpinBox::valueChanged, &dialog, take_lengths);
+    QObject::connect(preset, &QComboBox::currentIndexChanged, &dialog, [=](int index) {
+        const std::optional<FigureSize> size = figure_preset(preset->itemData(index).toString().toStdString());
+        if (!size) return;
+        const QSignalBlocker a(dpi);
+        dpi->setValue(size->dpi);
+        font->setValue(size->font_pt);
+        *pixels = QSizeF(size->width, size->height);
+        const QSignalBlocker b(unit);
+        unit->setCurrentIndex(index == 3 ? 0 : 1);
+        show_lengths();
+    });
+
+    auto* lengths = new QHBoxLayout;
+    lengths->addWidget(width);
+    lengths->addWidget(new QLabel(QStringLiteral("\u00d7"), &dialog));
+    lengths->addWidget(height);
+    lengths->addWidget(unit);
+    form->addRow(QObject::tr("Preset"), preset);
+    form->addRow(QObject::tr("Size"), lengths);
+    form->addRow(QObject::tr("Resolution"), dpi);
+    form->addRow(QObject::tr("Text"), font);
+    form->addRow(QObject::tr("Title"), title);
+    form->addRow(QString(), no_title);
+    form->addRow(QString(), as_shown);
+    auto* note = new QLabel(QObject::tr("The figure is laid out at 96 dpi and drawn at the resolution, so its text\n"
+                                        "keeps its size in points on paper."),
+                            &dialog);
+    form->addRow(note);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    FigureOptions figure;
+    figure.font_pt = font->value();
+    figure.title = !no_title->isChecked();
+    figure.title_text = title->text();
+    figure.as_shown = as_shown->isChecked();
+    const QSize size(std::clamp(static_cast<int>(std::lround(pixels->width())), 16, 20000),
+                     std::clamp(static_cast<int>(std::lround(pixels->height())), 16, 20000));
+    return ImageChoice{path, ImageSpec{size, dpi->value(), figure}};
+}
+
 std::optional<Dialogs::ImageChoice> QtDialogs::export_image(QWidget* parent, const QString& initial_name,
                                                             const QString& folder, const ImageSpec& proposal) {
     const std::optional<QString> path = save_as(
@@ -118,33 +250,7 @@ std::optional<Dialogs::ImageChoice> QtDialogs::export_image(QWidget* parent, con
         QStringLiteral("png"));
     if (!path) return std::nullopt;
 
-    QDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("ExportSizeDialog"));
-    dialog.setWindowTitle(QObject::tr("Picture size"));
-    auto* form = new QFormLayout(&dialog);
-    const auto spin = [&dialog](int value, int min, int max, const QString& suffix) {
-        auto* box = new QSpinBox(&dialog);
-        box->setRange(min, max);
-        box->setValue(value);
-        box->setSuffix(suffix);
-        return box;
-    };
-    QSpinBox* width = spin(proposal.size.width(), 16, 20000, QObject::tr(" px"));
-    QSpinBox* height = spin(proposal.size.height(), 16, 20000, QObject::tr(" px"));
-    QSpinBox* dpi = spin(proposal.dpi, 24, 2400, QObject::tr(" dpi"));
-    form->addRow(QObject::tr("Width"), width);
-    form->addRow(QObject::tr("Height"), height);
-    form->addRow(QObject::tr("Resolution"), dpi);
-    auto* note = new QLabel(QObject::tr("The chart is laid out at 96 dpi and scaled to the resolution:\n"
-                                        "at 300 dpi, 3000 \u00d7 1800 px prints 10 \u00d7 6 inches."),
-                            &dialog);
-    form->addRow(note);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    form->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return ImageChoice{*path, ImageSpec{QSize(width->value(), height->value()), dpi->value()}};
+    return figure_choice(parent, *path, proposal);
 }
 
 std::optional<QString> QtDialogs::export_data(QWidget* parent, const QString& initial_name, const QString& folder) {

@@ -39,8 +39,9 @@ class Dialogs {
         QString path;
         ImageSpec spec;
     };
-    /// Save dialog for a picture (PNG, SVG or PDF, proposing `initial_name` in `folder`), then its size and
-    /// resolution, starting from `proposal`. Empty when the user cancels either.
+    /// Save dialog for a picture (PNG, SVG or PDF, proposing `initial_name` in `folder`), then its size (a
+    /// preset, or lengths in pixels, millimetres or inches), resolution, text size, title and whether the
+    /// view is drawn as shown, starting from `proposal`. Empty when the user cancels either.
     virtual std::optional<ImageChoice> export_image(QWidget* parent, const QString& initial_name, const QString& folder,
                                                     const ImageSpec& proposal);
     /// Save dialog for the numbers of a picture (CSV or TSV). Empty when the user cancels.
@@ -58,4 +59,7 @@ class QtDialogs : public Dialogs {
     std::optional<ImageChoice> export_image(QWidget* parent, const QString& initial_name, const QString& folder,
                                             const ImageSpec& proposal) override;
     std::optional<QString> export_data(QWidget* parent, const QString& initial_name, const QString& folder) override;
+
+  private:
+    std::optional<ImageChoice> figure_choice(QWidget* parent, const QString& path, const ImageSpec& proposal);
 };

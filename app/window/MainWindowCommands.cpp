@@ -259,6 +259,8 @@ void MainWindow::export_picture(Exportable* picture) {
         proposal.size = QSize(static_cast<int>(settings_.number(QStringLiteral("export_width")).value_or(1200)),
                               static_cast<int>(settings_.number(QStringLiteral("export_height")).value_or(750)));
         proposal.dpi = static_cast<int>(settings_.number(QStringLiteral("export_dpi")).value_or(96));
+        proposal.figure.font_pt = settings_.number(QStringLiteral("export_font")).value_or(8);
+        proposal.figure.as_shown = settings_.number(QStringLiteral("export_as_shown")).value_or(0) != 0;
         const std::optional<Dialogs::ImageChoice> choice =
             dialogs_->export_image(this, picture->export_name() + QLatin1Char('.') + export_suffix_,
                                    session_->shown_output_folder(), proposal);
@@ -266,6 +268,8 @@ void MainWindow::export_picture(Exportable* picture) {
         settings_.set_number(QStringLiteral("export_width"), choice->spec.size.width());
         settings_.set_number(QStringLiteral("export_height"), choice->spec.size.height());
         settings_.set_number(QStringLiteral("export_dpi"), choice->spec.dpi);
+        settings_.set_number(QStringLiteral("export_font"), choice->spec.figure.font_pt);
+        settings_.set_number(QStringLiteral("export_as_shown"), choice->spec.figure.as_shown ? 1 : 0);
         QString error;
         if (!export_image(*picture, choice->path, choice->spec, &error)) {
             dialogs_->message(this, QMessageBox::Warning, error);

@@ -45,6 +45,10 @@ TEST(CliPlot, BadRequestsAreUsageErrorsAndBadRunsDataErrors) {
         {"plot run.txt --chart pie --out a.png", 2, "unknown chart 'pie'"},
         {"plot run.txt --chart trace", 2, "plot needs --out FILE"},
         {"plot run.txt --chart trace --out a.jpg", 2, "extension must be .png, .svg or .pdf"},
+        {"plot run.txt --chart trace --out a.png --font-size 5", 2, "--font-size needs a size in points from 6"},
+        {"plot run.txt --chart trace --out a.png --width 3furlongs", 2, "--width needs a length"},
+        {"plot run.txt --chart trace --out a.png --preset poster", 2, "--preset needs single-column"},
+        {"plot run.txt --chart trace --out a.png --dpi 5", 2, "--dpi needs a resolution"},
         {"plot run.txt --chart trace --out a.png --size 10x", 2, "--size needs WIDTHxHEIGHT"},
         {"plot run.txt --chart individual --indiv 4 --out a.png", 2, "not an individual of this run (1..3)"},
         {"plot run.txt --chart individual --indiv 0 --out a.png", 2, "--indiv must be"},
@@ -82,6 +86,40 @@ TEST(CliPlot, EveryChartInEveryFormat) {
             }
         }
     }
+}
+
+TEST(CliPlot, SizesForJournalsAndTheNumbersBehindThePicture) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), small_run);
+    const struct {
+        const char* options;
+        std::pair<int, int> pixels;
+    } sizes[] = {
+        {"--preset single-column", {1004, 756}},  // 85 x 64 mm at 300 dpi
+        {"--preset double-column", {2126, 1299}},
+        {"--preset slide", {1920, 1080}},
+        {"--preset single-column --height 40mm", {1004, 472}},
+        {"--width 3in --height 2in --dpi 150", {450, 300}},
+        {"--dpi 200 --width 50mm --height 300px", {394, 300}},
+        {"--size 700x500 --title 'My <run>' --font-size 10", {700, 500}},
+    };
+    for (const auto& c : sizes) {
+        const clitest::Result r =
+            run_cli(dir, std::string("plot run.txt --burn-in 0 --chart posterior --out p.png ") + c.options);
+        ASSERT_EQ(r.status, 0) << c.options << "\n" << r.err;
+        EXPECT_EQ(png_size(dir.file("p.png")), c.pixels) << c.options;
+    }
+    // A title given, or none, and the SVG keeps the text as text.
+    ASSERT_EQ(run_cli(dir, "plot run.txt --burn-in 0 --chart posterior --out t.svg --title 'K <&> run'").status, 0);
+    EXPECT_NE(testutil::read_text(dir.file("t.svg")).find("K &lt;&amp;&gt; run"), std::string::npos);
+    ASSERT_EQ(run_cli(dir, "plot run.txt --burn-in 0 --chart posterior --out n.svg --no-title").status, 0);
+    EXPECT_EQ(testutil::read_text(dir.file("n.svg")).find("Posterior distribution"), std::string::npos);
+    // The numbers: as Export Data writes them.
+    ASSERT_EQ(run_cli(dir, "plot run.txt --burn-in 0 --chart posterior --out p.tsv").status, 0);
+    EXPECT_EQ(testutil::read_text(dir.file("p.tsv")), "k\tprobability\n1\t0.3333333333333333\n2\t0.6666666666666666\n"
+                                                      "3\t0\n4\t0\n");
+    ASSERT_EQ(run_cli(dir, "plot run.txt run.txt --burn-in 0 --chart posterior --out runs.csv").status, 0);
+    EXPECT_EQ(testutil::read_text(dir.file("runs.csv")).substr(0, 30), "k,probability,run_1,run_2\n1,0.");
 }
 
 #endif

@@ -9,6 +9,9 @@
 #include <sstream>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
@@ -236,7 +239,7 @@ class ExportTest : public QObject {
 
     void exportDialogsAskWhereThenHowLarge() {
         Workspace ws;
-        // Answers the file dialog with a name, then the size dialog with 640 x 480 at 200 dpi.
+        // Answers the file dialog with a name, then the size dialog with a preset at another resolution.
         auto* timer = new QTimer;
         timer->setInterval(10);
         QStringList seen;
@@ -258,11 +261,17 @@ class ExportTest : public QObject {
                 return;
             }
             seen.append(dialog->objectName());
-            const QList<QSpinBox*> boxes = dialog->findChildren<QSpinBox*>();
-            if (boxes.size() == 3) {
-                boxes[0]->setValue(640);
-                boxes[1]->setValue(480);
-                boxes[2]->setValue(200);
+            // A preset, then millimetres at another resolution: the pixels follow the length on paper.
+            auto* preset = dialog->findChild<QComboBox*>(QStringLiteral("export_preset"));
+            auto* unit = dialog->findChild<QComboBox*>(QStringLiteral("export_unit"));
+            auto* width = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("export_width"));
+            auto* height = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("export_height"));
+            auto* dpi = dialog->findChild<QSpinBox*>(QStringLiteral("export_dpi"));
+            if (preset && unit && width && height && dpi) {
+                preset->setCurrentIndex(1);  // single column: 85 mm at 300 dpi
+                dpi->setValue(200);
+                unit->setCurrentIndex(0);
+                dialog->findChild<QCheckBox*>(QStringLiteral("export_no_title"))->setChecked(true);
             }
             qobject_cast<QDialog*>(dialog)->accept();
             timer->deleteLater();
@@ -273,8 +282,11 @@ class ExportTest : public QObject {
         QCOMPARE(seen, (QStringList{QStringLiteral("ExportDialog"), QStringLiteral("ExportSizeDialog")}));
         QVERIFY(choice);
         QCOMPARE(choice->path, ws.file(QStringLiteral("chart.svg")));
-        QCOMPARE(choice->spec.size, QSize(640, 480));
+        QCOMPARE(choice->spec.size, QSize(669, 504));  // 85 x 64 mm at 200 dpi
         QCOMPARE(choice->spec.dpi, 200);
+        QCOMPARE(choice->spec.figure.font_pt, 8.0);
+        QVERIFY(!choice->spec.figure.title);
+        QVERIFY(!choice->spec.figure.as_shown);
     }
 
     void contextMenuAndFileMenuExportTheChart() {

@@ -1,4 +1,4 @@
-#include "cli/figure_size.h"
+#include "charts/FigureSize.h"
 
 #include <cmath>
 #include <cstdlib>
