@@ -51,6 +51,13 @@ struct IndividualDoubt {
     double nearest = 0.0;
 };
 
+/// How far individual i's place in an estimate is from going to another cluster: within − nearest, a
+/// missing within (i alone in its cluster) counting as 0 and a missing nearest (one cluster) as 0. The
+/// lower, the more doubtful: below 0, i is on average closer to another cluster than to its own.
+inline double doubt_margin(const IndividualDoubt& d) {
+    return (d.within != d.within ? 0.0 : d.within) - (d.nearest != d.nearest ? 0.0 : d.nearest);
+}
+
 struct Estimate {
     enum class Status { done, cancelled } status = Status::done;
     Loss loss = Loss::vi;

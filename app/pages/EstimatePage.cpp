@@ -44,10 +44,6 @@ double key(double v) { return std::isnan(v) ? std::numeric_limits<double>::infin
 
 }  // namespace
 
-double doubt_margin(const IndividualDoubt& d) {
-    return (std::isnan(d.within) ? 0.0 : d.within) - (std::isnan(d.nearest) ? 0.0 : d.nearest);
-}
-
 EstimatePage::EstimatePage(Session& session, QWidget* parent) : Page(parent) {
     setObjectName(QStringLiteral("TabSheetEstimate"));
     source_ = add_wrapped_label("estimate_source", QString(), {8, 6, 890, 30}, wide);

@@ -16,11 +16,6 @@ class QStandardItemModel;
 class QTableView;
 class Session;
 
-/// How far individual i's place in an estimate is from going to another cluster: within − nearest, a
-/// missing within (i alone in its cluster) counting as 0 and a missing nearest (one cluster) as 0. The
-/// lower, the more doubtful: below 0, i is on average closer to another cluster than to its own.
-double doubt_margin(const IndividualDoubt& d);
-
 /// The "Estimate" page: the point estimate of the clustering over the draws of the last tree (loss, seed,
 /// Estimate / Cancel, progress, and what came out), a cut of that tree at a level, and a table of the
 /// individuals (name, estimated cluster, within, nearest cluster, nearest, doubt, cluster of the cut),
