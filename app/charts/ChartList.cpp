@@ -4,6 +4,7 @@
 #include "charts/IndividualChart.h"
 #include "charts/LevelsChart.h"
 #include "charts/MapDrawing.h"
+#include "charts/MembershipDrawing.h"
 #include "charts/PosteriorChart.h"
 #include "charts/TraceChart.h"
 
@@ -101,6 +102,11 @@ std::unique_ptr<Exportable> dendrogram(const ChartData& d) {
     return dendrogram_picture(*d.tree, d.names, d.clusters, dendrogram_title());
 }
 
+std::unique_ptr<Exportable> membership(const ChartData& d) {
+    return membership_picture(
+        MembershipPicture{d.membership, d.membership_order, d.cluster_order, d.names, d.groups, membership_title()});
+}
+
 QStringList columns(std::initializer_list<const char*> names) {
     QStringList out;
     for (const char* n : names) out.append(QLatin1String(n));
@@ -120,8 +126,10 @@ const std::vector<ChartEntry>& chart_list() {
         {"levels", "the probability levels of the tree's merges", ChartNeeds::tree, columns({"step", "level"}), levels},
         {"individual", "co-assignment of one individual (--indiv) with every other", ChartNeeds::individual,
          columns({"individual", "probability"}), individual},
-        {"heatmap", "the pairwise co-assignment map, in the tree's order", ChartNeeds::map,
+        {"heatmap", "the pairwise co-assignment map, in the order of --order", ChartNeeds::map,
          columns({"row", "column", "row_individual", "column_individual", "probability"}), heatmap},
+        {"membership", "each individual's membership in the estimated clusters", ChartNeeds::membership,
+         columns({"individual", "name", "cluster"}), membership},
         {"tree", "the tree, with the individuals' names", ChartNeeds::tree,
          columns({"step", "node", "child1", "child2", "level", "height"}), dendrogram},
     };

@@ -9,6 +9,9 @@
 /// Colour of run r (from 0); run 0 keeps the trace's red for k. Colours repeat after eight runs.
 QColor run_colour(int r);
 
-/// Colour of cluster c (from 1): ten colours told apart by people with colour-blindness, repeated past
-/// ten; grey for 0 and below.
+/// How many clusters cluster_colour tells apart before its colours repeat.
+inline constexpr std::int32_t distinct_cluster_colours = 12;
+
+/// Colour of cluster c (from 1): twelve colours told apart by people with colour-blindness, repeated past
+/// twelve (a chart with more clusters shows their numbers); grey for 0 and below.
 QColor cluster_colour(std::int32_t c);
