@@ -4,6 +4,7 @@
 #include "diagnostics/Convergence.h"
 #include "diagnostics/TsvFiles.h"
 #include "estimate/EstimateFiles.h"
+#include "estimate/Membership.h"
 #include "estimate/TreeCut.h"
 #include "outputs/OutputSet.h"
 #include "sample/Exceptions.h"
@@ -159,11 +160,17 @@ bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store,
     EstimateSettings settings;
     settings.loss = options.loss;
     settings.seed = options.seed;
-    TreeProgressBar bar(err, "Estimating the clustering");
-    const Estimate estimate =
-        estimate_clustering(store, draws, store.n_indivs(), settings, &tree.shape,
-                            [&bar](double fraction) { bar.update(static_cast<std::int64_t>(fraction * 1000), 1000); });
-    return write_estimate_files(options.out_dir, estimate, names, notes) && ok;
+    Estimate estimate;
+    {
+        TreeProgressBar bar(err, "Estimating the clustering");
+        estimate = estimate_clustering(store, draws, store.n_indivs(), settings, &tree.shape, [&bar](double fraction) {
+            bar.update(static_cast<std::int64_t>(fraction * 1000), 1000);
+        });
+    }
+    TreeProgressBar bar(err, "Membership in the clusters");
+    const Progress progress([&bar](std::int64_t done, std::int64_t total) { bar.update(done, total); }, nullptr);
+    const Membership shares = membership(store, draws, estimate.cluster, 0, &progress);
+    return write_estimate_files(options.out_dir, estimate, shares, names, notes) && ok;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -22,9 +23,10 @@ const char* const usage_text =
     "      Opens a result file and writes what the window writes for an open, \"Save Trajectory\" and\n"
     "      \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt, pairwise_probs.txt,\n"
     "      tree.txt, node_clusters.txt and node_heights.txt; beside them, files that R and Python read\n"
-    "      as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree.nwk, tree.nex, nodes.tsv, the\n"
-    "      convergence diagnostics (diagnostics.tsv, runs.tsv, posterior_k_runs.tsv) and the point\n"
-    "      estimate of the clustering (clustering.tsv, estimate.txt).\n"
+    "      as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree_average.nwk (the average-linkage\n"
+    "      tree), tree.nwk, tree.nex, nodes.tsv, the convergence diagnostics (diagnostics.tsv,\n"
+    "      runs.tsv, posterior_k_runs.tsv) and the point estimate of the clustering (clustering.tsv,\n"
+    "      estimate.txt, membership.tsv).\n"
     "      Several result files are chains over the same individuals: each loses the burn-in, every\n"
     "      output pools what they keep, in order, and each run gets its own side file and saved\n"
     "      trajectory (_trajectories_1.txt, trajectories_1.txt, ...).\n"
@@ -52,6 +54,11 @@ const char* const usage_text =
     "%CHARTS%"
     "      --burn-in B, --kmin A, --kmax C, --names FILE   as for analyze\n"
     "      --indiv I         the individual of --chart individual (default 1)\n"
+    "      --order O         rows and columns of --chart heatmap: tree (the tree's leaves), average\n"
+    "                        (average linkage of 1 - co-assignment) or estimate (the point estimate's\n"
+    "                        clusters; the default)\n"
+    "      --loss L, --seed S  the point estimate of --order estimate and --chart membership, as for\n"
+    "                        analyze\n"
     "      --size WxH        size in pixels; default 1200x800 at 96 pixels an inch\n"
     "      --width L, --height L   size as a length: 85mm, 3.5in or 1200px (at --dpi)\n"
     "      --dpi D           resolution in pixels an inch (default 96; the presets take 300)\n"
@@ -107,6 +114,26 @@ struct Args {
     }
 };
 
+/// The value of --loss; nothing (and the message in `why`) when it is missing or not a loss.
+std::optional<Loss> parse_loss(Args& args, std::string& why) {
+    std::string v;
+    if (!args.next(v) || (v != "vi" && v != "binder")) {
+        why = "option --loss needs vi or binder" + (v.empty() ? std::string() : ", not '" + v + "'");
+        return std::nullopt;
+    }
+    return v == "vi" ? Loss::vi : Loss::binder;
+}
+
+/// The value of --seed; nothing when it is missing or not a whole number below 10^19.
+std::optional<std::uint64_t> parse_seed(Args& args) {
+    std::string v;
+    if (!args.next(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 19)
+        return std::nullopt;
+    return std::stoull(v);
+}
+
+const char* const seed_error = "option --seed needs a whole number from 0 to 10^19 - 1";
+
 int run_analyze_command(Args& args) {
     AnalyzeOptions options;
     std::string arg;
@@ -119,14 +146,14 @@ int run_analyze_command(Args& args) {
         } else if (arg == "--no-estimate") {
             options.estimate = false;
         } else if (arg == "--loss") {
-            if (!value(v) || (v != "vi" && v != "binder"))
-                return usage_error("option --loss needs vi or binder" +
-                                   (v.empty() ? std::string() : ", not '" + v + "'"));
-            options.loss = v == "vi" ? Loss::vi : Loss::binder;
+            std::string why;
+            const std::optional<Loss> loss = parse_loss(args, why);
+            if (!loss) return usage_error(why);
+            options.loss = *loss;
         } else if (arg == "--seed") {
-            if (!value(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 19)
-                return usage_error("option --seed needs a whole number from 0 to 10^19 - 1");
-            options.seed = std::stoull(v);
+            const std::optional<std::uint64_t> seed = parse_seed(args);
+            if (!seed) return usage_error(seed_error);
+            options.seed = *seed;
         } else if (arg == "--cut") {
             double level = 0;
             if (!value(v) || !parse_real(v, level) || level < 0 || level > 1)
@@ -194,10 +221,26 @@ int run_plot_command(Args& args) {
     std::optional<std::pair<int, int>> size_pixels;
     std::string width_text;
     std::string height_text;
+    bool have_order = false;
     std::string arg;
     while (args.next(arg)) {
         std::string v;
-        if (arg == "--chart") {
+        if (arg == "--order") {
+            if (!args.next(v) || (v != "tree" && v != "average" && v != "estimate"))
+                return usage_error("option --order needs tree, average or estimate" +
+                                   (v.empty() ? std::string() : ", not '" + v + "'"));
+            options.order = v == "tree" ? PlotOrder::tree : v == "average" ? PlotOrder::average : PlotOrder::estimate;
+            have_order = true;
+        } else if (arg == "--loss") {
+            std::string why;
+            const std::optional<Loss> loss = parse_loss(args, why);
+            if (!loss) return usage_error(why);
+            options.loss = *loss;
+        } else if (arg == "--seed") {
+            const std::optional<std::uint64_t> seed = parse_seed(args);
+            if (!seed) return usage_error(seed_error);
+            options.seed = *seed;
+        } else if (arg == "--chart") {
             if (!args.next(v)) return usage_error("option --chart needs " + chart_names());
             if (!plot_chart_exists(v)) return usage_error("unknown chart '" + v + "': " + chart_names());
             options.chart = v;
@@ -280,6 +323,8 @@ int run_plot_command(Args& args) {
     options.height = size.height;
     options.dpi = size.dpi;
     options.font_pt = size.font_pt;
+    if (have_order && options.chart != "heatmap")
+        return usage_error("--order orders the rows and columns of --chart heatmap only, not of " + options.chart);
     return run_plot(options, std::cerr);
 #else
     (void)args;

@@ -3,8 +3,10 @@
 #include "charts/ChartExport.h"
 #include "charts/ChartList.h"
 #include "jobs/ConvergenceJob.h"
+#include "jobs/EstimateJob.h"
 #include "jobs/LoadJob.h"
 #include "jobs/MapJob.h"
+#include "jobs/MapOrderJob.h"
 #include "jobs/QueryJob.h"
 #include "jobs/TreeJob.h"
 #include "sample/OpenRuns.h"
@@ -28,6 +30,7 @@ struct Loaded {
     RunHeader header;
     std::shared_ptr<MC_Sample> store;
     QStringList names;   ///< empty: numbers
+    QStringList groups;  ///< the names file's groups; empty: none
     QStringList labels;  ///< the runs' labels, as the window gives them
 };
 
@@ -61,6 +64,7 @@ std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
             return std::nullopt;
         }
         for (const std::string& n : names.names) out.names.append(QString::fromStdString(n));
+        for (const std::string& g : names.groups) out.groups.append(QString::fromStdString(g));
     }
     return out;
 }
@@ -92,6 +96,40 @@ std::optional<TreeOutcome> tree_of(const PlotOptions& options, const Loaded& run
         return std::nullopt;
     }
     return tree;
+}
+
+/// The point estimate over the tree's draws, as analyze makes it, with its membership and (from the pair
+/// counts, when kept) its map order.
+EstimateOutcome estimate_of(const PlotOptions& options, const Loaded& run, const TreeOutcome& tree) {
+    EstimateRequest request{run.store,        std::make_shared<const TreeShape>(tree.result.shape),
+                            tree.result.used, EstimateSettings{},
+                            tree.pair_cells,  tree.pair_total};
+    request.settings.loss = options.loss;
+    request.settings.seed = options.seed;
+    JobControl control;
+    return estimate_job(request, control);
+}
+
+/// The map in the options' order, with the dendrogram of that order and, in estimate order, the estimate's
+/// clusters outlined.
+void map_in_order(const PlotOptions& options, const Loaded& run, const TreeOutcome& tree, ChartData& data) {
+    JobControl control;
+    switch (options.order) {
+        case PlotOrder::tree:
+            data.tree = std::make_shared<const TreeShape>(tree.result.shape);
+            break;
+        case PlotOrder::average:
+            data.tree = shape_of(average_tree_job(
+                LinkageRequest{tree.pair_cells, tree.pair_total, tree.result.shape.n_indivs}, control));
+            break;
+        case PlotOrder::estimate: {
+            const EstimateOutcome estimate = estimate_of(options, run, tree);
+            data.tree = shape_of(estimate.order);
+            data.clusters = estimate.estimate.cluster;
+            break;
+        }
+    }
+    data.map = map_job(MapRequest{tree.pair_cells, tree.pair_total, data.tree->leaf_order()}, control);
 }
 
 /// Computes what the chart needs into `data`; false, with the reason written, when there is nothing to draw.
@@ -154,9 +192,17 @@ bool compute(const ChartEntry& chart, const PlotOptions& options, const Loaded& 
                     << " draws cannot be kept as a table, so there is no map.\n";
                 return false;
             }
-            data.tree = std::make_shared<const TreeShape>(tree->result.shape);
-            JobControl control;
-            data.map = map_job(MapRequest{tree->pair_cells, tree->pair_total, data.tree->leaf_order()}, control);
+            map_in_order(options, run, *tree, data);
+            return true;
+        }
+        case ChartNeeds::membership: {
+            const std::optional<TreeOutcome> tree = tree_of(options, run, err);
+            if (!tree) return false;
+            const EstimateOutcome estimate = estimate_of(options, run, *tree);
+            data.membership = estimate.membership;
+            if (estimate.order) data.cluster_order = estimate.order->cluster_order;
+            data.membership_order = estimate.membership_order;
+            data.groups = run.groups;
             return true;
         }
     }

@@ -3,7 +3,11 @@
 #include <numeric>
 #include <unordered_map>
 
-std::vector<std::int32_t> cut_tree(const TreeShape& tree, double level) {
+namespace {
+
+/// The cut of `tree` at `level`, merge s reaching it when level_of(s) >= level.
+template <typename LevelOf>
+std::vector<std::int32_t> cut_at(const TreeShape& tree, double level, LevelOf level_of) {
     const std::int32_t n = std::max(tree.n_indivs, 0);
     const auto steps = static_cast<std::int32_t>(tree.merges.size());
     // A node is taken whole when its own merge reaches the level or its parent is taken whole. Parents come
@@ -26,7 +30,7 @@ std::vector<std::int32_t> cut_tree(const TreeShape& tree, double level) {
     for (std::int32_t s = steps; s >= 1; --s) {
         const Merge& m = tree.merges[static_cast<std::size_t>(s - 1)];
         const auto id = static_cast<std::size_t>(n + s);
-        if (static_cast<double>(m.level) >= level) whole[id] = 1;
+        if (level_of(s) >= level) whole[id] = 1;
         if (!whole[id]) continue;
         whole[static_cast<std::size_t>(m.child1)] = 1;
         whole[static_cast<std::size_t>(m.child2)] = 1;
@@ -37,6 +41,22 @@ std::vector<std::int32_t> cut_tree(const TreeShape& tree, double level) {
     std::vector<std::int32_t> root(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) root[static_cast<std::size_t>(i)] = find(i);
     return number_by_first_appearance(root);
+}
+
+}  // namespace
+
+std::vector<std::int32_t> cut_tree(const TreeShape& tree, double level) {
+    return cut_at(tree, level, [&tree](std::int32_t s) {
+        return static_cast<double>(tree.merges[static_cast<std::size_t>(s - 1)].level);
+    });
+}
+
+std::vector<std::int32_t> cut_tree(const AverageTree& tree, double level) {
+    return cut_at(tree.shape, level, [&tree](std::int32_t s) {
+        return s <= static_cast<std::int32_t>(tree.levels.size())
+                   ? tree.levels[static_cast<std::size_t>(s - 1)]
+                   : static_cast<double>(tree.shape.merges[static_cast<std::size_t>(s - 1)].level);
+    });
 }
 
 std::vector<std::int32_t> number_by_first_appearance(const std::vector<std::int32_t>& cluster) {

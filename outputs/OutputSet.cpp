@@ -20,12 +20,14 @@ constexpr const char* diagnostics_tsv = "diagnostics.tsv";
 constexpr const char* runs_tsv = "runs.tsv";
 constexpr const char* posterior_runs_tsv = "posterior_k_runs.tsv";
 constexpr const char* psm_tsv = "psm.tsv";
+constexpr const char* average_newick = "tree_average.nwk";
 constexpr const char* newick = "tree.nwk";
 constexpr const char* nexus = "tree.nex";
 constexpr const char* nodes_tsv = "nodes.tsv";
 constexpr const char* clustering_tsv = "clustering.tsv";
 constexpr const char* estimate_txt = "estimate.txt";
 constexpr const char* cut_tsv = "cut.tsv";
+constexpr const char* membership_tsv = "membership.tsv";
 }  // namespace tidy_name
 
 /// Without a posterior, a file of that name from another burn-in is taken away.
@@ -45,6 +47,25 @@ std::vector<double> run_differences(const RunOutputs& in) {
     return psm_max_diff(store, in.burn_in, in.k_from, in.k_to, in.threads, in.progress);
 }
 
+/// tree_average.nwk from the average linkage of the pair counts, kept in `*average` when given. False, with
+/// the reason reported, when the file was not written.
+bool write_average_tree(const std::string& path, const Marginal& marginal, const KList& k_list,
+                        const std::vector<std::string>& names, Notices& notes,
+                        std::shared_ptr<const AverageTree>* average) {
+    const Marginal::PairCountView counts = marginal.pair_counts(k_list);
+    if (counts.cells.empty() && names.size() > 1) {
+        notes.report("", path +
+                             " was not written: the pair counts of so many draws are not kept as a table, "
+                             "which the average linkage needs.");
+        return false;
+    }
+    auto tree = std::make_shared<const AverageTree>(
+        average_linkage(counts.cells, counts.total, static_cast<std::int32_t>(names.size())));
+    const bool written = write_average_tree_newick(path, *tree, names, notes);
+    if (average) *average = std::move(tree);
+    return written;
+}
+
 }  // namespace
 
 const std::vector<OutputFileInfo>& output_files() {
@@ -62,11 +83,13 @@ const std::vector<OutputFileInfo>& output_files() {
         {tidy_name::runs_tsv, OutputSet::tidy, OutputMoment::open, false},
         {tidy_name::posterior_runs_tsv, OutputSet::tidy, OutputMoment::open, false},
         {tidy_name::psm_tsv, OutputSet::tidy, OutputMoment::tree, false},
+        {tidy_name::average_newick, OutputSet::tidy, OutputMoment::tree, false},
         {tidy_name::newick, OutputSet::tidy, OutputMoment::tree, false},
         {tidy_name::nexus, OutputSet::tidy, OutputMoment::tree, false},
         {tidy_name::nodes_tsv, OutputSet::tidy, OutputMoment::tree, false},
         {tidy_name::clustering_tsv, OutputSet::tidy, OutputMoment::estimate, false},
         {tidy_name::estimate_txt, OutputSet::tidy, OutputMoment::estimate, false},
+        {tidy_name::membership_tsv, OutputSet::tidy, OutputMoment::estimate, false},
         {tidy_name::cut_tsv, OutputSet::tidy, OutputMoment::cut, false},
     };
     return files;
@@ -122,14 +145,21 @@ RunFilesWritten write_tidy_run_files(const RunOutputs& in, Notices& notes) {
 }
 
 MakeTreeOutputs tree_outputs(const TreeOutputs& out, Notices& notes, bool& failed,
-                             std::function<void(const Marginal&, const KList&)> also) {
+                             std::function<void(const Marginal&, const KList&)> also,
+                             std::shared_ptr<const AverageTree>* average) {
     MakeTreeOutputs hooks;
     hooks.write_files = writes_legacy(out.set);
     const bool tidy = writes_tidy(out.set);
     if (!tidy && !also) return hooks;
-    hooks.pairs_counted = [tidy, path = path_in_folder(out.folder, tidy_name::psm_tsv), names = out.names, &notes,
-                           &failed, also = std::move(also)](const Marginal& marginal, const KList& k_list) {
-        if (tidy && !write_psm_tsv(path, marginal, k_list, names, notes)) failed = true;
+    hooks.pairs_counted = [tidy, folder = out.folder, names = out.names, &notes, &failed, also = std::move(also),
+                           average](const Marginal& marginal, const KList& k_list) {
+        if (tidy) {
+            if (!write_psm_tsv(path_in_folder(folder, tidy_name::psm_tsv), marginal, k_list, names, notes))
+                failed = true;
+            if (!write_average_tree(path_in_folder(folder, tidy_name::average_newick), marginal, k_list, names, notes,
+                                    average))
+                failed = true;
+        }
         if (also) also(marginal, k_list);
     };
     return hooks;
@@ -142,10 +172,11 @@ bool write_tree_files(const TreeOutputs& out, const TreeShape& shape, Notices& n
     return write_nodes_tsv(path_in_folder(out.folder, tidy_name::nodes_tsv), shape, out.names, notes) && ok;
 }
 
-bool write_estimate_files(const std::string& folder, const Estimate& estimate, const std::vector<std::string>& names,
-                          Notices& notes) {
+bool write_estimate_files(const std::string& folder, const Estimate& estimate, const Membership& membership,
+                          const std::vector<std::string>& names, Notices& notes) {
     bool ok = write_clustering_file(path_in_folder(folder, tidy_name::clustering_tsv), estimate, names, notes);
-    return write_estimate_file(path_in_folder(folder, tidy_name::estimate_txt), estimate, notes) && ok;
+    ok = write_estimate_file(path_in_folder(folder, tidy_name::estimate_txt), estimate, notes) && ok;
+    return write_membership_file(path_in_folder(folder, tidy_name::membership_tsv), membership, names, notes) && ok;
 }
 
 bool write_cut_files(const std::string& folder, const std::vector<std::int32_t>& cut,

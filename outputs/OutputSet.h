@@ -6,6 +6,7 @@
 // atomically; one that cannot be written is reported and the others are still written.
 
 #include "estimate/Estimate.h"
+#include "estimate/Membership.h"
 #include "sample/Mc_sample.h"
 #include "sample/Notices.h"
 #include "sample/OutputNames.h"
@@ -13,10 +14,12 @@
 #include "sample/RunState.h"
 #include "summary/Posterior.h"
 #include "tidy/RunTables.h"
+#include "tree/AverageLinkage.h"
 #include "tree/MakeTree.h"
 #include "tree/TreeShape.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,19 +95,24 @@ struct TreeOutputs {
 };
 
 /// The files make_tree writes as it goes: the four legacy files (pairwise_probs.txt, tree.txt,
-/// node_clusters.txt, node_heights.txt) when the set has them, and psm.tsv from the pair counts when it
-/// has the tidy ones; `also` (may be empty) hears the pair counts after that. A tidy file that cannot be
-/// written is reported to `notes` and sets `failed`. `notes` and `failed` must outlive the tree's making.
+/// node_clusters.txt, node_heights.txt) when the set has them, and when it has the tidy ones psm.tsv from
+/// the pair counts, then tree_average.nwk from their average linkage (average_linkage, made while the
+/// counts are there, before the tree's own merges hold memory); `also` (may be empty) hears the pair
+/// counts after that. The average-linkage tree is handed to `*average` when given (null when the set has
+/// no tidy files or the counts were too many to hold as a table). A tidy file that cannot be written is
+/// reported to `notes` and sets `failed`. `notes`, `failed` and `average` must outlive the tree's making.
 MakeTreeOutputs tree_outputs(const TreeOutputs& out, Notices& notes, bool& failed,
-                             std::function<void(const Marginal&, const KList&)> also = {});
+                             std::function<void(const Marginal&, const KList&)> also = {},
+                             std::shared_ptr<const AverageTree>* average = nullptr);
 
 /// The tidy files of a finished tree: tree.nwk, tree.nex and nodes.tsv. Nothing for the legacy set.
 /// False when one was not written (reported).
 bool write_tree_files(const TreeOutputs& out, const TreeShape& shape, Notices& notes);
 
-/// The files of a point estimate: clustering.tsv and estimate.txt. False when one was not written.
-bool write_estimate_files(const std::string& folder, const Estimate& estimate, const std::vector<std::string>& names,
-                          Notices& notes);
+/// The files of a point estimate: clustering.tsv, estimate.txt and membership.tsv (the membership of each
+/// individual in the estimate's clusters, estimate/Membership.h). False when one was not written.
+bool write_estimate_files(const std::string& folder, const Estimate& estimate, const Membership& membership,
+                          const std::vector<std::string>& names, Notices& notes);
 
 /// The file of a cut of the tree: cut.tsv. False when it was not written.
 bool write_cut_files(const std::string& folder, const std::vector<std::int32_t>& cut,

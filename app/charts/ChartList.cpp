@@ -5,6 +5,7 @@
 #include "charts/LevelsChart.h"
 #include "charts/MapDrawing.h"
 #include "charts/MapView.h"
+#include "charts/MembershipDrawing.h"
 #include "charts/PosteriorChart.h"
 #include "charts/TraceChart.h"
 
@@ -100,6 +101,12 @@ std::unique_ptr<Exportable> dendrogram(const ChartData& d, const FigureOptions& 
     return dendrogram_picture(*d.tree, d.names, d.clusters, title_of(o, dendrogram_title()), figure_pixels(o.font_pt));
 }
 
+std::unique_ptr<Exportable> membership(const ChartData& d, const FigureOptions& o) {
+    return membership_picture(MembershipPicture{d.membership, d.membership_order, d.cluster_order, d.names, d.groups,
+                                                title_of(o, membership_title()),
+                                                static_cast<double>(figure_pixels(o.font_pt))});
+}
+
 QStringList columns(std::initializer_list<const char*> names) {
     QStringList out;
     for (const char* n : names) out.append(QLatin1String(n));
@@ -119,8 +126,10 @@ const std::vector<ChartEntry>& chart_list() {
         {"levels", "the probability levels of the tree's merges", ChartNeeds::tree, columns({"step", "level"}), levels},
         {"individual", "co-assignment of one individual (--indiv) with every other", ChartNeeds::individual,
          columns({"individual", "probability"}), individual},
-        {"heatmap", "the pairwise co-assignment map, in the tree's order", ChartNeeds::map,
+        {"heatmap", "the pairwise co-assignment map, in the order of --order", ChartNeeds::map,
          columns({"row", "column", "row_individual", "column_individual", "probability"}), heatmap},
+        {"membership", "each individual's membership in the estimated clusters", ChartNeeds::membership,
+         columns({"individual", "name", "cluster"}), membership},
         {"tree", "the tree, with the individuals' names", ChartNeeds::tree,
          columns({"step", "node", "child1", "child2", "level", "height"}), dendrogram},
     };

@@ -6,6 +6,7 @@
 
 #include "charts/ChartExport.h"
 #include "coassign/CoassignMap.h"
+#include "estimate/Membership.h"
 #include "summary/Trajectory.h"
 #include "tree/TreeShape.h"
 
@@ -40,13 +41,19 @@ struct ChartData {
     /// cut (empty: none).
     QStringList names;
     std::vector<std::int32_t> clusters;
-    /// The map in the tree's leaf order, and the tree.
+    /// The map, and the tree whose leaf order it follows (the tree, or the dendrogram of its order).
     std::shared_ptr<const CoassignMap> map;
     std::shared_ptr<const TreeShape> tree;
+    /// The membership of every individual in the estimate's clusters, the individuals left to right and
+    /// the clusters top to bottom (see MembershipPicture); groups[i - 1] of individual i (empty: none).
+    std::shared_ptr<const Membership> membership;
+    std::vector<std::int32_t> membership_order;
+    std::vector<std::int32_t> cluster_order;
+    QStringList groups;
 };
 
 /// What must be computed from the runs before a chart can be drawn.
-enum class ChartNeeds { trace, posterior, convergence, tree, individual, map };
+enum class ChartNeeds { trace, posterior, convergence, tree, individual, map, membership };
 
 struct ChartEntry {
     std::string_view name;     ///< as `plot --chart` takes it

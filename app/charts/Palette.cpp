@@ -11,9 +11,10 @@ QColor run_colour(int r, int runs) {
 }
 
 QColor cluster_colour(std::int32_t c) {
-    // Ten colours whose neighbours stay apart under the common colour-vision deficiencies.
-    static const QRgb colours[] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f,
-                                   0xedc948, 0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac};
+    // Ten colours whose neighbours stay apart under the common colour-vision deficiencies, then a deep
+    // violet and a pale blue that differ from all of them in lightness.
+    static const QRgb colours[distinct_cluster_colours] = {0x4e79a7, 0xf28e2b, 0xe15759, 0x76b7b2, 0x59a14f, 0xedc948,
+                                                           0xb07aa1, 0xff9da7, 0x9c755f, 0xbab0ac, 0x5b2a86, 0xa0cbe8};
     if (c <= 0) return QColor(160, 160, 160);
-    return QColor(colours[(c - 1) % 10]);
+    return QColor(colours[(c - 1) % distinct_cluster_colours]);
 }

@@ -11,6 +11,9 @@
 /// reddish purple, sky blue, yellow, black), repeated after eight runs.
 QColor run_colour(int r, int runs);
 
-/// Colour of cluster c (from 1): ten colours told apart by people with colour-blindness, repeated past
-/// ten; grey for 0 and below.
+/// How many clusters cluster_colour tells apart before its colours repeat.
+inline constexpr std::int32_t distinct_cluster_colours = 12;
+
+/// Colour of cluster c (from 1): twelve colours told apart by people with colour-blindness, repeated past
+/// twelve (a chart with more clusters shows their numbers); grey for 0 and below.
 QColor cluster_colour(std::int32_t c);

@@ -32,13 +32,15 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     control.report(stage_text(TreeStage::counts), 0, 0);
     // The map draws the pair counts after the tree is made.
     bool failed = false;
-    const MakeTreeOutputs outputs =
-        tree_outputs(request.files, notes, failed, [&out](const Marginal& marginal, const KList& k_list) {
+    const MakeTreeOutputs outputs = tree_outputs(
+        request.files, notes, failed,
+        [&out](const Marginal& marginal, const KList& k_list) {
             const Marginal::PairCountView view = marginal.pair_counts(k_list);
             if (view.cells.empty() || view.total <= 0) return;
             out.pair_cells = std::make_shared<const std::vector<std::uint32_t>>(view.cells.begin(), view.cells.end());
             out.pair_total = view.total;
-        });
+        },
+        &out.average);
     try {
         out.result = make_tree(
             request.store.get(), request.params, notes,

@@ -31,6 +31,9 @@ struct TreeOutcome {
     /// Marginal did not hold them as a table.
     std::shared_ptr<const std::vector<std::uint32_t>> pair_cells;
     std::int64_t pair_total = 0;
+    /// The average-linkage tree of the pair counts when the tidy files were written (tree_average.nwk is
+    /// written from it); null otherwise.
+    std::shared_ptr<const AverageTree> average;
 };
 
 /// The stage of make_tree as the user reads it, with its place among the five stages.

@@ -70,11 +70,21 @@ EstimatePage::EstimatePage(Session& session, QWidget* parent) : Page(parent) {
     stage_ = add_label("estimate_stage", QString(), {684, 46, 214, 13}, {0.5, 0, 0.5, 0});
     summary_ = add_wrapped_label("estimate_summary", QString(), {8, 72, 890, 32}, wide);
 
-    add_label("cut_label", tr("Cut the tree at level"), {8, 116, 100, 13});
-    level_ = add_numeric("cut_level", 0.5, 0, 1, 0.05, {112, 112, 60, 22});
+    add_label("cut_label", tr("Cut"), {8, 116, 22, 13});
+    cut_tree_ = new QComboBox(this);
+    cut_tree_->setObjectName(QStringLiteral("cut_tree"));
+    cut_tree_->addItem(tr("the tree"), static_cast<int>(CutTree::tree));
+    cut_tree_->addItem(tr("the average-linkage tree"), static_cast<int>(CutTree::average));
+    cut_tree_->setToolTip(
+        tr("The tree: the tree of Make Tree, whose levels are the probabilities of whole sets; the "
+           "average-linkage tree: its merges join the clusters of highest mean co-assignment, so a cut gives "
+           "the clusters the co-assignment map shows"));
+    anchors()->add(cut_tree_, {32, 112, 150, 22});
+    add_label("cut_level_label", tr("at level"), {188, 116, 40, 13});
+    level_ = add_numeric("cut_level", 0.5, 0, 1, 0.05, {230, 112, 60, 22});
     level_->setToolTip(tr("Individuals joined by the merges at this level or above form a cluster"));
-    cut_button_ = add_button("cut_apply", tr("Cut"), {180, 110, 60, 25});
-    cut_summary_ = add_wrapped_label("cut_summary", QString(), {250, 112, 648, 30}, wide);
+    cut_button_ = add_button("cut_apply", tr("Cut"), {298, 110, 60, 25});
+    cut_summary_ = add_wrapped_label("cut_summary", QString(), {368, 112, 530, 30}, wide);
 
     model_ = new QStandardItemModel(0, columns, this);
     model_->setHorizontalHeaderLabels({tr("Individual"), tr("Name"), tr("Cluster"), tr("Within"), tr("Nearest cluster"),
@@ -99,7 +109,8 @@ EstimatePage::EstimatePage(Session& session, QWidget* parent) : Page(parent) {
 
     connect(run_, &QPushButton::clicked, this, [this, &session] { session.estimate(loss(), seed()); });
     connect(cancel_, &QPushButton::clicked, &session, &Session::cancel_estimate);
-    connect(cut_button_, &QPushButton::clicked, this, [this, &session] { session.cut(cut_level()); });
+    connect(cut_button_, &QPushButton::clicked, this,
+            [this, &session] { session.cut(cut_level(), static_cast<CutTree>(cut_tree_->currentData().toInt())); });
     connect(&session, &Session::estimate_source, this, &EstimatePage::show_source);
     connect(&session, &Session::tree_forgotten, this,
             [this, &session] { reset(session.run().header.n_indivs, session.names()); });

@@ -17,7 +17,8 @@ class QTableView;
 class Session;
 
 /// The "Estimate" page: the point estimate of the clustering over the draws of the last tree (loss, seed,
-/// Estimate / Cancel, progress, and what came out), a cut of that tree at a level, and a table of the
+/// Estimate / Cancel, progress, and what came out), a cut of that tree or of its average-linkage tree at a
+/// level, and a table of the
 /// individuals (name, estimated cluster, within, nearest cluster, nearest, doubt, cluster of the cut),
 /// sorted by doubt until the user sorts by another column.
 class EstimatePage : public Page {
@@ -66,6 +67,7 @@ class EstimatePage : public Page {
     QLabel* stage_;
     QLabel* summary_;
     NumericField* level_;
+    QComboBox* cut_tree_;
     QPushButton* cut_button_;
     QLabel* cut_summary_;
     QTableView* table_;

@@ -4,12 +4,25 @@
 
 #include <cmath>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
 MapPage::MapPage(Session& session, QWidget* parent) : Page(parent) {
     setObjectName(QStringLiteral("TabSheetMap"));
     source_ = add_wrapped_label("map_source", QString(), {8, 4, 600, 30}, {0, 0, 1, 0});
+    add_label("map_order_label", tr("Order:"), {612, 12, 34, 13}, {1, 0, 0, 0});
+    order_ = new QComboBox(this);
+    order_->setObjectName(QStringLiteral("map_order"));
+    order_->addItem(tr("Tree"), static_cast<int>(MapOrder::tree));
+    order_->addItem(tr("Average linkage"), static_cast<int>(MapOrder::average));
+    order_->addItem(tr("Estimate"), static_cast<int>(MapOrder::estimate));
+    order_->setCurrentIndex(order_->findData(static_cast<int>(session.map_order())));
+    order_->setToolTip(
+        tr("Tree: the leaves of the tree of Make Tree; Average linkage: individuals that are often together "
+           "stand together; Estimate: the estimate's clusters one after the other (average linkage until an "
+           "estimate is made)"));
+    anchors()->add(order_, {648, 8, 126, 22}, {1, 0, 0, 0});
     to_picker_ = add_button("map_to_picker", tr("Send to Set Picker"), {780, 8, 120, 25}, {1, 0, 0, 0});
     to_picker_->setToolTip(tr("Puts the selected individuals in the chosen set of the Make Tree page"));
     note_ = add_wrapped_label("map_note", QString(), {8, 36, 600, 30}, {0, 0, 1, 0});
@@ -37,6 +50,8 @@ MapPage::MapPage(Session& session, QWidget* parent) : Page(parent) {
     connect(&session, &Session::map_cleared, this, &MapPage::clear_map);
     connect(&session, &Session::map_progress, this, &MapPage::show_progress);
     connect(&session, &Session::map_ready, this, &MapPage::show_map);
+    connect(order_, &QComboBox::currentIndexChanged, this,
+            [this, &session] { session.set_map_order(static_cast<MapOrder>(order_->currentData().toInt())); });
     connect(&session, &Session::clusters_changed, this, &MapPage::set_clusters);
     connect(&session, &Session::names_changed, this, &MapPage::set_names);
 }

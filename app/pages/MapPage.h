@@ -7,13 +7,15 @@
 #include <optional>
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class Session;
 
-/// The "Co-assignment map" page: the map of the last tree with its dendrogram, a note on what it shows
-/// (and on the cells each pixel averages when zoomed out), the selection and a button that sends it to the
-/// set picker of the Make Tree page.
+/// The "Co-assignment map" page: the map of the last tree with its dendrogram, the order of its rows and
+/// columns (the tree's leaves, average linkage, or the estimate's clusters), a note on what it shows (and
+/// on the cells each pixel averages when zoomed out), the selection and a button that sends it to the set
+/// picker of the Make Tree page.
 class MapPage : public Page {
     Q_OBJECT
 
@@ -42,6 +44,7 @@ class MapPage : public Page {
 
     MapView* view_;
     QLabel* source_;
+    QComboBox* order_;
     QLabel* note_;
     QLabel* selection_;
     QPushButton* to_picker_;

@@ -15,9 +15,10 @@ Session::Session(QObject* parent) : QObject(parent) {
     for (JobRunner* runner : runners()) wire(*runner);
     connect(&trees_, &JobRunner::progressed, this, &Session::tree_progress);
     connect(&estimates_, &JobRunner::progressed, this, &Session::estimate_progress);
-    connect(&maps_, &JobRunner::progressed, this, [this](const JobProgress& p) {
-        emit map_progress(p.total > 0 ? tr("%1: %2 %").arg(p.stage).arg(p.done * 100 / p.total) : p.stage);
-    });
+    for (JobRunner* runner : {&maps_, &linkages_})
+        connect(runner, &JobRunner::progressed, this, [this](const JobProgress& p) {
+            emit map_progress(p.total > 0 ? tr("%1: %2 %").arg(p.stage).arg(p.done * 100 / p.total) : p.stage);
+        });
 }
 
 Session::~Session() = default;
@@ -67,8 +68,8 @@ void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
             note(tr("Opening was cancelled; the run open before is still shown."));
         } else if (&runner == &estimates_) {
             emit estimate_stopped(tr("Cancelled: no estimate was made."));
-        } else if (&runner == &maps_) {
-            emit map_progress(tr("The map was cancelled: make the tree again to see it."));
+        } else if (&runner == &maps_ && !maps_.busy()) {
+            emit map_progress(tr("The map was cancelled: choose its order again to see it."));
         }
     } else if (end == JobEnd::failed) {
         if (&runner == &trees_) emit tree_stopped(tr("Stopped by an error."));
@@ -76,15 +77,22 @@ void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
         if (&runner == &maps_) emit map_cleared(tr("The map could not be made."));
         fail(message);
     }
+    // What waited for an average linkage that did not end is dropped; a later request starts it again.
+    if (&runner == &linkages_ && end != JobEnd::done && !linkages_.busy()) {
+        average_started_ = false;
+        const auto waiting = std::move(average_waiting_);
+        average_waiting_.clear();
+        for (const auto& w : waiting) w.second();
+    }
     if (!busy()) emit work_done();
 }
 
 bool Session::stopping_work() const {
-    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy();
+    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy() || linkages_.busy();
 }
 
 bool Session::busy() const {
-    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_})
+    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_})
         if (r->busy()) return true;
     return false;
 }
@@ -130,6 +138,12 @@ QStringList Session::run_labels() const { return run_labels_of(run_files_); }
 QString Session::run_name() const {
     if (run_files_.size() > 1) return run_labels().join(QStringLiteral(" + "));
     return QFileInfo(QString::fromStdString(run_.result_path)).fileName();
+}
+
+QStringList Session::groups() const {
+    QStringList groups;
+    for (const std::string& g : groups_) groups.append(QString::fromStdString(g));
+    return groups;
 }
 
 QStringList Session::names() const {

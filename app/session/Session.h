@@ -7,17 +7,22 @@
 
 #include "coassign/CoassignMap.h"
 #include "estimate/Estimate.h"
+#include "estimate/Membership.h"
 #include "jobs/ConvergenceJob.h"
 #include "jobs/JobRunner.h"
+#include "jobs/MapOrderJob.h"
 #include "outputs/OutputSet.h"
 #include "sample/Header.h"
 #include "sample/Notices.h"
 #include "sample/RunState.h"
 #include "summary/Posterior.h"
 #include "summary/Trajectory.h"
+#include "tree/AverageLinkage.h"
 #include "tree/MakeTree.h"
+#include "tree/MapOrder.h"
 #include "tree/TreeShape.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +33,7 @@
 #include <QString>
 #include <QStringList>
 
+struct EstimateOutcome;
 struct LoadedRun;
 struct TreeOutcome;
 
@@ -63,6 +69,20 @@ struct PosteriorView {
     std::optional<Posterior> posterior;  ///< empty: nothing to show, `note` says why
     QString bayes;                       ///< the Bayes factor's text; empty when not defined (the label keeps its text)
     QString note;                        ///< what the user should know; empty for nothing
+};
+
+/// Which tree a cut cuts: the tree made by Make Tree, or the average linkage of its pair counts.
+enum class CutTree { tree, average };
+
+/// The membership of every individual in the last estimate's clusters, as the membership chart shows it.
+struct MembershipData {
+    std::shared_ptr<const Membership> membership;
+    /// The individuals left to right (membership_order) and the clusters in the map's order.
+    std::vector<std::int32_t> order;
+    std::vector<std::int32_t> cluster_order;
+    QStringList names;   ///< names[i - 1] of individual i; empty: numbers
+    QStringList groups;  ///< groups[i - 1] from the names file; empty: none
+    QString source;      ///< which estimate it is
 };
 
 /// A tree just made, as the pages show it.
@@ -144,8 +164,16 @@ class Session : public QObject {
     /// The point estimate over the draws of the last tree.
     void estimate(Loss loss, std::uint64_t seed);
     void cancel_estimate();
-    /// The clusters of the last tree at `level`, written to cut.tsv.
-    void cut(double level);
+    /// The clusters of the last tree, or of its average-linkage tree, at `level`, written to cut.tsv.
+    void cut(double level, CutTree tree = CutTree::tree);
+    /// The order the map shows its rows and columns in; kept for the trees to come. The estimate's order
+    /// stands for the average linkage's until an estimate is made.
+    MapOrder map_order() const { return map_order_; }
+    void set_map_order(MapOrder order);
+    /// The order the map shows now (the chosen one, or the average linkage for the estimate's without one).
+    MapOrder shown_map_order() const;
+    /// groups[i - 1] of individual i, from the names file's `group` column; empty: none.
+    QStringList groups() const;
     /// Stops every job.
     void cancel_all();
     /// Removes the trajectory side files of the runs open: the window is closing.
@@ -158,7 +186,9 @@ class Session : public QObject {
     bool tree_busy() const { return trees_.busy(); }
     bool load_busy() const { return loads_.busy(); }
     /// Every job runner, for the status bar's progress and Cancel.
-    QList<JobRunner*> runners() { return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_}; }
+    QList<JobRunner*> runners() {
+        return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_};
+    }
 
   signals:
     /// Runs were opened (and what was shown of the runs before is gone); the posterior, the trace and the
@@ -176,6 +206,8 @@ class Session : public QObject {
     /// Warnings about the runs (records above Kmax, short files); empty for none.
     void run_warning(const QString& text);
     void names_changed(const QStringList& names);
+    /// The names file's groups (empty: none), after every change of the names.
+    void groups_changed(const QStringList& groups);
     void separator_changed(char sep);
 
     void tree_started();
@@ -196,6 +228,8 @@ class Session : public QObject {
     void estimate_made(const Estimate& estimate, const QString& summary);
     void estimate_stopped(const QString& why);
     void cut_made(const std::vector<std::int32_t>& cut, const QString& summary);
+    /// The membership of the estimate just made.
+    void membership_made(const MembershipData& data);
     /// Clusters to colour and outline (an estimate or a cut; empty: none), told by `caption`.
     void clusters_changed(const std::vector<std::int32_t>& clusters, const QString& caption);
 
@@ -237,8 +271,17 @@ class Session : public QObject {
     void apply_tree(const QString& name, TreeOutcome&& outcome);
     void forget_tree();
     void take_tree(const MakeTreeResult& result, const TreeOutcome& outcome);
-    void start_map(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total);
-    void apply_estimate(Estimate&& estimate);
+    void apply_estimate(EstimateOutcome&& outcome);
+    void apply_cut(const std::vector<std::int32_t>& clusters, double level, CutTree tree);
+    /// Shows the map in the order shown_map_order() gives: kept from before, or made on a worker.
+    void show_map();
+    void start_ordered_map(MapOrder order, std::shared_ptr<const TreeShape> dendrogram);
+    void publish_map(MapOrder order);
+    /// The tree whose leaf order is the map's in `order`; null when it is not made yet.
+    std::shared_ptr<const TreeShape> dendrogram_of(MapOrder order) const;
+    /// Runs `then` once the average-linkage tree of the last tree is made (at once when it is), or
+    /// `dropped` should its making be cancelled or fail.
+    void with_average_tree(std::function<void()> then, std::function<void()> dropped);
     QString nothing_to_count() const;
 
     ControlValues controls_;
@@ -261,6 +304,28 @@ class Session : public QObject {
     std::int64_t tree_draws_ = 0;
     /// cluster[i - 1] of individual i in the last estimate; empty when none.
     std::vector<std::int32_t> estimate_clusters_;
+    /// The clusters outlined on the map (the last estimate or cut), and what they are.
+    std::vector<std::int32_t> outlined_;
+    QString outlined_caption_;
+    std::vector<std::string> groups_;
+
+    /// The pair counts of the last tree's draws, shared with the maps made from them.
+    std::shared_ptr<const std::vector<std::uint32_t>> pair_cells_;
+    std::int64_t pair_total_ = 0;
+    /// The average-linkage tree of those counts once made, and what waits for it.
+    std::shared_ptr<const AverageTree> average_tree_;
+    bool average_started_ = false;
+    std::vector<std::pair<std::function<void()>, std::function<void()>>> average_waiting_;
+    /// The last estimate's map order and membership.
+    std::shared_ptr<const EstimateOrder> estimate_order_;
+    std::shared_ptr<const Membership> membership_;
+    MapOrder map_order_ = MapOrder::estimate;
+    /// The maps made for the last tree and estimate, by order (tree, average, estimate).
+    struct OrderedMap {
+        std::shared_ptr<const CoassignMap> map;
+        std::shared_ptr<const TreeShape> dendrogram;
+    };
+    std::array<OrderedMap, 3> ordered_maps_;
 
     JobRunner loads_;
     JobRunner trees_;
@@ -269,4 +334,5 @@ class Session : public QObject {
     JobRunner outputs_;
     JobRunner estimates_;
     JobRunner maps_;
+    JobRunner linkages_;
 };

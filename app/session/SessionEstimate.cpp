@@ -1,8 +1,7 @@
-// What is made from the last tree: the point estimate and its files, the cut and the co-assignment map.
+// What is made from the last tree: the point estimate and its files, and the cut (the map: SessionMap.cpp).
 
 #include "estimate/TreeCut.h"
 #include "jobs/EstimateJob.h"
-#include "jobs/MapJob.h"
 #include "jobs/TreeJob.h"
 #include "session/Session.h"
 
@@ -19,9 +18,20 @@ QString number(double v) { return QString::number(v, 'g', 6); }
 void Session::forget_tree() {
     estimates_.cancel();
     maps_.cancel();
+    linkages_.cancel();
     tree_shape_.reset();
     tree_draws_ = 0;
     estimate_clusters_.clear();
+    outlined_.clear();
+    outlined_caption_.clear();
+    pair_cells_.reset();
+    pair_total_ = 0;
+    average_tree_.reset();
+    average_started_ = false;
+    average_waiting_.clear();
+    estimate_order_.reset();
+    membership_.reset();
+    ordered_maps_ = {};
     emit clusters_changed({}, QString());
     emit tree_forgotten(tr("Make a tree of %1 on the Make Tree page: the map shows the co-assignment probabilities "
                            "over the tree's draws, in the order of its leaves.")
@@ -44,7 +54,10 @@ void Session::take_tree(const MakeTreeResult& result, const TreeOutcome& outcome
                              .arg(result.used.k_to)
                              .arg(result.draws),
                          true);
-    start_map(outcome.pair_cells, outcome.pair_total);
+    pair_cells_ = outcome.pair_cells;
+    pair_total_ = outcome.pair_total;
+    average_tree_ = outcome.average;
+    show_map();
 }
 
 void Session::estimate(Loss loss, std::uint64_t seed) {
@@ -54,25 +67,26 @@ void Session::estimate(Loss loss, std::uint64_t seed) {
                          tr("There is no tree to estimate from: make a tree on the Make Tree page first."));
             return;
         }
-        EstimateRequest request{run_.store, tree_shape_, tree_used_, EstimateSettings{}};
+        EstimateRequest request{run_.store, tree_shape_, tree_used_, EstimateSettings{}, pair_cells_, pair_total_};
         request.settings.loss = loss;
         request.settings.seed = seed;
         emit estimate_started();
-        estimates_.start<Estimate>(
+        estimates_.start<EstimateOutcome>(
             tr("Estimating the clustering of %1").arg(run_name()),
             [request](JobControl& control) { return estimate_job(request, control); },
-            [this](Estimate&& e) { apply_estimate(std::move(e)); });
+            [this](EstimateOutcome&& e) { apply_estimate(std::move(e)); });
     });
 }
 
-void Session::apply_estimate(Estimate&& estimate) {
+void Session::apply_estimate(EstimateOutcome&& outcome) {
+    const Estimate& estimate = outcome.estimate;
     if (estimate.status == Estimate::Status::cancelled) {
         emit estimate_stopped(tr("Cancelled: no estimate was made."));
         return;
     }
     Notices notes;
-    const bool written =
-        write_estimate_files(QFile::encodeName(output_folder_).toStdString(), estimate, run_.names, notes);
+    const bool written = write_estimate_files(QFile::encodeName(output_folder_).toStdString(), estimate,
+                                              *outcome.membership, run_.names, notes);
     const QString unit = estimate.loss == Loss::vi ? tr(" bits") : tr(" pairs");
     QString summary = tr("Expected %1 loss %2%3 over %4 draws (best single draw: %5%3); %6 clusters; radius of the "
                          "95 % credible ball: %7 bits; seed %8.")
@@ -84,54 +98,64 @@ void Session::apply_estimate(Estimate&& estimate) {
                           .arg(estimate.clusters)
                           .arg(number(estimate.credible_ball_radius_95))
                           .arg(estimate.seed);
-    summary += written ? tr(" Written to clustering.tsv and estimate.txt.")
-                       : tr(" clustering.tsv or estimate.txt could not be written.");
+    summary += written ? tr(" Written to clustering.tsv, estimate.txt and membership.tsv.")
+                       : tr(" clustering.tsv, estimate.txt or membership.tsv could not be written.");
     estimate_clusters_ = estimate.cluster;
+    estimate_order_ = outcome.order;
+    membership_ = outcome.membership;
+    ordered_maps_[static_cast<std::size_t>(MapOrder::estimate)] = {};
+    const QString loss = estimate.loss == Loss::vi ? tr("VI") : tr("Binder");
     emit estimate_made(estimate, summary);
-    emit clusters_changed(estimate_clusters_, tr("Outlined: the estimate (%1 clusters, %2 loss).")
-                                                  .arg(estimate.clusters)
-                                                  .arg(estimate.loss == Loss::vi ? tr("VI") : tr("Binder")));
+    emit membership_made(MembershipData{membership_, outcome.membership_order,
+                                        estimate_order_ ? estimate_order_->cluster_order : std::vector<std::int32_t>{},
+                                        names(), groups(),
+                                        tr("The estimate of %1 (%2 loss, seed %3): %4 clusters over %5 draws.")
+                                            .arg(run_name(), loss)
+                                            .arg(estimate.seed)
+                                            .arg(estimate.clusters)
+                                            .arg(estimate.draws)});
+    outlined_ = estimate_clusters_;
+    outlined_caption_ = tr("Outlined: the estimate (%1 clusters, %2 loss).").arg(estimate.clusters).arg(loss);
+    emit clusters_changed(outlined_, outlined_caption_);
+    if (shown_map_order() == MapOrder::estimate) show_map();
     if (!written) report_problem(notes, Severity::warning);
     note(tr("Estimate done: %1 clusters.").arg(estimate.clusters));
 }
 
-void Session::cut(double level) {
+void Session::cut(double level, CutTree tree) {
     command([&] {
         if (!tree_shape_) {
             emit problem(Severity::warning, tr("There is no tree to cut: make a tree on the Make Tree page first."));
             return;
         }
-        const std::vector<std::int32_t> clusters = cut_tree(*tree_shape_, level);
-        std::int32_t k = 0;
-        for (std::int32_t c : clusters) k = std::max(k, c);
-        Notices notes;
-        const bool written =
-            write_cut_files(QFile::encodeName(output_folder_).toStdString(), clusters, run_.names, notes);
-        emit cut_made(clusters, tr("At level %1: %2 clusters.").arg(number(level)).arg(k) +
-                                    (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));
-        emit clusters_changed(clusters, tr("Outlined: the cut at level %1 (%2 clusters).").arg(number(level)).arg(k));
-        if (!written) report_problem(notes, Severity::warning);
+        if (tree == CutTree::tree) {
+            apply_cut(cut_tree(*tree_shape_, level), level, tree);
+            return;
+        }
+        if (!pair_cells_) {
+            emit problem(Severity::warning, tr("The pair counts of this tree were not kept (too many draws to hold as "
+                                               "a table), so there is no average-linkage tree to cut."));
+            return;
+        }
+        if (!average_tree_) emit cut_made({}, tr("Making the average-linkage tree..."));
+        with_average_tree([this, level] { apply_cut(cut_tree(*average_tree_, level), level, CutTree::average); },
+                          [this] { emit cut_made({}, tr("The average linkage was stopped: no cut was made.")); });
     });
 }
 
-void Session::start_map(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total) {
-    if (!cells || total <= 0 || !tree_shape_) {
-        emit map_cleared(tr("The pair counts of this tree were not kept (too many draws to hold as a table): no map."));
-        return;
-    }
-    const std::shared_ptr<const TreeShape> tree = tree_shape_;
-    const MapRequest request{std::move(cells), total, tree->leaf_order()};
-    maps_.start<std::shared_ptr<const CoassignMap>>(
-        tr("Preparing the co-assignment map"), [request](JobControl& control) { return map_job(request, control); },
-        [this, tree](std::shared_ptr<const CoassignMap>&& map) {
-            emit map_ready(std::move(map), tree, names(),
-                           tr("Tree of %1: burn-in %2, k from %3 to %4, %5 draws; rows and columns in the order of "
-                              "the tree's leaves.")
-                               .arg(run_name())
-                               .arg(tree_used_.burn_in)
-                               .arg(tree_used_.k_from)
-                               .arg(tree_used_.k_to)
-                               .arg(tree_draws_));
-            if (!estimate_clusters_.empty()) emit clusters_changed(estimate_clusters_, tr("Outlined: the estimate."));
-        });
+void Session::apply_cut(const std::vector<std::int32_t>& clusters, double level, CutTree tree) {
+    std::int32_t k = 0;
+    for (std::int32_t c : clusters) k = std::max(k, c);
+    Notices notes;
+    const bool written = write_cut_files(QFile::encodeName(output_folder_).toStdString(), clusters, run_.names, notes);
+    const QString which = tree == CutTree::tree ? tr("The tree") : tr("The average-linkage tree");
+    emit cut_made(clusters, tr("%1 cut at level %2: %3 clusters.").arg(which, number(level)).arg(k) +
+                                (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));
+    outlined_ = clusters;
+    outlined_caption_ =
+        tree == CutTree::tree
+            ? tr("Outlined: the cut of the tree at level %1 (%2 clusters).").arg(number(level)).arg(k)
+            : tr("Outlined: the cut of the average-linkage tree at level %1 (%2 clusters).").arg(number(level)).arg(k);
+    emit clusters_changed(outlined_, outlined_caption_);
+    if (!written) report_problem(notes, Severity::warning);
 }

@@ -85,7 +85,10 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
         same_individuals = false;
         for (const QString& p : paths) same_individuals = same_individuals || run_files_.contains(p);
     }
-    if (!same_individuals) run_.names.clear();
+    if (!same_individuals) {
+        run_.names.clear();
+        groups_.clear();
+    }
     run_files_ = paths;
     run_headers_.clear();
     // Side files of runs no longer open (a single run's, once it has company; a numbered one, once its run
@@ -138,6 +141,7 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
     view.side_file_written = loaded.side_file_written;
     emit opened_runs(view);
     emit names_changed(names());
+    emit groups_changed(groups());
     forget_tree();
 
     if (!loaded.error.empty()) {
@@ -171,7 +175,9 @@ bool Session::load_names(const QString& path) {
         return false;
     }
     run_.names = std::move(file.names);
+    groups_ = std::move(file.groups);
     emit names_changed(names());
+    emit groups_changed(groups());
     note(tr("Names of the %1 individuals loaded from %2.").arg(run_.header.n_indivs).arg(QFileInfo(path).fileName()));
     return true;
 }

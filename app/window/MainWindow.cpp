@@ -7,6 +7,7 @@
 #include "pages/InferKPage.h"
 #include "pages/MakeTreePage.h"
 #include "pages/MapPage.h"
+#include "pages/MembershipPage.h"
 #include "session/Session.h"
 #include "window/Application.h"
 
@@ -86,6 +87,7 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettin
     add_page(convergence_, tr("Convergence"));
     add_page(estimate_, tr("Estimate"));
     add_page(map_, tr("Co-assignment Map"));
+    add_page(new MembershipPage(*session_), tr("Membership"));
     tabs_->setCurrentIndex(0);
     // The first page is shown as it was made: nothing to draw yet.
     infer_k_->Page::set_current(true);

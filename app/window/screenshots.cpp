@@ -110,9 +110,10 @@ int main(int argc, char** argv) {
     form.findChild<QPushButton*>(QStringLiteral("IncludeBtn"))->click();
     ok = save(form, 1, out + QStringLiteral("/window-make-tree.png")) && ok;
 
-    // The estimate, then the map with the estimate outlined.
+    // The estimate, then the map with the estimate outlined, in its order, and the membership chart.
     ok = save(form, 3, out + QStringLiteral("/window-estimate.png")) && ok;
     ok = save(form, 4, out + QStringLiteral("/window-map.png")) && ok;
+    ok = save(form, 5, out + QStringLiteral("/window-membership.png")) && ok;
     // A second chain over the same 60 individuals, simulated as the example was but with another seed.
     const QString second = QStringLiteral("examples/example_run_2.txt");
     {

@@ -116,8 +116,9 @@ TEST(CliPlot, SizesForJournalsAndTheNumbersBehindThePicture) {
     EXPECT_EQ(testutil::read_text(dir.file("n.svg")).find("Posterior distribution"), std::string::npos);
     // The numbers: as Export Data writes them.
     ASSERT_EQ(run_cli(dir, "plot run.txt --burn-in 0 --chart posterior --out p.tsv").status, 0);
-    EXPECT_EQ(testutil::read_text(dir.file("p.tsv")), "k\tprobability\n1\t0.3333333333333333\n2\t0.6666666666666666\n"
-                                                      "3\t0\n4\t0\n");
+    EXPECT_EQ(testutil::read_text(dir.file("p.tsv")),
+              "k\tprobability\n1\t0.3333333333333333\n2\t0.6666666666666666\n"
+              "3\t0\n4\t0\n");
     ASSERT_EQ(run_cli(dir, "plot run.txt run.txt --burn-in 0 --chart posterior --out runs.csv").status, 0);
     EXPECT_EQ(testutil::read_text(dir.file("runs.csv")).substr(0, 30), "k,probability,run_1,run_2\n1,0.");
 }

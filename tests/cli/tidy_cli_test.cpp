@@ -12,8 +12,9 @@ namespace {
 const Files legacy_files{"_trajectories.txt", "node_clusters.txt", "node_heights.txt", "pairwise_probs.txt",
                          "posterior_k.txt",   "trajectories.txt",  "tree.txt"};
 const Files tidy_files{
-    "clustering.tsv", "diagnostics.tsv", "estimate.txt", "nodes.tsv", "posterior_k.tsv", "posterior_k_runs.tsv",
-    "psm.tsv",        "runs.tsv",        "trace.tsv",    "tree.nex",  "tree.nwk"};
+    "clustering.tsv",       "diagnostics.tsv", "estimate.txt", "membership.tsv", "nodes.tsv", "posterior_k.tsv",
+    "posterior_k_runs.tsv", "psm.tsv",         "runs.tsv",     "trace.tsv",      "tree.nex",  "tree.nwk",
+    "tree_average.nwk"};
 
 }  // namespace
 

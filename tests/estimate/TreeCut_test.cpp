@@ -109,3 +109,32 @@ TEST(TreeCut, AverageLinkageTreeCutFindsPlantedGroups) {
     EXPECT_EQ(cut_tree(tree.shape, 0.5), number_by_first_appearance(group));
     EXPECT_EQ(cut_tree(tree.shape, 0.0), std::vector<std::int32_t>(static_cast<std::size_t>(n), 1));
 }
+
+// The cut of an average-linkage tree compares each merge at its level in full, not at the float the shape
+// keeps: 2/3 is 0.66666666666666663 as a double but 0.66666668653... as a float, and a level between the
+// two joins the pair in the shape's cut only.
+TEST(TreeCut, AverageTreeCutComparesTheLevelsInFull) {
+    // Individuals 1 and 2 together in 2 of 3 draws, 3 with neither.
+    const AverageTree tree = average_linkage(std::vector<std::uint32_t>{2, 0, 0}, 3, 3);
+    ASSERT_EQ(tree.levels.front(), 2.0 / 3.0);
+    const double as_float = static_cast<double>(2.0f / 3.0f);
+    const std::vector<std::int32_t> apart{1, 2, 3};
+    const std::vector<std::int32_t> pair{1, 1, 2};
+    const struct {
+        double level;
+        std::vector<std::int32_t> full;
+        std::vector<std::int32_t> shape;
+    } cases[] = {
+        {2.0 / 3.0, pair, pair},     {std::nextafter(2.0 / 3.0, 1.0), apart, pair},
+        {as_float, apart, pair},     {std::nextafter(as_float, 1.0), apart, apart},
+        {0.0, {1, 1, 1}, {1, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cut_tree(tree, c.level), c.full) << c.level;
+        EXPECT_EQ(cut_tree(tree.shape, c.level), c.shape) << c.level;
+    }
+    // Without the levels in full the merges are compared at their floats.
+    AverageTree short_levels = tree;
+    short_levels.levels.clear();
+    EXPECT_EQ(cut_tree(short_levels, as_float), pair);
+}

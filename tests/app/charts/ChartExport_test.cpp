@@ -176,6 +176,8 @@ class ExportTest : public QObject {
         w.open(QStringLiteral(VELMORA_EXAMPLE));
         w.make_tree();
         w.pick(4);
+        // The map in the tree's order, beside the tree that plot's tree chart draws.
+        w.find<QComboBox>("map_order")->setCurrentIndex(0);
         QVERIFY(w.wait());
         Exportable* shown = nullptr;
         if (chart == QStringLiteral("trace")) shown = w.chart("Chart4");
@@ -192,13 +194,18 @@ class ExportTest : public QObject {
 
         const RunParameters used = w->session().run().parameters();
         const QString plotted = ws.file(QStringLiteral("plot.png"));
+        const QStringList order = chart == QStringLiteral("heatmap")
+                                      ? QStringList{QStringLiteral("--order"), QStringLiteral("tree")}
+                                      : QStringList{};
         QProcess plot;
-        plot.start(QStringLiteral(VELMORA_CLI_PATH),
-                   {QStringLiteral("plot"), QStringLiteral(VELMORA_EXAMPLE), QStringLiteral("--chart"), chart,
-                    QStringLiteral("--out"), plotted, QStringLiteral("--burn-in"), QString::number(used.burn_in),
-                    QStringLiteral("--kmin"), QString::number(used.k_from), QStringLiteral("--kmax"),
-                    QString::number(used.k_to), QStringLiteral("--indiv"), QStringLiteral("5"),
-                    QStringLiteral("--size"), QStringLiteral("%1x%2").arg(size.width()).arg(size.height())});
+        plot.start(
+            QStringLiteral(VELMORA_CLI_PATH),
+            QStringList{QStringLiteral("plot"), QStringLiteral(VELMORA_EXAMPLE), QStringLiteral("--chart"), chart,
+                        QStringLiteral("--out"), plotted, QStringLiteral("--burn-in"), QString::number(used.burn_in),
+                        QStringLiteral("--kmin"), QString::number(used.k_from), QStringLiteral("--kmax"),
+                        QString::number(used.k_to), QStringLiteral("--indiv"), QStringLiteral("5"),
+                        QStringLiteral("--size"), QStringLiteral("%1x%2").arg(size.width()).arg(size.height())} +
+                order);
         QVERIFY(plot.waitForFinished(120000));
         QCOMPARE(plot.exitCode(), 0);
         QCOMPARE(plot.readAllStandardError(), QByteArray());

@@ -49,6 +49,13 @@ ChartData sample_data(std::int32_t n) {
     tree.n_indivs = n;
     for (std::int32_t s = 1; s < n; ++s) tree.merges.push_back(Merge{s == 1 ? 1 : n + s - 1, s + 1, 0.5f});
     d.tree = std::make_shared<const TreeShape>(tree);
+    auto membership = std::make_shared<Membership>();
+    for (std::int32_t i = 1; i <= n; ++i) {
+        membership->cluster.push_back(i <= n / 2 ? 1 : 2);
+        membership->share.insert(membership->share.end(), {i <= n / 2 ? 0.8 : 0.3, i <= n / 2 ? 0.2 : 0.7});
+    }
+    membership->clusters = 2;
+    d.membership = membership;
     return d;
 }
 
@@ -71,6 +78,7 @@ class FiguresTest : public QObject {
             {"levels", {"Merge", "Level (log scale)", "Level 0, drawn at 1 / 100 draws"}},
             {"individual", {"Individual", "Co-assignment probability"}},
             {"heatmap", {"Co-assignment probability", "Height (1 \u2212 level)"}},
+            {"membership", {"Membership", "Individuals by estimated cluster", "Cluster 1"}},
             {"tree", {"Height (1 \u2212 level)"}},
         };
         QCOMPARE(std::size(cases), chart_list().size());
@@ -78,15 +86,16 @@ class FiguresTest : public QObject {
             const std::unique_ptr<Exportable> figure = chart_named(c.chart)->build(d, FigureOptions{});
             const std::string svg = svg_of(*figure, ws);
             for (const char* title : c.titles)
-                QVERIFY2(svg.find(std::string(">") + title + "<") != std::string::npos,
-                         qPrintable(QStringLiteral("%1: no text %2").arg(QLatin1String(c.chart), QString::fromUtf8(title))));
+                QVERIFY2(
+                    svg.find(std::string(">") + title + "<") != std::string::npos,
+                    qPrintable(QStringLiteral("%1: no text %2").arg(QLatin1String(c.chart), QString::fromUtf8(title))));
         }
     }
 
     void namesStandWhereTheyFitAndAreShownAsWritten() {
         Workspace ws;
         const QStringList awkward{QStringLiteral("K <&>"), QStringLiteral("b"), QStringLiteral("c"),
-                                  QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f")};
+                                  QStringLiteral("d"),     QStringLiteral("e"), QStringLiteral("f")};
         ChartData few = sample_data(6);
         few.names = awkward;
         ChartData many = sample_data(400);
@@ -96,8 +105,11 @@ class FiguresTest : public QObject {
             const char* chart;
             const ChartData* data;
             bool named;
-        } cases[] = {{"heatmap", &few, true}, {"heatmap", &many, false}, {"tree", &few, true},
-                     {"tree", &many, false},  {"individual", &few, true}};
+        } cases[] = {{"heatmap", &few, true},
+                     {"heatmap", &many, false},
+                     {"tree", &few, true},
+                     {"tree", &many, false},
+                     {"individual", &few, true}};
         for (const auto& c : cases) {
             const std::string svg = svg_of(*chart_named(c.chart)->build(*c.data, FigureOptions{}), ws);
             QVERIFY2((svg.find(">K &lt;&amp;&gt;<") != std::string::npos) == c.named, c.chart);
@@ -148,7 +160,8 @@ class FiguresTest : public QObject {
     void severalRunsTraceInTwoBandsNamedInTheLegend() {
         Workspace ws;
         TraceChart chart;
-        chart.show_trace({{-10, 1}, {-9, 2}, {-11, 2}, {-12, 3}}, {0, 2, 4}, {QStringLiteral("a"), QStringLiteral("b")});
+        chart.show_trace({{-10, 1}, {-9, 2}, {-11, 2}, {-12, 3}}, {0, 2, 4},
+                         {QStringLiteral("a"), QStringLiteral("b")});
         QVERIFY(chart.in_panels());
         const std::string svg = svg_of(chart, ws);
         for (const char* text : {">Run 1<", ">Run 2<", ">k (above)<", ">Log likelihood (below)<"})

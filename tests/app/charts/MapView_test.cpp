@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -181,6 +182,7 @@ class MapTest : public QObject {
         Window w;
         w.open(QStringLiteral(VELMORA_EXAMPLE));
         w.make_tree();
+        w.find<QComboBox>("map_order")->setCurrentIndex(0);
         QVERIFY(w.wait());
         auto* view = w.find<MapView>("map_view");
         QVERIFY(view->has_map());

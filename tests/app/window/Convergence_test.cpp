@@ -353,7 +353,7 @@ class ConvergenceTest : public QObject {
         QVERIFY(cli.waitForFinished(120000));
         QCOMPARE(cli.exitCode(), 0);
         for (const char* f : {"trace.tsv", "posterior_k.tsv", "diagnostics.tsv", "runs.tsv", "posterior_k_runs.tsv",
-                              "psm.tsv", "tree.nwk", "tree.nex", "nodes.tsv"}) {
+                              "psm.tsv", "tree_average.nwk", "tree.nwk", "tree.nex", "nodes.tsv"}) {
             const std::string mine = read_file(QStringLiteral("window/") + QLatin1String(f));
             QVERIFY2(!mine.empty(), f);
             QVERIFY2(mine == read_file(QStringLiteral("cli/") + QLatin1String(f)), f);
