@@ -113,12 +113,13 @@ MembershipLayout membership_layout(const QRectF& area, bool with_groups, double 
     MembershipLayout l;
     // A figure gives its text a size; the window sizes it to the chart.
     const double text = font_px > 0 ? font_px : std::clamp(area.height() * 0.028, 8.0, 11.0);
-    const double title_h = font_px > 0 ? text * 2.2 : std::clamp(area.height() * 0.05, 14.0, 24.0);
+    // A figure's title and caption may take two lines each, so that they are broken rather than cut.
+    const double title_h = font_px > 0 ? text * 3.4 : std::clamp(area.height() * 0.05, 14.0, 24.0);
     const double legend_w = std::max(std::clamp(area.width() * 0.12, 70.0, 120.0), text * 7);
     const double axis_w = std::max(30.0, text * 3) + text * 1.5;
     const double strip_h = std::max(10.0, text * 1.1);
     const double band_h = with_groups ? std::max(16.0, text * 1.6) : 0;
-    const double caption_h = std::max(16.0, text * 1.6);
+    const double caption_h = font_px > 0 ? text * 2.8 : std::max(16.0, text * 1.6);
     l.title = QRectF(area.left(), area.top(), area.width(), title_h);
     const double left = area.left() + axis_w;
     const double right = area.right() - legend_w - 6;
@@ -162,7 +163,7 @@ void draw_membership(QPainter& painter, const QRectF& area, const MembershipPict
         static_cast<int>(picture.font_px > 0 ? picture.font_px * 1.2 : std::max(8.0, l.title.height() * 0.55)));
     painter.setFont(f);
     painter.setPen(text_grey);
-    painter.drawText(l.title, Qt::AlignCenter, picture.title);
+    painter.drawText(l.title, Qt::AlignCenter | Qt::TextWordWrap, picture.title);
     const std::vector<std::int32_t> order = shown_individuals(picture);
     if (!picture.membership || order.empty()) {
         painter.restore();
@@ -212,10 +213,9 @@ void draw_membership(QPainter& painter, const QRectF& area, const MembershipPict
         });
     }
     painter.setPen(text_grey);
-    painter.drawText(l.caption, Qt::AlignCenter,
+    painter.drawText(l.caption, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
                      with_groups
-                         ? QCoreApplication::translate(
-                               "Membership", "Individuals by estimated cluster; below, the groups of the names file")
+                         ? QCoreApplication::translate("Membership", "Individuals by estimated cluster, groups below")
                          : QCoreApplication::translate("Membership", "Individuals by estimated cluster"));
     for (const double t : {0.0, 0.5, 1.0}) {
         const double y = l.bars.bottom() - t * l.bars.height();
