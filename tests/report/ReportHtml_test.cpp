@@ -1,0 +1,61 @@
+#include "report/ReportHtml.h"
+
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const svg =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n<svg width=\"10\" height=\"10\" "
+    "xmlns=\"http://www.w3.org/2000/svg\"><defs><linearGradient id=\"gradient1\"/></defs>"
+    "<rect fill=\"url(#gradient1)\"/><use href=\"#gradient1\"/></svg>";
+
+std::string page(const ReportInput& input) {
+    std::ostringstream out;
+    write_report_html(out, input);
+    return out.str();
+}
+
+}  // namespace
+
+TEST(ReportHtml, EscapesEveryTextAndKeepsIdsUnique) {
+    const std::string awkward = "<img src=x onerror=alert(1)> &\"'";
+    ReportInput input;
+    input.title = "Report of " + awkward;
+    ReportSection s;
+    s.id = "summary";
+    s.title = "Summary";
+    s.facts = {{"Run", awkward}};
+    s.paragraphs = {awkward};
+    s.figures = {ReportFigure{awkward, svg, "", 10, 10}, ReportFigure{"second", svg, "", 10, 10},
+                 ReportFigure{"image", "", std::string("\x89PNG\r\n", 6), 4, 3}};
+    s.tables = {ReportTable{awkward, {"name", awkward}, {{awkward, "1.5"}}, {false, true}}};
+    input.sections = {s};
+    const std::string html = page(input);
+
+    EXPECT_EQ(html.find("<img src=x"), std::string::npos);
+    EXPECT_EQ(html.find(awkward), std::string::npos);
+    EXPECT_NE(html.find("&lt;img src=x onerror=alert(1)&gt; &amp;&quot;&#39;"), std::string::npos);
+    std::set<std::string> ids;
+    const std::regex id(R"re(\bid="([^"]+)")re");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), id); it != std::sregex_iterator(); ++it)
+        EXPECT_TRUE(ids.insert((*it)[1]).second) << "id " << (*it)[1] << " twice";
+    EXPECT_TRUE(ids.count("f1-gradient1") && ids.count("f2-gradient1") && ids.count("figure-3"));
+    EXPECT_NE(html.find("url(#f2-gradient1)"), std::string::npos);
+    EXPECT_NE(html.find("href=\"#f1-gradient1\""), std::string::npos);
+    EXPECT_EQ(html.find("<?xml"), std::string::npos);
+    // The image is written into the page.
+    EXPECT_NE(html.find("src=\"data:image/png;base64,iVBORw0K\""), std::string::npos);
+    EXPECT_NE(html.find("<td class=\"num\">1.5</td>"), std::string::npos);
+}
+
+TEST(ReportHtml, Base64AtEveryPadding) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"\xff\xfe", "//4="}};
+    for (const auto& c : cases) EXPECT_EQ(base64(c.in), c.out) << c.in;
+}
