@@ -9,6 +9,8 @@ using clitest::run_cli;
 
 using testutil::small_run;
 
+#ifdef VELMORA_HAVE_PLOT
+
 namespace {
 
 std::string head_of(const std::string& path, std::size_t n) {
@@ -31,8 +33,6 @@ std::pair<int, int> png_size(const std::string& path) {
 }
 
 }  // namespace
-
-#ifdef VELMORA_HAVE_PLOT
 
 TEST(CliPlot, BadRequestsAreUsageErrorsAndBadRunsDataErrors) {
     struct Case {
