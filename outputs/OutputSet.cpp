@@ -4,18 +4,20 @@
 #include "diagnostics/Convergence.h"
 #include "diagnostics/TsvFiles.h"
 #include "estimate/EstimateFiles.h"
+#include "sample/OutputFile.h"
 #include "summary/RunSummary.h"
 #include "tidy/Psm.h"
 #include "tidy/TreeExport.h"
 
-#include <filesystem>
-
 namespace {
 
-/// Without a posterior, a file of that name from another burn-in is taken away.
+/// Without a posterior, a file of that name from another burn-in is taken away (only a regular file).
 RunFilesWritten without_posterior(const std::string& path) {
-    std::error_code ignored;
-    return RunFilesWritten{false, path, std::filesystem::remove(path, ignored)};
+    RunFilesWritten out;
+    out.ok = false;
+    out.no_posterior = path;
+    out.removed = remove_output_file(path);
+    return out;
 }
 
 /// The largest difference of each run's pair probabilities from the pool's; 0 for a single run.
@@ -36,7 +38,9 @@ std::string result_line(const std::vector<PosteriorSource>& sources) {
 RunFilesWritten write_legacy_run_files(const RunOutputs& in, Notices& notes) {
     const std::string path = path_in_folder(in.folder, in.posterior_name);
     if (!in.posterior) return without_posterior(path);
-    return RunFilesWritten{write_posterior_file(path, result_line(in.sources), in.pool, *in.posterior, notes)};
+    RunFilesWritten out;
+    out.ok = write_posterior_file(path, result_line(in.sources), in.pool, *in.posterior, notes);
+    return out;
 }
 
 RunFilesWritten write_tidy_run_files(const RunOutputs& in, Notices& notes) {

@@ -1,6 +1,6 @@
 #include "tidy/Names.h"
 
-#include "sample/InputFile.h"
+#include "sample/ByteSource.h"
 
 #include <algorithm>
 #include <charconv>
@@ -233,13 +233,14 @@ NamesFile read_names(std::string_view text, const std::string& file_label, std::
 }
 
 NamesFile read_names_file(const std::string& path, std::int32_t n_indivs) {
-    InputFile file;
-    if (!file.open(path)) {
-        NamesFile out;
-        out.error = "Cannot read the names file " + path + ": " + file.error() + ".";
-        return out;
-    }
-    return read_names(std::string_view(file.begin(), file.size()), path, n_indivs);
+    std::string text;
+    NamesFile out;
+    if (!read_text_file(path, "names file", names_file_byte_limit(n_indivs), text, out.error)) return out;
+    return read_names(text, input_name(path), n_indivs);
+}
+
+std::int64_t names_file_byte_limit(std::int32_t n_indivs) {
+    return (std::int64_t{std::max(n_indivs, 0)} + 1) * (std::int64_t{1} << 16);
 }
 
 std::vector<std::string> numbered_names(std::int32_t n_indivs) {

@@ -72,7 +72,9 @@ TEST(OpenRuns, RefusesOrWarnsBeforeLoading) {
         std::vector<std::string> paths;
         for (const std::string& f : c.files) paths.push_back(dir.file(f));
         Notices notes;
-        const OpenedRuns o = open_runs(paths, "", notes);
+        LoadOptions options;
+        options.keep_going = false;  // a bad record fails the whole load
+        const OpenedRuns o = open_runs(paths, "", notes, 2, nullptr, options);
         EXPECT_EQ(o.status, c.status) << c.files[1];
         EXPECT_EQ(o.store != nullptr, c.status == OpenedRuns::Status::ok);
         ASSERT_FALSE(notes.empty()) << c.files[1];
