@@ -243,7 +243,7 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
                            nullptr, load, headers_read);
     } catch (const std::bad_alloc& e) {
         print_notices(notes, err);
-        err << "velmora-cli: error: not enough memory to load the runs (" << e.what() << "); nothing was written.\n";
+        err << "velmora-cli: error: " << out_of_memory_text(e, "loading the runs") << "; nothing was written.\n";
         return exit_data;
     }
     if (opened.status != OpenedRuns::Status::ok) {

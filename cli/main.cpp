@@ -3,6 +3,7 @@
 #include "app/Plot.h"
 #endif
 #include "outputs/OutputPlan.h"
+#include "sample/Exceptions.h"
 #include "sample/OpenRun.h"
 #include "sample/Simulator.h"
 
@@ -185,7 +186,15 @@ int run_analyze_command(Args& args) {
     files.heights = options.params.heights_path;
     const std::string problem = output_names_problem(planned_outputs(files));
     if (!problem.empty()) return usage_error("the outputs cannot be written as named: " + problem);
-    return run_analyze(options, std::cerr);
+    try {
+        return run_analyze(options, std::cerr);
+    } catch (const std::bad_alloc& e) {
+        // Memory ran out after loading, on this thread or a worker's: the files of the stages done stay,
+        // and none is left half-written.
+        std::cerr << "velmora-cli: error: " << out_of_memory_text(e, "the analysis")
+                  << "; the analysis stopped there.\n";
+        return exit_data;
+    }
 }
 
 int run_plot_command(Args& args) {

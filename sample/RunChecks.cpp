@@ -33,9 +33,6 @@ std::vector<std::string> run_size_texts(const LoadReport& report, std::int64_t s
         texts.push_back(
             "the trajectory file lists one observation more than was used: the last, which was cut short (the "
             "posterior, the trace and every other output leave it out).");
-    if (report.goes_on)
-        texts.push_back("the file goes on after the " + grouped_digits(declared) +
-                        " observations its header declares; what follows was not read.");
     return texts;
 }
 

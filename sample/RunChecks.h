@@ -21,10 +21,10 @@ std::string above_Kmax_text(std::int64_t above, std::int64_t retained, std::int3
 /// Empty when stored >= declared.
 std::string short_run_text(std::int64_t stored, std::int64_t declared);
 
-/// The warnings about a run that loaded with fewer or more records than its header declares, as sentences
-/// (without the file's name), in order: short_run_text; that the side file lists a last record that is not
-/// used (report.last_listed_unused: "the trajectory file lists one observation more than was used: the last,
-/// which was cut short"); that text follows the declared records (report.goes_on). Empty when none applies.
+/// The warnings about a run that loaded with fewer records than its header declares, as sentences (without
+/// the file's name), in order: short_run_text; that the side file lists a last record that is not used
+/// (report.last_listed_unused: "the trajectory file lists one observation more than was used: the last,
+/// which was cut short"). Empty when neither applies.
 std::vector<std::string> run_size_texts(const LoadReport& report, std::int64_t stored, std::int64_t declared);
 
 /// The warning for a header whose U is 0 or below (or not a number): the prior of k is then no distribution

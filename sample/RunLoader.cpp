@@ -226,6 +226,9 @@ void report_load(const std::string& name, const LoadReport& report, std::int64_t
         notes.report(report.stop == LoadStop::k_too_large ? "Nombre de parts > 255 !!!!" : "", report.message);
     const std::string clustering = clustering_faults_text(name, report.not_clusterings, records, n_indivs);
     if (!clustering.empty()) notes.report("", clustering);
+    if (report.goes_on)
+        notes.report("", name + ": the file goes on after the " + grouped_digits(records) +
+                             " records its header declares; what follows was not read.");
 }
 
 HeaderStatus read_result_header(const std::string& path, RunHeader& header, Notices& notes) {

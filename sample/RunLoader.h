@@ -69,6 +69,7 @@ class RunLoader {
 /// Tells `notes` what a load reported, with `records` used and the run's n_indivs: the stop's message at
 /// level error for a fatal fault and, unless `keep_going`, for a bad record (with the legacy texts
 /// "FILE mc_datafile NOT found!" and "Nombre de parts > 255 !!!!"); as a warning an incomplete last
-/// record, records that are not clusterings (clustering_faults_text) and text after the declared records.
+/// record, records that are not clusterings (clustering_faults_text) and text after the declared records
+/// ("run.txt: the file goes on after the 2,000 records its header declares; what follows was not read.").
 void report_load(const std::string& name, const LoadReport& report, std::int64_t records, std::int32_t n_indivs,
                  bool keep_going, Notices& notes);
