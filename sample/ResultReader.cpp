@@ -62,10 +62,6 @@ void ResultReader::feed(const char* data, std::size_t size) {
         // An unfinished record waits in pending_: complete it with as little of the new bytes as will do,
         // then read on from the new bytes themselves.
         while (!pending_.empty() && data < end && phase_ != Phase::ended) {
-            if (phase_ == Phase::trailing) {
-                pending_.clear();
-                break;
-            }
             const std::size_t old = pending_.size();
             const auto take = static_cast<std::size_t>(std::min<std::ptrdiff_t>(
                 end - data, std::max<std::ptrdiff_t>(1 << 16, static_cast<std::ptrdiff_t>(old))));
@@ -73,8 +69,8 @@ void ResultReader::feed(const char* data, std::size_t size) {
             data += take;
             const std::size_t consumed = parse(pending_.data(), pending_.data() + pending_.size(), false);
             offset_ += static_cast<std::int64_t>(consumed);
-            if (phase_ == Phase::ended) {
-                pending_.clear();
+            if (phase_ == Phase::ended || phase_ == Phase::trailing) {
+                pending_.clear();  // what follows the declared records was looked at, and is not kept
             } else if (consumed >= old) {
                 data -= pending_.size() - consumed;  // what is left of pending_ is the new bytes themselves
                 pending_.clear();
@@ -85,7 +81,7 @@ void ResultReader::feed(const char* data, std::size_t size) {
         if (pending_.empty() && data < end && phase_ != Phase::ended) {
             const std::size_t consumed = parse(data, end, false);
             offset_ += static_cast<std::int64_t>(consumed);
-            if (phase_ != Phase::ended) pending_.assign(data + consumed, end);
+            if (phase_ == Phase::header || phase_ == Phase::records) pending_.assign(data + consumed, end);
         }
     } catch (const std::bad_alloc&) {
         out_of_memory();
@@ -154,11 +150,8 @@ std::size_t ResultReader::parse(const char* begin, const char* end, bool final) 
         if (outcome != Outcome::complete) break;
         commit();
     }
-    if (phase_ == Phase::trailing) {
-        scan_trailing(committed, end);
-        commit();
-        return static_cast<std::size_t>(end - begin);
-    }
+    // Past the declared records only whether anything follows matters: records_end stays after the last.
+    if (phase_ == Phase::trailing) scan_trailing(committed, end);
     return static_cast<std::size_t>(committed - begin);
 }
 

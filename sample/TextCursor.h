@@ -88,8 +88,8 @@ class TextCursor {
             ++q;
         }
         if (q == end_ && more_follows_) return Read::end;
-        if (q == digits) return q < end_ && *q == '\0' ? Read::not_text : Read::not_a_number;
-        if (v > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return Read::out_of_range;
+        if (q == digits) return q < end_ && *q == '\0' ? Read::not_text : problem(Read::not_a_number);
+        if (v > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return problem(Read::out_of_range);
         value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(v)) : static_cast<std::int32_t>(v);
         p_ = q;
         return Read::ok;
@@ -133,15 +133,15 @@ class TextCursor {
         }
         if (*q == '+') {
             ++q;
-            if (q < end_ && *q == '-') return Read::not_a_number;
+            if (q < end_ && *q == '-') return problem(Read::not_a_number);
         }
         const char* start = q;
         if (q < end_ && *q == '-') ++q;
         if (q >= end_ || !(static_cast<unsigned char>(*q - '0') < 10 || *q == '.'))
-            return q < end_ && *q == '\0' ? Read::not_text : Read::not_a_number;
+            return q < end_ && *q == '\0' ? Read::not_text : problem(Read::not_a_number);
         const auto res = std::from_chars(start, end_, value, std::chars_format::general);
-        if (res.ec == std::errc::invalid_argument) return Read::not_a_number;
-        if (res.ec == std::errc::result_out_of_range) return Read::out_of_range;
+        if (res.ec == std::errc::invalid_argument) return problem(Read::not_a_number);
+        if (res.ec == std::errc::result_out_of_range) return problem(Read::out_of_range);
         p_ = res.ptr;
         return Read::ok;
     }
@@ -198,6 +198,15 @@ class TextCursor {
 
   private:
     bool cr_before(const char* q) const { return q > begin_ ? q[-1] == '\r' : after_cr_; }
+
+    /// `r` for the token at the cursor, unless more follows and the part of it that messages quote
+    /// (peek_token) runs to the end: then end, so that the message is the same however the text was cut.
+    Read problem(Read r) const {
+        if (!more_follows_) return r;
+        const char* e = p_;
+        while (e < end_ && e - p_ < 20 && *e != ' ' && *e != '\t' && *e != '\r' && *e != '\n') ++e;
+        return e == end_ && e - p_ < 20 ? Read::end : r;
+    }
 
     const char* begin_;
     const char* p_;
