@@ -180,7 +180,8 @@ void RunLoader::read_rest(std::ostream* side, const Progress* progress) {
             }
             reader_.feed(piece.data, piece.size);
             pipe.release();
-            if (progress != nullptr) progress->step(source_.bytes_read(), source_.size_hint());
+            // The bytes parsed: the reading thread is ahead, and its count is its own.
+            if (progress != nullptr) progress->step(reader_.bytes(), source_.size_hint());
         }
     }
     if (failed) {
