@@ -43,10 +43,9 @@ std::vector<std::int64_t> run_starts(const MC_Sample& store) {
 std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
     Notices notes;
     // A bad record stops plot as it stops analyze without --keep-going: the same data give the same status.
-    LoadOptions load;
-    load.keep_going = false;
-    load.digest = false;
-    OpenedRuns opened = open_runs(options.result_paths, "", notes, 2, nullptr, load);
+    LoadOptions loading;
+    loading.keep_going = false;
+    OpenedRuns opened = open_runs(options.result_paths, "", notes, 2, nullptr, loading);
     for (const Notice& n : notes.take()) err << "velmora-cli: " << n.text << "\n";
     if (opened.status != OpenedRuns::Status::ok) {
         if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";

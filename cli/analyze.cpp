@@ -234,7 +234,6 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
     LoadOptions load;
     load.strict = options.strict;
     load.keep_going = options.keep_going;
-    load.digest = false;
     load.commit_side_files = false;  // put in place below, once loading is known to stand
     OpenedRuns opened;
     try {

@@ -20,8 +20,10 @@ struct LoadOptions {
     /// A bad record ends its run's loading and the records before it are used, with a warning (the
     /// window's way). False: a bad record fails the whole load (the batch tool's way without --keep-going).
     bool keep_going = true;
-    /// Compute the SHA-256 of the input's bytes (LoadReport::input), on a thread of its own.
-    bool digest = true;
+    /// Compute the SHA-256 of the input's bytes (LoadReport::input.sha256) as they are read, on the reading
+    /// thread. Off unless asked for: hashing runs at about the speed of parsing, so it costs time whenever
+    /// no second core is free (bench/load.sh measures both).
+    bool digest = false;
     /// open_runs: put each run's side file in place when loading ends, unless it failed. False leaves them
     /// pending in OpenedRuns::side_files, for the caller to commit or discard.
     bool commit_side_files = true;

@@ -40,25 +40,25 @@ Loaded load(const std::string& path, LoadOptions options = {}) {
 TEST(RunLoader, CountsAndHashesTheBytesItReads) {
     testutil::TempDir dir;
     testutil::write_text(dir.file("run.txt"), small);
-    const Loaded l = load(dir.file("run.txt"));
+    LoadOptions digest;
+    digest.digest = true;
+    const Loaded l = load(dir.file("run.txt"), digest);
     ASSERT_TRUE(l.header);
     EXPECT_EQ(l.stored, 3);
     EXPECT_EQ(l.report.input.bytes, static_cast<std::int64_t>(small.size()));
     EXPECT_EQ(l.report.input.sha256, sha256_hex(small));
     EXPECT_TRUE(l.report.input.whole);
-    LoadOptions no_digest;
-    no_digest.digest = false;
-    EXPECT_EQ(load(dir.file("run.txt"), no_digest).report.input.sha256, "");
+    EXPECT_EQ(load(dir.file("run.txt")).report.input.sha256, "");
 
     // After a bad record, the rest is read only to hash it when its records before are to be used.
     std::string bad = small + "3 -4 255\n" + std::string(3 << 20, ' ') + "\n";
     bad.replace(bad.find("3 4 3 10"), 8, "3 4 9 10");
     testutil::write_text(dir.file("bad.txt"), bad);
-    const Loaded kept = load(dir.file("bad.txt"));
+    const Loaded kept = load(dir.file("bad.txt"), digest);
     EXPECT_EQ(kept.report.stop, LoadStop::k_too_large);
     EXPECT_TRUE(kept.report.input.whole);
     EXPECT_EQ(kept.report.input.sha256, sha256_hex(testutil::read_text(dir.file("bad.txt"))));
-    LoadOptions stop;
+    LoadOptions stop = digest;
     stop.keep_going = false;
     EXPECT_FALSE(load(dir.file("bad.txt"), stop).report.input.whole);
 }
@@ -74,7 +74,9 @@ TEST(RunLoader, AFifoIsReadOnce) {
             ASSERT_GT(::write(fd, small.data() + at, std::min<std::size_t>(7, small.size() - at)), 0);
         ::close(fd);
     });
-    const Loaded l = load(fifo);
+    LoadOptions digest;
+    digest.digest = true;
+    const Loaded l = load(fifo, digest);
     writer.join();
     ASSERT_TRUE(l.header);
     EXPECT_EQ(l.stored, 3);
