@@ -3,6 +3,7 @@
 #include "sample/RunChecks.h"
 
 #include <algorithm>
+#include <cstring>
 
 void ClusteringCheck::whole_cluster(std::int32_t size) {
     if (size == n_) return;
@@ -19,7 +20,8 @@ void ClusteringCheck::empty_cluster(std::int32_t j) {
 
 void ClusteringCheck::repeated(std::int32_t x) {
     faulty_ = true;
-    if (detailed_ && std::find(repeated_.begin(), repeated_.end(), x) == repeated_.end()) repeated_.push_back(x);
+    if (detailed_ && x > 0 && std::find(repeated_.begin(), repeated_.end(), x) == repeated_.end())
+        repeated_.push_back(x);
 }
 
 void ClusteringCheck::line_rest(std::int32_t j, std::int32_t m, int extra) {
@@ -31,14 +33,16 @@ void ClusteringCheck::line_rest(std::int32_t j, std::int32_t m, int extra) {
                          grouped_digits(m + extra));
 }
 
-void ClusteringCheck::unlisted(const std::uint8_t* row) {
-    bool any = false;
-    for (std::int32_t x = 1; x <= n_ && !any; ++x) any = row[x] == 0;
-    if (!any) return;
+std::int64_t ClusteringCheck::unlisted(const std::uint8_t* row) {
+    if (std::memchr(row + 1, 0, static_cast<std::size_t>(n_)) == nullptr) return 0;
     faulty_ = true;
-    if (detailed_)
-        for (std::int32_t x = 1; x <= n_; ++x)
-            if (row[x] == 0) unlisted_.push_back(x);
+    std::int64_t count = 0;
+    for (std::int32_t x = 1; x <= n_; ++x) {
+        if (row[x] != 0) continue;
+        ++count;
+        if (detailed_) unlisted_.push_back(x);
+    }
+    return count;
 }
 
 std::string ClusteringCheck::problem() const {

@@ -18,15 +18,16 @@ class ClusteringCheck {
     void whole_cluster(std::int32_t size);
     /// Cluster j (1..k) declares no individual.
     void empty_cluster(std::int32_t j);
-    /// Individual x was listed in an earlier cluster of the record too.
+    /// Individual x was listed in an earlier cluster of the record too (0: someone was, who is not told).
     void repeated(std::int32_t x);
     /// After the m members of cluster j, the rest of its line holds `extra` more numbers.
     void line_rest(std::int32_t j, std::int32_t m, int extra);
     /// After the last cluster: `row` (n_indivs + 1 bytes, as the store holds it) lists no cluster for the
-    /// individuals left at 0.
-    void unlisted(const std::uint8_t* row);
+    /// individuals left at 0. Returns how many they are.
+    std::int64_t unlisted(const std::uint8_t* row);
 
     bool faulty() const { return faulty_; }
+    bool detailed() const { return detailed_; }
     /// What is wrong, as a phrase: "individuals 3 and 4 are in no cluster; cluster 1 declares 1 individual
     /// but its line lists 2". Empty unless faulty and detailed.
     std::string problem() const;

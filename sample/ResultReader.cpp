@@ -242,6 +242,7 @@ ResultReader::Outcome ResultReader::read_clusters(TextCursor& c, std::uint8_t* r
         check.whole_cluster(size);
         return Outcome::complete;
     }
+    std::int64_t listed = 0;  // individuals listed, counted again when listed twice
     for (std::int32_t j = 1; j <= k; ++j) {
         std::int32_t m = 0;
         c.skip_space();
@@ -256,6 +257,7 @@ ResultReader::Outcome ResultReader::read_clusters(TextCursor& c, std::uint8_t* r
             return Outcome::stopped;
         }
         if (m == 0) check.empty_cluster(j);
+        listed += m;
         for (std::int32_t t = 0; t < m; ++t) {
             std::int32_t x = 0;
             r = c.read_int_fast(x);
@@ -273,15 +275,46 @@ ResultReader::Outcome ResultReader::read_clusters(TextCursor& c, std::uint8_t* r
                      "individual " + std::to_string(x) + " is outside 1.." + std::to_string(header_.n_indivs));
                 return Outcome::stopped;
             }
-            if (row[x] != 0) check.repeated(x);
             row[x] = static_cast<std::uint8_t>(j);
         }
         check.line_rest(j, m, c.numbers_before_line_end());
         r = c.skip_line();
         if (r != Read::ok) return number_problem(r, c, c.line(), "", final);
     }
-    check.unlisted(row);
+    // Listed more often than there are individuals listed: someone is listed twice. Which is found only
+    // when it is to be told, from the record's text, so that a clean record costs no more than its reading.
+    const std::int64_t unlisted = check.unlisted(row);
+    if (listed > header_.n_indivs - unlisted) {
+        if (check.detailed()) {
+            find_repeated(record_start_, c.position(), k, check);
+        } else {
+            check.repeated(0);
+        }
+    }
     return Outcome::complete;
+}
+
+void ResultReader::find_repeated(const char* begin, const char* end, std::int32_t k, ClusteringCheck& check) const {
+    TextCursor c(begin, end);
+    std::int32_t number = 0;
+    double real = 0;
+    (void)c.read_int(number);
+    (void)c.read_real(real);
+    (void)c.read_int(number);
+    (void)c.skip_line();
+    std::vector<char> seen(static_cast<std::size_t>(header_.n_indivs) + 1, 0);
+    for (std::int32_t j = 1; j <= k; ++j) {
+        std::int32_t m = 0;
+        (void)c.read_int(m);
+        for (std::int32_t t = 0; t < m; ++t) {
+            std::int32_t x = 0;
+            (void)c.read_int(x);
+            char& s = seen[static_cast<std::size_t>(x)];
+            if (s != 0) check.repeated(x);
+            s = 1;
+        }
+        (void)c.skip_line();
+    }
 }
 
 ResultReader::Outcome ResultReader::finish_record(TextCursor& c, const char* end, bool final, double log_likelihood,

@@ -98,6 +98,7 @@ class ResultReader {
     Outcome read_record(TextCursor& c, const char* end, bool final);
     Outcome read_clusters(TextCursor& c, std::uint8_t* row, std::int32_t k, ClusteringCheck& check, bool final);
     Outcome number_problem(TextCursor::Read r, TextCursor& c, int line, const std::string& what, bool final);
+    void find_repeated(const char* begin, const char* end, std::int32_t k, ClusteringCheck& check) const;
     Outcome finish_record(TextCursor& c, const char* end, bool final, double log_likelihood, ClusteringCheck& check);
     void scan_trailing(const char* begin, const char* end);
     void begin_records();
