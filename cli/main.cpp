@@ -170,8 +170,9 @@ int run_analyze_command(Args& args) {
         }
     }
     if (!have_file) return usage_error("analyze needs a result file");
-    if (std::count(options.result_paths.begin(), options.result_paths.end(), "-") > 1)
-        return usage_error("standard input ('-') can be given once");
+    const auto stdin_uses =
+        std::count(options.result_paths.begin(), options.result_paths.end(), "-") + (options.names_path == "-" ? 1 : 0);
+    if (stdin_uses > 1) return usage_error("standard input ('-') can be read once: give it to one input only");
     AnalysisFiles files;
     files.set = options.format;
     files.runs = options.result_paths.size();
