@@ -13,11 +13,6 @@ void ClusteringCheck::whole_cluster(std::int32_t size) {
                          (size == 1 ? " individual" : " individuals") + ", not " + grouped_digits(n_));
 }
 
-void ClusteringCheck::empty_cluster(std::int32_t j) {
-    faulty_ = true;
-    if (detailed_) empty_.push_back(j);
-}
-
 void ClusteringCheck::repeated(std::int32_t x) {
     faulty_ = true;
     if (detailed_ && x > 0 && std::find(repeated_.begin(), repeated_.end(), x) == repeated_.end())
@@ -53,13 +48,6 @@ std::string ClusteringCheck::problem() const {
     if (!repeated_.empty())
         parts.push_back(individuals_text(repeated_) + (repeated_.size() == 1 ? " is" : " are") +
                         " listed in more than one cluster");
-    if (!empty_.empty()) {
-        std::string clusters;
-        for (std::size_t i = 0; i < empty_.size(); ++i)
-            clusters += (i == 0 ? "" : i + 1 == empty_.size() ? " and " : ", ") + std::to_string(empty_[i]);
-        parts.push_back((empty_.size() == 1 ? "cluster " : "clusters ") + clusters +
-                        (empty_.size() == 1 ? " is" : " are") + " empty");
-    }
     std::string text;
     for (const std::string& p : parts) text += (text.empty() ? "" : "; ") + p;
     return text;

@@ -16,8 +16,6 @@ class ClusteringCheck {
 
     /// A record with k = 1 whose one cluster declares `size` individuals.
     void whole_cluster(std::int32_t size);
-    /// Cluster j (1..k) declares no individual.
-    void empty_cluster(std::int32_t j);
     /// Individual x was listed in an earlier cluster of the record too (0: someone was, who is not told).
     void repeated(std::int32_t x);
     /// After the m members of cluster j, the rest of its line holds `extra` more numbers.
@@ -38,7 +36,6 @@ class ClusteringCheck {
     bool faulty_ = false;
     std::vector<std::int32_t> repeated_;
     std::vector<std::int32_t> unlisted_;
-    std::vector<std::int32_t> empty_;
     std::vector<std::string> sizes_;  // clusters that list more than they declare, and k = 1's size
 };
 

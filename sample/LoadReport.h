@@ -26,9 +26,9 @@ enum class LoadFault { none, fatal, bad_record, incomplete };
 LoadFault fault_of(LoadStop stop);
 
 /// Records that are not clusterings of individuals 1..n_indivs: an individual in no cluster or in two, a
-/// cluster whose line lists more individuals than it declares, an empty cluster, or a record with k = 1
-/// whose cluster does not declare n_indivs individuals. They are read as listed (an individual listed
-/// twice keeps its last cluster; unlisted individuals share cluster 0).
+/// cluster whose line lists more individuals than it declares, or a record with k = 1 whose cluster does not
+/// declare n_indivs individuals. (An empty cluster is not one: a sampler's k may count a label left empty.) They are
+/// read as listed (an individual listed twice keeps its last cluster; unlisted individuals share cluster 0).
 struct ClusteringFaults {
     std::int64_t records = 0;   ///< records affected (among those used, and the one that stopped a strict load)
     int first_line = 0;         ///< line of the first such record (its first line)

@@ -87,7 +87,6 @@ ResultReader::Outcome ResultReader::read_clusters(TextCursor& c, std::uint8_t* r
                  "cluster " + std::to_string(j) + " has a negative number of individuals (" + std::to_string(m) + ")");
             return Outcome::stopped;
         }
-        if (m == 0) check.empty_cluster(j);
         listed += m;
         for (std::int32_t t = 0; t < m; ++t) {
             std::int32_t x = 0;
