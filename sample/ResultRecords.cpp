@@ -88,9 +88,18 @@ ResultReader::Outcome ResultReader::read_clusters(TextCursor& c, std::uint8_t* r
             return Outcome::stopped;
         }
         listed += m;
-        for (std::int32_t t = 0; t < m; ++t) {
-            std::int32_t x = 0;
-            r = c.read_int_fast(x);
+        // The members are read with a copy of the cursor that nothing else sees, so that it stays in registers
+        // while the row is written; the cursor takes its place back after the loop, or at a problem.
+        TextCursor fast = c;
+        std::int32_t t = 0;
+        std::int32_t x = 0;
+        for (; t < m; ++t) {
+            r = fast.read_int_fast(x);
+            if (r != Read::ok || x < 1 || static_cast<std::size_t>(x) > n) break;
+            row[x] = static_cast<std::uint8_t>(j);
+        }
+        c = fast;
+        if (t < m) {
             if (r == Read::out_of_range) {
                 side_line(listed_ll_, listed_k_);
                 stop(LoadStop::bad_individual, c.line(),
@@ -99,13 +108,10 @@ ResultReader::Outcome ResultReader::read_clusters(TextCursor& c, std::uint8_t* r
             }
             if (r != Read::ok)
                 return number_problem(r, c, c.line(), "an individual of cluster " + std::to_string(j), final);
-            if (x < 1 || static_cast<std::size_t>(x) > n) {
-                side_line(listed_ll_, listed_k_);
-                stop(LoadStop::bad_individual, c.line(),
-                     "individual " + std::to_string(x) + " is outside 1.." + std::to_string(header_.n_indivs));
-                return Outcome::stopped;
-            }
-            row[x] = static_cast<std::uint8_t>(j);
+            side_line(listed_ll_, listed_k_);
+            stop(LoadStop::bad_individual, c.line(),
+                 "individual " + std::to_string(x) + " is outside 1.." + std::to_string(header_.n_indivs));
+            return Outcome::stopped;
         }
         check.line_rest(j, m, c.numbers_before_line_end());
         r = c.skip_line();
