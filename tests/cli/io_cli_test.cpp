@@ -51,7 +51,9 @@ TEST(CliInput, StandardInputAndAFifoAreReadOnceAndGiveWhatTheFileGives) {
         run_cli(dir, "analyze run.fifo --burn-in 0 --out-dir fifo", "(cat run.txt > run.fifo &); ");
     EXPECT_EQ(fifo.status, 0) << fifo.err;
     EXPECT_EQ(differing(dir.file("file"), dir.file("fifo")), std::vector<std::string>{});
+    // Standard input can be read once.
     EXPECT_EQ(run_cli(dir, "analyze - - --burn-in 0", "cat run.txt | ").status, 2);
+    EXPECT_EQ(run_cli(dir, "analyze - --names - --burn-in 0", "cat run.txt | ").status, 2);
 }
 
 TEST(CliInput, InputsWithoutBoundAreRefusedAtOnce) {
