@@ -7,11 +7,14 @@
 #include "estimate/Membership.h"
 #include "estimate/TreeCut.h"
 #include "outputs/OutputSet.h"
+#include "sample/ByteSource.h"
 #include "sample/Exceptions.h"
+#include "sample/FolderLock.h"
 #include "sample/Notices.h"
 #include "sample/OpenRun.h"
 #include "sample/OpenRuns.h"
 #include "sample/RunChecks.h"
+#include "sample/TempNames.h"
 #include "summary/Posterior.h"
 #include "summary/RunSummary.h"
 #include "summary/Trajectory.h"
@@ -29,8 +32,10 @@
 
 namespace {
 
-void print_notices(Notices& notes, std::ostream& err, const char* level = "warning") {
-    for (const Notice& n : notes.take()) err << "velmora-cli: " << level << ": " << n.text << "\n";
+/// Prints the notices collected, each at its level ("warning" or "error").
+void print_notices(Notices& notes, std::ostream& err) {
+    for (const Notice& n : notes.take())
+        err << "velmora-cli: " << (n.level == NoticeLevel::error ? "error" : "warning") << ": " << n.text << "\n";
 }
 
 /// A progress bar on standard error for the stages of the tree, drawn only on a terminal and only once the
@@ -121,12 +126,13 @@ bool write_trajectories(const AnalyzeOptions& options, const OpenedRuns& opened,
     return ok;
 }
 
-/// Says why the posterior file was not written, when the burn-in leaves nothing. False when a file was
-/// not written.
+/// Says why the posterior file was not written, when the burn-in leaves nothing (the data stopped it: an
+/// error), and that the file of an earlier burn-in was removed. False when a file was not written.
 bool report(const RunFilesWritten& written, const RunOutputs& in, Notices& notes) {
     if (!written.no_posterior.empty())
-        notes.report("", written.no_posterior + " was not written: the burn-in " + std::to_string(in.burn_in) +
-                             " leaves no observation of the " + std::to_string(in.store->get_n_samples()) + " stored.");
+        notes.error("", written.no_posterior + " was not written: the burn-in " + std::to_string(in.burn_in) +
+                            " leaves no observation of the " + std::to_string(in.store->get_n_samples()) + " stored" +
+                            (written.removed ? "; the file of an earlier burn-in was removed." : "."));
     return written.ok;
 }
 
@@ -135,10 +141,10 @@ void warn_about_runs(const OpenedRuns& opened, std::int32_t burn_in, std::ostrea
     const MC_Sample& store = *opened.store;
     for (std::int32_t r = 0; r < store.n_runs(); ++r) {
         const RunInfo& run = opened.runs[static_cast<std::size_t>(r)];
-        if (run.report.stop == LoadStop::none || run.report.stop == LoadStop::cut_short) {
-            const std::string text = short_run_text(run.stored, run.header.n_obs);
-            if (!text.empty()) err << "velmora-cli: warning: " << run.path << ": " << text << "\n";
-        }
+        const LoadFault fault = fault_of(run.report.stop);
+        if (fault == LoadFault::none || fault == LoadFault::incomplete)
+            for (const std::string& text : run_size_texts(run.report, run.stored, run.header.n_obs))
+                err << "velmora-cli: warning: " << input_name(run.path) << ": " << text << "\n";
     }
     const std::string text =
         above_Kmax_text(count_above_Kmax(store, burn_in), store.count_retained(burn_in), store.Kmax());
@@ -173,6 +179,30 @@ bool write_estimate_files(const AnalyzeOptions& options, const MC_Sample& store,
     return write_estimate_files(options.out_dir, estimate, shares, names, notes) && ok;
 }
 
+/// The output folder, made and checked once the runs' headers are read: made when missing, able to take
+/// files, and locked for this analysis (waiting, and saying so, while another holds it). False, with the
+/// reason on `err`, when the analysis cannot write there.
+bool take_out_dir(const std::string& dir, FolderLock& lock, std::ostream& err) {
+    if (!make_out_dir(dir, err)) return false;
+    const std::string shown = dir.empty() ? "." : dir;
+    std::string why;
+    if (!folder_writable(dir, why)) {
+        err << "velmora-cli: error: cannot write into the output folder " << shown << ": " << why
+            << "; nothing was written.\n";
+        return false;
+    }
+    const bool locked = lock.lock(dir, [&] {
+        err << "velmora-cli: waiting: another program is writing into the output folder " << shown << "\n";
+    });
+    if (!locked) {
+        err << "velmora-cli: error: cannot lock the output folder " << shown << ": " << lock.error()
+            << "; nothing was written.\n";
+        return false;
+    }
+    remove_stale_temporaries(dir);
+    return true;
+}
+
 }  // namespace
 
 int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
@@ -189,45 +219,50 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
         err << "velmora-cli: warning: --kmin " << params.k_from << " is above --kmax " << params.k_to
             << "; the range is read in order, from " << params.k_to << " to " << params.k_from << ".\n";
 
-    // The first header gives the number of individuals the names must match, before anything is written.
-    RunHeader first;
-    if (read_result_header(options.result_paths.front(), first, notes) != HeaderStatus::ok) {
-        print_notices(notes, err, "error");
-        return exit_data;
-    }
-    std::vector<std::string> names = numbered_names(first.n_indivs);
-    if (!options.names_path.empty()) {
-        NamesFile file = read_names_file(options.names_path, first.n_indivs);
-        if (!file.ok()) {
-            err << "velmora-cli: error: " << file.error << " Nothing was written.\n";
-            return exit_data;
+    // Once the headers are read (and before any record): the names must match the runs, and the output
+    // folder must take files; only then is the folder made and locked.
+    std::vector<std::string> names;
+    FolderLock lock;
+    const auto headers_read = [&](const std::vector<RunInfo>& runs) {
+        print_notices(notes, err);
+        const std::int32_t n = runs.front().header.n_indivs;
+        names = numbered_names(n);
+        if (!options.names_path.empty()) {
+            NamesFile file = read_names_file(options.names_path, n);
+            if (!file.ok()) {
+                err << "velmora-cli: error: " << file.error << " Nothing was written.\n";
+                return false;
+            }
+            names = std::move(file.names);
         }
-        names = std::move(file.names);
-    }
-    if (!make_out_dir(options.out_dir, err)) return exit_data;
-
+        if (!take_out_dir(options.out_dir, lock, err)) return false;
+        return true;
+    };
+    LoadOptions load;
+    load.strict = options.strict;
+    load.keep_going = options.keep_going;
+    load.commit_side_files = false;  // put in place below, once loading is known to stand
     OpenedRuns opened;
     try {
         opened = open_runs(options.result_paths,
-                           legacy ? path_in_folder(options.out_dir, output_name::side_file) : std::string(), notes);
-    } catch (const std::bad_alloc&) {
-        print_notices(notes, err, "error");
-        err << "velmora-cli: error: not enough memory to load the runs.\n";
+                           legacy ? path_in_folder(options.out_dir, output_name::side_file) : std::string(), notes, 2,
+                           nullptr, load, headers_read);
+    } catch (const std::bad_alloc& e) {
+        print_notices(notes, err);
+        err << "velmora-cli: error: " << out_of_memory_text(e, "loading the runs") << "; nothing was written.\n";
         return exit_data;
     }
     if (opened.status != OpenedRuns::Status::ok) {
-        print_notices(notes, err, "error");
-        if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";
+        print_notices(notes, err);
+        if (opened.status == OpenedRuns::Status::load_failed)
+            err << "velmora-cli: error: no output was written or removed; --keep-going analyses the observations "
+                   "before the bad record.\n";
         return exit_data;
     }
     int status = exit_ok;
-    for (const RunInfo& r : opened.runs) {
-        const LoadStop stop = r.report.stop;
-        if (stop == LoadStop::k_too_large || stop == LoadStop::k_too_small || stop == LoadStop::malformed)
-            status = exit_data;
-    }
     print_notices(notes, err);
     warn_about_runs(opened, params.burn_in, err);
+    if (!opened.commit_side_files(notes)) status = exit_data;
 
     MC_Sample& store = *opened.store;
     RunOutputs run_outputs;
@@ -265,7 +300,7 @@ int run_analyze(const AnalyzeOptions& options, std::ostream& err) {
             tree_outputs(tree_files, notes, failed));
         if (failed) status = exit_data;
     } catch (const Exceptions& e) {
-        print_notices(notes, err, "error");
+        print_notices(notes, err);
         err << "velmora-cli: error: " << e.what() << "\n";
         return exit_data;
     }

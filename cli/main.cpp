@@ -3,9 +3,12 @@
 #include "charts/FigureSize.h"
 #include "cli/plot.h"
 #endif
+#include "outputs/OutputPlan.h"
+#include "sample/Exceptions.h"
 #include "sample/OpenRun.h"
 #include "sample/Simulator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -20,13 +23,20 @@ namespace {
 const char* const usage_text =
     "Usage:\n"
     "  velmora-cli analyze RESULT_FILE [RESULT_FILE...] [options]\n"
-    "      Opens a result file and writes what the window writes for an open, \"Save Trajectory\" and\n"
-    "      \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt, pairwise_probs.txt,\n"
-    "      tree.txt, node_clusters.txt and node_heights.txt; beside them, files that R and Python read\n"
-    "      as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree_average.nwk (the average-linkage\n"
-    "      tree), tree.nwk, tree.nex, nodes.tsv, the convergence diagnostics (diagnostics.tsv,\n"
-    "      runs.tsv, posterior_k_runs.tsv) and the point estimate of the clustering (clustering.tsv,\n"
-    "      estimate.txt, membership.tsv).\n"
+    "      Opens a result file ('-': standard input) and writes what the window writes for an open,
+"
+    "      \"Save Trajectory\" and \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt,
+"
+    "      pairwise_probs.txt, tree.txt, node_clusters.txt and node_heights.txt; beside them, files
+"
+    "      that R and Python read as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree_average.nwk
+"
+    "      (the average-linkage tree), tree.nwk, tree.nex, nodes.tsv, the convergence diagnostics
+"
+    "      (diagnostics.tsv, runs.tsv, posterior_k_runs.tsv) and the point estimate of the clustering
+"
+    "      (clustering.tsv, estimate.txt, membership.tsv).
+"
     "      Several result files are chains over the same individuals: each loses the burn-in, every\n"
     "      output pools what they keep, in order, and each run gets its own side file and saved\n"
     "      trajectory (_trajectories_1.txt, trajectories_1.txt, ...).\n"
@@ -44,9 +54,16 @@ const char* const usage_text =
     "      --cut LEVEL       also write cut.tsv: the clusters of the tree's merges at LEVEL or above\n"
     "      --no-estimate     make no point estimate\n"
     "      --no-tree         stop after the open, the saved trajectory and the diagnostics\n"
+    "      --strict          a record that is not a clustering of individuals 1..n (one left out or\n"
+    "                        listed twice, a cluster larger than it says) is a bad record, not a warning\n"
+    "      --keep-going      after a bad record, analyse the observations before it (exit status 0,\n"
+    "                        with a warning) instead of writing nothing\n"
     "      --posterior NAME, --trajectory NAME, --pairwise NAME, --tree NAME, --clusters NAME,\n"
-    "      --heights NAME    other names for the seven files (inside DIR)\n"
+    "      --heights NAME    other names for the seven files, inside DIR; two outputs of one name are\n"
+    "                        refused\n"
     "      Numbers are read as reals and truncated toward zero, as the window reads its fields.\n"
+    "      The output folder is locked while analyze writes into it: a second analyze into the same\n"
+    "      folder waits, saying so.\n"
     "  velmora-cli plot RESULT_FILE [RESULT_FILE...] --chart CHART --out FILE [options]\n"
     "      Draws one chart of the window as a figure into FILE without a display, or writes the\n"
     "      numbers it draws; the format follows the extension: .png, .svg or .pdf, or .tsv or .csv.\n"
@@ -69,9 +86,14 @@ const char* const usage_text =
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
     "\n"
-    "Exit status: 0 when every output was written; 1 when the data stopped the work (a file that cannot\n"
-    "be read, a bad header or names file, a record that stopped loading, an output that could not be\n"
-    "written); 2 for a usage error. Warnings and errors go to standard error, one per line.\n";
+    "Faults in a result file: a file that cannot be read, is not text or has a bad header, or memory\n"
+    "running out, stops everything (exit status 1) and no output is written or removed. A bad record\n"
+    "(a value out of range, a token that is not a number, k above 254; with --strict, a record that is\n"
+    "not a clustering) does the same, unless --keep-going. A last record cut short is left out with a\n"
+    "warning.\n"
+    "Exit status: 0 when every output was written; 1 when the data stopped the work (as above, a bad\n"
+    "names file, a burn-in that leaves no observation, an output that could not be written); 2 for a\n"
+    "usage error. Warnings and errors go to standard error, one per line.\n";
 
 const char* const licence_text =
     "Licence: GPL-3.0-or-later (GNU General Public License, version 3 or any later version).\n"
@@ -143,6 +165,10 @@ int run_analyze_command(Args& args) {
         std::string v;
         if (arg == "--no-tree") {
             options.tree = false;
+        } else if (arg == "--strict") {
+            options.strict = true;
+        } else if (arg == "--keep-going") {
+            options.keep_going = true;
         } else if (arg == "--no-estimate") {
             options.estimate = false;
         } else if (arg == "--loss") {
@@ -197,7 +223,32 @@ int run_analyze_command(Args& args) {
         }
     }
     if (!have_file) return usage_error("analyze needs a result file");
-    return run_analyze(options, std::cerr);
+    const auto stdin_uses =
+        std::count(options.result_paths.begin(), options.result_paths.end(), "-") + (options.names_path == "-" ? 1 : 0);
+    if (stdin_uses > 1) return usage_error("standard input ('-') can be read once: give it to one input only");
+    AnalysisFiles files;
+    files.set = options.format;
+    files.runs = options.result_paths.size();
+    files.tree = options.tree;
+    files.estimate = options.estimate;
+    files.cut = options.cut_level.has_value();
+    files.posterior = options.posterior_name;
+    files.trajectory = options.trajectory_name;
+    files.pairwise = options.params.pairwise_path;
+    files.tree_name = options.params.tree_path;
+    files.clusters = options.params.clusters_path;
+    files.heights = options.params.heights_path;
+    const std::string problem = output_names_problem(planned_outputs(files));
+    if (!problem.empty()) return usage_error("the outputs cannot be written as named: " + problem);
+    try {
+        return run_analyze(options, std::cerr);
+    } catch (const std::bad_alloc& e) {
+        // Memory ran out after loading, on this thread or a worker's: the files of the stages done stay,
+        // and none is left half-written.
+        std::cerr << "velmora-cli: error: " << out_of_memory_text(e, "the analysis")
+                  << "; the analysis stopped there.\n";
+        return exit_data;
+    }
 }
 
 #ifdef VELMORA_HAVE_PLOT

@@ -45,7 +45,10 @@ std::vector<std::int64_t> run_starts(const MC_Sample& store) {
 /// Loads the runs (no side files) and the names; nothing on failure, with the message written.
 std::optional<Loaded> load(const PlotOptions& options, std::ostream& err) {
     Notices notes;
-    OpenedRuns opened = open_runs(options.result_paths, "", notes);
+    // A bad record stops plot as it stops analyze without --keep-going: the same data give the same status.
+    LoadOptions loading;
+    loading.keep_going = false;
+    OpenedRuns opened = open_runs(options.result_paths, "", notes, 2, nullptr, loading);
     for (const Notice& n : notes.take()) err << "velmora-cli: " << n.text << "\n";
     if (opened.status != OpenedRuns::Status::ok) {
         if (!opened.error.empty()) err << "velmora-cli: error: " << opened.error << "\n";

@@ -1,10 +1,14 @@
 #include "coassign/PairCounts.h"
 
+#include "sample/Exceptions.h"
+#include "sample/RunChecks.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <thread>
 
@@ -224,7 +228,13 @@ void count_rows(const MC_Sample& store, const std::vector<std::int32_t>& observa
     // of lines keeps the rows of neighbouring individuals off the same cache sets.
     const std::size_t lines = chunk_lines(row_to, chunk_bytes);
     const std::size_t row_bytes = lines * line_bytes;
-    std::vector<Line> turned(row_to * lines);
+    std::vector<Line> turned;
+    try {
+        turned.resize(row_to * lines);
+    } catch (const std::bad_alloc&) {
+        raise_out_of_memory("a working copy of the draws for counting pairs",
+                            static_cast<double>(row_to * lines) * sizeof(Line));
+    }
     auto* bytes = reinterpret_cast<std::uint8_t*>(turned.data());
     const std::uint8_t* data = store.data();
     const std::size_t stride = store.stride();
@@ -265,7 +275,14 @@ std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
                                                    int threads, std::size_t chunk_bytes, bool widest_vectors,
                                                    const Progress* progress) {
     const auto n = static_cast<std::size_t>(std::max<std::int32_t>(n_indivs, 0));
-    std::vector<std::uint32_t> tri(n < 2 ? 0 : n * (n - 1) / 2, 0);
+    const std::size_t pairs = n < 2 ? 0 : n * (n - 1) / 2;
+    std::vector<std::uint32_t> tri;
+    try {
+        tri.assign(pairs, 0);
+    } catch (const std::bad_alloc&) {
+        raise_out_of_memory("the pair counts of " + grouped_digits(static_cast<std::int64_t>(n)) + " individuals",
+                            static_cast<double>(pairs) * sizeof(std::uint32_t));
+    }
     if (tri.empty() || observations.empty()) return tri;
 
     // Workers take bands of rows of equal area of the triangle; each writes only its own rows.
@@ -291,9 +308,17 @@ std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(workers));
     shared.running = workers;
+    // A failure in a worker (memory running out) stops the others and is raised here once they are done.
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(workers));
     for (int w = 0; w < workers; ++w)
         pool.emplace_back([&, w] {
-            count_rows(store, observations, bounds[w], bounds[w + 1], chunk_bytes, widest_vectors, tri.data(), &shared);
+            try {
+                count_rows(store, observations, bounds[w], bounds[w + 1], chunk_bytes, widest_vectors, tri.data(),
+                           &shared);
+            } catch (...) {
+                failures[static_cast<std::size_t>(w)] = std::current_exception();
+                shared.stop.store(true);
+            }
             shared.running.fetch_sub(1);
         });
     // The calling thread reports and watches for cancel while the workers count.
@@ -312,6 +337,8 @@ std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     for (auto& t : pool) t.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure) std::rethrow_exception(failure);
     if (progress != nullptr) {
         progress->check();
         progress->step(total_chunks, total_chunks);

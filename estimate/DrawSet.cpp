@@ -1,6 +1,8 @@
 #include "estimate/DrawSet.h"
 
 #include "estimate/Workers.h"
+#include "sample/Exceptions.h"
+#include "sample/RunChecks.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +15,13 @@ DrawSet make_draw_set(const MC_Sample& store, const std::vector<std::int32_t>& o
     const std::size_t m = observations.size();
     set.n_indivs = static_cast<std::int32_t>(n);
     set.n_draws = static_cast<std::int32_t>(m);
-    set.labels.resize(n * m);
+    try {
+        set.labels.resize(n * m);
+    } catch (const std::bad_alloc&) {
+        raise_out_of_memory(
+            "the estimate's copy of " + std::to_string(m) + " draws of " + std::to_string(n) + " individuals",
+            static_cast<double>(n * m) * sizeof(set.labels[0]));
+    }
     set.label_base.assign(m + 1, 0);
 
     // Draws are renumbered a block at a time into rows, then each individual's bytes of the block are

@@ -4,11 +4,10 @@
 #include "diagnostics/Convergence.h"
 #include "diagnostics/TsvFiles.h"
 #include "estimate/EstimateFiles.h"
+#include "sample/OutputFile.h"
 #include "summary/RunSummary.h"
 #include "tidy/Psm.h"
 #include "tidy/TreeExport.h"
-
-#include <filesystem>
 
 namespace {
 
@@ -30,13 +29,12 @@ constexpr const char* cut_tsv = "cut.tsv";
 constexpr const char* membership_tsv = "membership.tsv";
 }  // namespace tidy_name
 
-/// Without a posterior, a file of that name from another burn-in is taken away.
+/// Without a posterior, a file of that name from another burn-in is taken away (only a regular file).
 RunFilesWritten without_posterior(const std::string& path) {
-    std::error_code ignored;
     RunFilesWritten out;
     out.ok = false;
     out.no_posterior = path;
-    out.removed = std::filesystem::remove(path, ignored);
+    out.removed = remove_output_file(path);
     return out;
 }
 

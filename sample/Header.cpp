@@ -1,8 +1,10 @@
 #include "sample/Header.h"
 
-#include "sample/InputFile.h"
-
 namespace {
+
+std::string not_text_why(int line) {
+    return "line " + std::to_string(line) + ": the file is not text (it holds a NUL byte)";
+}
 
 const char* read_problem(TextCursor::Read r) {
     switch (r) {
@@ -16,29 +18,47 @@ const char* read_problem(TextCursor::Read r) {
 }
 
 template <typename T, typename Reader>
-bool read_value(TextCursor& cursor, T& value, const char* name, Reader reader, std::string& why) {
+HeaderRead read_value(TextCursor& cursor, T& value, const char* name, Reader reader, std::string& why) {
     cursor.skip_space();
     const int line = cursor.line();
-    const std::string token = cursor.peek_token();
     const TextCursor::Read r = reader(cursor, value);
-    if (r == TextCursor::Read::ok) return true;
+    if (r == TextCursor::Read::ok) return HeaderRead::ok;
+    if (r == TextCursor::Read::end && cursor.more_follows()) return HeaderRead::more;
+    if (r == TextCursor::Read::not_text) {
+        why = not_text_why(line);
+        return HeaderRead::not_text;
+    }
     why = "line " + std::to_string(line) + ": the header's " + name + " " + read_problem(r);
-    if (r != TextCursor::Read::end) why += " (found " + token + ")";
-    return false;
+    if (r != TextCursor::Read::end) why += " (found " + cursor.peek_token() + ")";
+    return HeaderRead::invalid;
 }
 
 }  // namespace
 
-bool parse_header(TextCursor& cursor, RunHeader& header, std::string& why) {
+HeaderRead read_header(TextCursor& cursor, RunHeader& header, std::string& why) {
     const auto int_reader = [](TextCursor& c, std::int32_t& v) { return c.read_int(v); };
     const auto real_reader = [](TextCursor& c, double& v) { return c.read_real(v); };
-    cursor.skip_line();
-    return read_value(cursor, header.n_indivs, "number of individuals", int_reader, why) &&
-           read_value(cursor, header.Kmax, "Kmax", int_reader, why) &&
-           read_value(cursor, header.n_obs, "number of observations", int_reader, why) &&
-           read_value(cursor, header.period, "period", int_reader, why) &&
-           read_value(cursor, header.U, "U", real_reader, why) &&
-           read_value(cursor, header.Theta, "Theta", real_reader, why);
+    why.clear();
+    switch (cursor.skip_line()) {
+        case TextCursor::Read::end:
+            return HeaderRead::more;
+        case TextCursor::Read::not_text:
+            why = not_text_why(cursor.line());
+            return HeaderRead::not_text;
+        default:
+            break;
+    }
+    HeaderRead r = read_value(cursor, header.n_indivs, "number of individuals", int_reader, why);
+    if (r == HeaderRead::ok) r = read_value(cursor, header.Kmax, "Kmax", int_reader, why);
+    if (r == HeaderRead::ok) r = read_value(cursor, header.n_obs, "number of observations", int_reader, why);
+    if (r == HeaderRead::ok) r = read_value(cursor, header.period, "period", int_reader, why);
+    if (r == HeaderRead::ok) r = read_value(cursor, header.U, "U", real_reader, why);
+    if (r == HeaderRead::ok) r = read_value(cursor, header.Theta, "Theta", real_reader, why);
+    return r;
+}
+
+bool parse_header(TextCursor& cursor, RunHeader& header, std::string& why) {
+    return read_header(cursor, header, why) == HeaderRead::ok;
 }
 
 bool check_header(const RunHeader& h, std::string& why) {
@@ -58,28 +78,4 @@ bool check_header(const RunHeader& h, std::string& why) {
         return true;
     }
     return false;
-}
-
-HeaderStatus read_result_header(const std::string& path, RunHeader& header, Notices& notes) {
-    InputFile file;
-    if (!file.open(path)) {
-        notes.report("FILE mc_datafile NOT found!", "Cannot read the result file " + path + ": " + file.error() + ".");
-        return HeaderStatus::not_found;
-    }
-    TextCursor cursor(file.begin(), file.end());
-    RunHeader h;
-    std::string why;
-    if (!parse_header(cursor, h, why) || !check_header(h, why)) {
-        notes.report("", "The result file " + path + " cannot be opened: " + why + ".");
-        return HeaderStatus::invalid;
-    }
-    header = h;
-    return HeaderStatus::ok;
-}
-
-HeaderStatus read_result_header(const std::string& path, RunState& run, Notices& notes) {
-    RunHeader h = run.header;
-    const HeaderStatus status = read_result_header(path, h, notes);
-    if (status == HeaderStatus::ok) run.header = h;
-    return status;
 }

@@ -14,18 +14,28 @@ inline constexpr int max_header_kmax = 100000;
 
 enum class HeaderStatus { ok, not_found, invalid };
 
-/// Reads the header at `cursor`: skips the first line whole, then reads n_indivs, Kmax, n_obs, period
-/// (32-bit integers) and U, Theta (reals), separated by any white space. Leaves the cursor right after
-/// Theta. On a value that is missing, not a number or out of range, returns false with `why` set to a
-/// sentence naming the value and its line.
+/// How reading a header went: read; runs past the end of a piece that more text may follow (read it again
+/// from the start with more text); a value missing, not a number or out of range; a NUL byte, so the input
+/// is not text.
+enum class HeaderRead { ok, more, invalid, not_text };
+
+/// Reads the header at `cursor`: skips the first line whole (it ends at LF, CR LF or a lone CR), then
+/// reads n_indivs, Kmax, n_obs, period (32-bit integers) and U, Theta (reals), separated by any white
+/// space. Leaves the cursor right after Theta. Unless ok, `why` is a sentence naming the value (or the
+/// NUL byte) and its line; after `more` it is empty.
+HeaderRead read_header(TextCursor& cursor, RunHeader& header, std::string& why);
+
+/// read_header on a whole text: true when it gives ok.
 bool parse_header(TextCursor& cursor, RunHeader& header, std::string& why);
 
 /// Checks that the header describes a run this program can load: n_indivs in 1..16384, Kmax in
 /// 1..100000, n_obs at least 0. On failure `why` names the value.
 bool check_header(const RunHeader& header, std::string& why);
 
-/// Reads the header of the result file `path` into `header`. When the file cannot be read, reports
-/// "FILE mc_datafile NOT found!"; when a value is bad, reports which. `header` changes only on success.
+/// Reads the header of the result file `path` into `header`, reading no further into the file than the
+/// header. When the file cannot be read, reports "FILE mc_datafile NOT found!"; when a value is bad,
+/// reports which. `header` changes only on success. Loading (RunLoader) reads the header again: for a
+/// FIFO or standard input, which can be read once, load with RunLoader alone.
 HeaderStatus read_result_header(const std::string& path, RunHeader& header, Notices& notes);
 
 /// As above, storing the six values into `run` on success.

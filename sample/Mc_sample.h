@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sample/LoadReport.h"
 #include "sample/Notices.h"
 #include "sample/Progress.h"
 
@@ -9,26 +10,6 @@
 #include <string>
 #include <vector>
 
-/// Why loading ended before the declared number of records.
-enum class LoadStop {
-    none,         ///< every declared record was read, or the file ended cleanly between records
-    not_found,    ///< the result file could not be read; nothing loaded
-    bad_header,   ///< the header is malformed; nothing loaded
-    k_too_large,  ///< a record with k of 255 or more
-    k_too_small,  ///< a record with k below 1
-    cut_short,    ///< the file ends inside a record (a chain still running)
-    malformed,    ///< a token that is not a number, or a number out of range, where a number belongs
-};
-
-/// What fill_mc_sample did, beyond the store's contents.
-struct LoadReport {
-    LoadStop stop = LoadStop::none;
-    int line = 0;  ///< line of the problem, when there is one
-    /// The side file is in place, one line per record read; false when it could not be written (reported)
-    /// or none was asked for.
-    bool side_file_written = false;
-};
-
 /// Every sampled clustering of a run, in file order. Observation i (from 0) is one row of
 /// n_indivs + 1 bytes: byte 0 holds k (1..254), byte x (1..n_indivs) the cluster of individual x
 /// (1..k, the position of the cluster in its record), or 0 when the record listed x in no cluster.
@@ -37,15 +18,15 @@ class MC_Sample {
   public:
     MC_Sample() = default;
 
-    /// Loads the records of the result file `path` and writes the trajectory side file `side_path`
-    /// (one line per record read: log likelihood in "%g" form, a tab, k, CR LF). Reads at most the
-    /// header's n_obs records. Stops early, keeping the records before, at a record with k >= 255 or
-    /// k < 1 (its side-file line is written), at a record cut short by the end of the file, or at a
-    /// token that is not a number; each is reported to `notes`. An index outside 1..n_indivs raises
-    /// Exceptions("fill_mc_sample indiv out of range !") after the side file is written and the records
-    /// before are counted. Called once, on an empty store. `progress`, when given, hears the bytes of the
-    /// file read so far (of its size); when cancel is raised loading stops with Cancelled, the side file
-    /// is left as it was and the store must be thrown away.
+    /// Loads the result file `path` ("-": standard input) in one pass (RunLoader), the window's way: writes
+    /// the trajectory side file `side_path` (one line per record whose first line was read: the log
+    /// likelihood in "%g" form, a tab, k, CR LF) and puts it in place however loading ends, except on cancel.
+    /// Reads at most the header's n_obs records and keeps the records before a bad record. Each stop, and
+    /// records that are not clusterings, are reported to `notes`. An individual outside 1..n_indivs raises
+    /// Exceptions("fill_mc_sample indiv out of range !") once the side file is in place and the records
+    /// before are stored. Called once, on an empty store. `progress`, when given, hears the bytes of the
+    /// file read so far (of its size); when cancel is raised loading stops with Cancelled, the side file is
+    /// left as it was and the store must be thrown away.
     LoadReport fill_mc_sample(const std::string& path, const std::string& side_path, Notices& notes,
                               const Progress* progress = nullptr);
 
@@ -54,10 +35,11 @@ class MC_Sample {
     LoadReport fill_from_text(const char* begin, const char* end, const std::string& name, const std::string& side_path,
                               Notices& notes);
 
-  private:
-    /// The loader itself; `consumed`, when given, is told now and then how far the text has been read.
-    LoadReport fill(const char* begin, const char* end, const std::string& name, const std::string& side_path,
-                    Notices& notes, const std::function<void(const char*)>& consumed, const Progress* progress);
+    /// Appends the observations of `more`, a store of the same n_indivs holding one run, to the last run of
+    /// this one: the records a growing file added since it was last read, or the next piece of a file read
+    /// in pieces. Kmax becomes the larger of the two; `more` is left empty. An empty store takes `more` as
+    /// it is. Returns false and changes nothing when n_indivs differ.
+    bool extend(MC_Sample&& more);
 
   public:
     /// The histogram of k over the observations the burn-in keeps (retained_ranges): entry k (0..Kmax)
@@ -125,6 +107,8 @@ class MC_Sample {
                                  std::int32_t first_obs) const;
 
   private:
+    friend class ResultReader;  // fills the rows as it reads them
+
     std::vector<std::uint8_t> samples_;
     std::vector<double> log_likelihoods_;      // by observation
     std::vector<std::int32_t> run_starts_{0};  // first observation of each run

@@ -2,7 +2,12 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
+
+/// How serious a notice is: a warning leaves the command's result standing; an error means the command
+/// failed, or that a file it was to write was not written.
+enum class NoticeLevel { warning, error };
 
 /// One diagnostic of a command. `legacy` is the historical text written verbatim, without a line end,
 /// to the standard output stream (empty when there is none); `text` is a full sentence for the user
@@ -10,6 +15,7 @@
 struct Notice {
     std::string legacy;
     std::string text;
+    NoticeLevel level = NoticeLevel::warning;
 };
 
 /// Collects the diagnostics of a command. The window shows them and also writes the legacy texts to
@@ -19,7 +25,9 @@ class Notices {
     /// `legacy_out`: where legacy texts go at once (nullptr: nowhere).
     explicit Notices(std::ostream* legacy_out = nullptr);
 
-    void report(std::string legacy, std::string text);
+    void report(std::string legacy, std::string text, NoticeLevel level = NoticeLevel::warning);
+    /// report() at level error.
+    void error(std::string legacy, std::string text) { report(std::move(legacy), std::move(text), NoticeLevel::error); }
     const std::vector<Notice>& notices() const { return notices_; }
     bool empty() const { return notices_.empty(); }
     /// Hands out the collected notices and forgets them.

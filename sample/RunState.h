@@ -16,6 +16,12 @@ struct RunHeader {
     std::int32_t period = 0;
     double U = 1.0;
     double Theta = 1.0;
+    /// The header of several runs pooled (pooled_header): their declared observations summed, which may
+    /// pass 2^31 - 1 (n_obs then holds the sum clamped to it); -1 for one file's header.
+    std::int64_t pooled_n_obs = -1;
+
+    /// The declared observations: pooled_n_obs for a pool, else n_obs.
+    std::int64_t declared_observations() const { return pooled_n_obs >= 0 ? pooled_n_obs : n_obs; }
 };
 
 /// The values an open command takes from the window (or from the batch tool's options), already

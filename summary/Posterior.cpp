@@ -12,7 +12,7 @@ double prior_of_k(double U, std::int32_t k, std::int32_t Kmax) {
 
 std::optional<Posterior> compute_posterior(const RunHeader& header, const MC_Sample& store, std::int32_t b) {
     const std::int64_t retained = store.count_retained(b);
-    if (header.n_obs == 0 || retained == 0) return std::nullopt;
+    if (header.declared_observations() == 0 || retained == 0) return std::nullopt;
     const auto n = static_cast<double>(retained);
     Posterior post;
     post.burn_in = b;
@@ -35,7 +35,7 @@ void print_posterior(std::ostream& out, const std::string& result_path, const Ru
     text += result_path + "\r\n";
     text += "Number of individuals : " + std::to_string(h.n_indivs) + "\r\n";
     text += "Kmax : " + std::to_string(h.Kmax) + "\r\n";
-    text += "Number of observations :" + std::to_string(h.n_obs) + "\r\n";
+    text += "Number of observations :" + std::to_string(h.declared_observations()) + "\r\n";
     text += "Period : " + std::to_string(h.period) + "\r\n";
     text += "U :" + general_text(h.U) + "\r\n";
     text += "Theta : " + general_text(h.Theta) + "\r\n";

@@ -1,6 +1,6 @@
 #include "summary/Trajectory.h"
 
-#include "sample/InputFile.h"
+#include "sample/ByteSource.h"
 #include "sample/OutputFile.h"
 #include "sample/TextCursor.h"
 
@@ -8,16 +8,18 @@
 #include <ostream>
 
 std::optional<std::vector<TracePoint>> read_side_file(const std::string& side_path, Notices& notes) {
-    InputFile file;
-    if (side_path.empty() || !file.open(side_path)) {
-        notes.report("FILE NOT found ! : " + side_path,
-                     side_path.empty() ? std::string("No result file has been opened yet, so there is no trajectory.")
-                                       : "Cannot read the trajectory file " + side_path + ": " + file.error() + ".");
+    std::string text;
+    std::string error;
+    // The side file holds about 15 bytes an observation: 4 GiB is far more than 2^31 observations take.
+    if (side_path.empty() || !read_text_file(side_path, "trajectory file", std::int64_t{1} << 32, text, error)) {
+        notes.report(
+            "FILE NOT found ! : " + side_path,
+            side_path.empty() ? std::string("No result file has been opened yet, so there is no trajectory.") : error);
         return std::nullopt;
     }
     std::vector<TracePoint> points;
-    points.reserve(file.size() / 12);
-    TextCursor c(file.begin(), file.end());
+    points.reserve(text.size() / 12);
+    TextCursor c(text.data(), text.data() + text.size());
     while (c.skip_space()) {
         const int line = c.line();
         TracePoint p;

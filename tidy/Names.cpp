@@ -1,6 +1,6 @@
 #include "tidy/Names.h"
 
-#include "sample/InputFile.h"
+#include "sample/ByteSource.h"
 
 #include <algorithm>
 #include <charconv>
@@ -116,7 +116,15 @@ class Reader {
             return fail(1, "the file holds no names, but the run has " + std::to_string(n_) + " individuals");
         const std::vector<std::string_view> head = split_tabs(lines.front().text);
         for (const std::string_view field : head)
-            if (unquoted(field) == "name") return read_table(lines, head);
+            if (unquoted(field) == "name") {
+                NamesFile table = read_table(lines, head);
+                // A one-column file whose first line is "name" may be a list naming its first individual so.
+                if (!table.ok() && head.size() == 1)
+                    table.error.insert(table.error.size() - 1,
+                                       " (the file was read as a table with a header row, since its first line is "
+                                       "'name'; a list cannot name its first individual 'name')");
+                return table;
+            }
         return read_list(lines);
     }
 
@@ -180,6 +188,8 @@ class Reader {
                 std::int32_t x = 0;
                 const char* end = text.data() + text.size();
                 const auto res = std::from_chars(text.data(), end, x);
+                if (res.ec == std::errc::result_out_of_range && res.ptr == end)
+                    return fail(line.number, "individual " + text + " is outside 1.." + std::to_string(n_));
                 if (text.empty() || res.ec != std::errc() || res.ptr != end)
                     return fail(line.number, "the individual '" + text + "' is not a whole number");
                 if (x < 1 || x > n_)
@@ -233,13 +243,14 @@ NamesFile read_names(std::string_view text, const std::string& file_label, std::
 }
 
 NamesFile read_names_file(const std::string& path, std::int32_t n_indivs) {
-    InputFile file;
-    if (!file.open(path)) {
-        NamesFile out;
-        out.error = "Cannot read the names file " + path + ": " + file.error() + ".";
-        return out;
-    }
-    return read_names(std::string_view(file.begin(), file.size()), path, n_indivs);
+    std::string text;
+    NamesFile out;
+    if (!read_text_file(path, "names file", names_file_byte_limit(n_indivs), text, out.error)) return out;
+    return read_names(text, input_name(path), n_indivs);
+}
+
+std::int64_t names_file_byte_limit(std::int32_t n_indivs) {
+    return (std::int64_t{std::max(n_indivs, 0)} + 1) * (std::int64_t{1} << 16);
 }
 
 std::vector<std::string> numbered_names(std::int32_t n_indivs) {

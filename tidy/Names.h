@@ -33,9 +33,14 @@ struct NamesFile {
 /// More or fewer names than n_indivs is an error.
 NamesFile read_names(std::string_view text, const std::string& file_label, std::int32_t n_indivs);
 
-/// read_names on the file `path`, named by its path in messages. A file that cannot be read gives
-/// "Cannot read the names file PATH: REASON."
+/// read_names on the file `path` ("-": standard input), named by its path in messages, read once and never
+/// beyond names_file_byte_limit(n_indivs) bytes. A file that cannot be read gives "Cannot read the names file
+/// PATH: REASON."; a longer one, or one holding a NUL byte (not text), is refused as soon as that is seen.
 NamesFile read_names_file(const std::string& path, std::int32_t n_indivs);
+
+/// Most bytes a names file of n_indivs individuals may take: 64 KiB a line, for each individual and the
+/// header row.
+std::int64_t names_file_byte_limit(std::int32_t n_indivs);
 
 /// "1", "2", ..., n_indivs as text: the names when no names file is given.
 std::vector<std::string> numbered_names(std::int32_t n_indivs);

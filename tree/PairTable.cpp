@@ -1,5 +1,8 @@
 #include "tree/PairTable.h"
 
+#include "sample/Exceptions.h"
+#include "sample/RunChecks.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -121,11 +124,16 @@ void PairTable::reset(std::int32_t dim, bool narrow, std::int64_t total) {
     narrow_cells_.reset();
     wide_cells_.reset();
     // Left uninitialised: the seeding writes every cell, so pages are touched once.
-    if (narrow) {
-        narrow_cells_ = std::make_unique_for_overwrite<std::uint16_t[]>(cells);
-        std::fill_n(narrow_cells_.get() + (cells - padded_), padded_, std::uint16_t{0});
-    } else {
-        wide_cells_ = std::make_unique_for_overwrite<std::uint32_t[]>(cells);
+    try {
+        if (narrow) {
+            narrow_cells_ = std::make_unique_for_overwrite<std::uint16_t[]>(cells);
+            std::fill_n(narrow_cells_.get() + (cells - padded_), padded_, std::uint16_t{0});
+        } else {
+            wide_cells_ = std::make_unique_for_overwrite<std::uint32_t[]>(cells);
+        }
+    } catch (const std::bad_alloc&) {
+        raise_out_of_memory("the tree's table of pair levels of " + grouped_digits(dim) + " individuals",
+                            static_cast<double>(cells) * (narrow ? 2 : 4));
     }
     flags_.assign(row_words() * static_cast<std::size_t>(dim), 0);
     ids_.assign(padded_, 0);

@@ -111,18 +111,24 @@ TEST(Cli, UnreadableOrBadFilesExitWithStatus1AndOneClearSentence) {
     testutil::write_text(dir.file("index.txt"), "x\n3 4 1 1 1 1\n0 -1 2\n1 4\n2 1 2\n");
     const Result index = run_cli(dir, "analyze index.txt");
     EXPECT_EQ(index.status, 1);
-    EXPECT_NE(index.err.find("Exception: fill_mc_sample indiv out of range !"), std::string::npos);
-    EXPECT_NE(index.err.find("index.txt line 4: individual 4 is outside 1..3"), std::string::npos) << index.err;
+    EXPECT_NE(index.err.find("velmora-cli: error: index.txt line 4: individual 4 is outside 1..3"), std::string::npos)
+        << index.err;
 }
 
-TEST(Cli, LoadingStoppedEarlyIsAWarningLineOnStandardError) {
+TEST(Cli, LoadingStoppedByABadRecordIsAnErrorUnlessKeepGoing) {
     testutil::TempDir dir;
     std::string text = small_run;
     text.replace(text.find("3 4 3 10"), 8, "3 4 4 10");
     testutil::write_text(dir.file("run.txt"), text + "30 -98 300\n");
     const Result r = run_cli(dir, "analyze run.txt --no-tree");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("velmora-cli: warning: run.txt line 11: a record has k = 300"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("velmora-cli: error: run.txt line 11: a record has k = 300"), std::string::npos) << r.err;
+    EXPECT_EQ(clitest::files_in(dir.path().string()), std::vector<std::string>{"run.txt"});
+    const Result kept = run_cli(dir, "analyze run.txt --no-tree --keep-going --burn-in 0");
+    EXPECT_EQ(kept.status, 0);
+    EXPECT_NE(kept.err.find("velmora-cli: warning: run.txt line 11: a record has k = 300"), std::string::npos)
+        << kept.err;
+    EXPECT_TRUE(testutil::exists(dir.file("posterior_k.txt")));
 }
 
 TEST(Cli, SimulateIsDeterministic) {

@@ -42,9 +42,10 @@ TEST(BadInput, EachClassGivesItsMessageAndKeepsOrLoadsWhatItShould) {
          std::string("\x7f"
                      "ELF\x02\x01\n\x00\x00\xff\xfe",
                      11),
-         Expect::refused, "the header's number of individuals is not a number (found \"\\x00\\x00\\xff\\xfe\")", 0},
+         Expect::refused, "line 2: the file is not text (it holds a NUL byte)", 0},
+        // Not text: nothing of the file is used.
         {"NUL inside a record", header(2, 3, 2) + "0 -1 1\n2 1 2\n0 -2 2\n" + std::string("1 \0 1\n", 6),
-         Expect::loaded, "expected an individual of cluster 1, found", 1},
+         Expect::loaded, "line 6: the file is not text (it holds a NUL byte)", 0},
         {"number beyond 32 bits in the header", "h\n4294967298 3 1 1 1 1\n", Expect::refused, "is out of range", 0},
         {"number beyond 32 bits in a record", header(2, 3, 2) + "0 -1 1\n2 1 2\n0 -2 4294967298\n", Expect::loaded,
          "out of range", 1},
@@ -55,7 +56,8 @@ TEST(BadInput, EachClassGivesItsMessageAndKeepsOrLoadsWhatItShould) {
         {"count larger than its indices", header(3, 3, 2) + "0 -1 2\n3 1 2\n1 3\n", Expect::loaded,
          "the file ends inside a record", 0},
         {"k = 254 with its 254 cluster lines", k254(), Expect::loaded, "", 1},
-        {"n_indivs 16384", header(16384, 3, 1) + "0 -1 1\n1 1\n", Expect::loaded, "", 1},
+        {"n_indivs 16384", header(16384, 3, 1) + "0 -1 1\n1 1\n", Expect::loaded,
+         "its one cluster declares 1 individual, not 16,384", 1},
         {"n_indivs 16385", header(16385, 3, 1), Expect::refused, "at most 16384 are supported", 0},
         {"huge n_obs with little data", header(2, 3, 2147483647) + "0 -1 1\n2 1 2\n", Expect::loaded, "", 1},
         {"negative n_obs", header(2, 3, -5), Expect::refused, "must not be negative", 0},

@@ -45,7 +45,14 @@ TEST(McSample, ClustersUnlistedIndividualsAndTrailingText) {
     EXPECT_EQ(row(l.store, 1), (std::vector<int>{1, 1, 1, 1, 1, 1}));
     EXPECT_EQ(l.side, "-10.5\t3\r\n-12345.7\t1\r\n");
     EXPECT_EQ(l.report.stop, LoadStop::none);
-    EXPECT_TRUE(l.notices.empty());
+    // Read as listed, but not silently: neither record is a clustering of 1..5.
+    ASSERT_EQ(l.notices.size(), 1u);
+    EXPECT_NE(l.notices[0].text.find(
+                  "line 3: the record is not a clustering of individuals 1..5: individuals 2 and 5 are in no "
+                  "cluster. 2 of the 2 records used are like that"),
+              std::string::npos)
+        << l.notices[0].text;
+    EXPECT_EQ(l.report.not_clusterings.records, 2);
 }
 
 TEST(McSample, IndividualListedTwiceKeepsItsLastClusterAndNumbersMaySpanLines) {
@@ -143,9 +150,16 @@ TEST(McSample, TokenThatIsNotANumberStopsWithItsLine) {
     EXPECT_EQ(negative_count.store.get_n_samples(), 0);
     EXPECT_EQ(negative_count.report.stop, LoadStop::malformed);
 
-    Loaded huge_index;
-    load(huge_index, header(3, 3, 5) + "0 -1 2\n1 99999999999\n1 2\n");
-    EXPECT_EQ(huge_index.report.stop, LoadStop::malformed);
+    // An individual too large for 32 bits is an individual outside 1..n like any other.
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("run.txt"), header(3, 3, 5) + "0 -1 2\n1 99999999999\n1 2\n");
+    MC_Sample store;
+    Notices notes;
+    EXPECT_THROW_MSG(store.fill_mc_sample(dir.file("run.txt"), "", notes), Exceptions,
+                     "Exception: fill_mc_sample indiv out of range !");
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_NE(notes.notices()[0].text.find("line 4: individual 99999999999 is outside 1..3"), std::string::npos)
+        << notes.notices()[0].text;
 }
 
 TEST(McSample, IndexOutsideTheIndividualsRaisesAfterKeepingEarlierRecords) {

@@ -2,6 +2,8 @@
 
 #include "tests/support/TestUtil.h"
 
+#include <filesystem>
+
 namespace {
 
 std::string run_text(int n, int kmax, double U, const std::string& records, int n_obs) {
@@ -72,10 +74,65 @@ TEST(OpenRuns, RefusesOrWarnsBeforeLoading) {
         std::vector<std::string> paths;
         for (const std::string& f : c.files) paths.push_back(dir.file(f));
         Notices notes;
-        const OpenedRuns o = open_runs(paths, "", notes);
+        LoadOptions options;
+        options.keep_going = false;  // a bad record fails the whole load
+        const OpenedRuns o = open_runs(paths, "", notes, 2, nullptr, options);
         EXPECT_EQ(o.status, c.status) << c.files[1];
         EXPECT_EQ(o.store != nullptr, c.status == OpenedRuns::Status::ok);
         ASSERT_FALSE(notes.empty()) << c.files[1];
         EXPECT_EQ(notes.notices()[0].text.rfind(c.first_notice, 0), 0u) << notes.notices()[0].text;
     }
+}
+
+TEST(OpenRuns, ABadRecordKeepsTheRecordsBeforeItWhenLoadingKeepsGoing) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("a.txt"), run_text(2, 2, 1, two_records, 2));
+    testutil::write_text(dir.file("bad.txt"), run_text(2, 2, 1, two_records + "2 -3 2\n1 1\n1 9\n", 3));
+    Notices notes;
+    const OpenedRuns o = open_runs({dir.file("a.txt"), dir.file("bad.txt")}, "", notes);
+    ASSERT_EQ(o.status, OpenedRuns::Status::ok);
+    EXPECT_EQ(o.store->get_n_samples(), 4);
+    ASSERT_NE(o.bad_record(), nullptr);
+    EXPECT_EQ(o.bad_record()->path, dir.file("bad.txt"));
+    EXPECT_EQ(o.bad_record()->report.stop, LoadStop::bad_individual);
+    ASSERT_EQ(notes.notices().size(), 1u);
+    EXPECT_EQ(notes.notices()[0].level, NoticeLevel::warning);
+}
+
+TEST(OpenRuns, SideFilesWaitForTheCallerToCommitOrDiscardThem) {
+    testutil::TempDir dir;
+    testutil::write_text(dir.file("a.txt"), run_text(2, 2, 1, two_records, 2));
+    testutil::write_text(dir.file("side.txt"), "earlier\n");
+    LoadOptions pending;
+    pending.commit_side_files = false;
+    for (const bool commit : {false, true}) {
+        Notices notes;
+        OpenedRuns o = open_runs({dir.file("a.txt")}, dir.file("side.txt"), notes, 2, nullptr, pending);
+        ASSERT_EQ(o.status, OpenedRuns::Status::ok);
+        EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "earlier\n");
+        if (commit) {
+            EXPECT_TRUE(o.commit_side_files(notes));
+            EXPECT_TRUE(o.runs[0].report.side_file_written);
+        } else {
+            o.discard_side_files();
+        }
+        EXPECT_EQ(testutil::read_text(dir.file("side.txt")), commit ? "-1\t2\r\n-2\t1\r\n" : "earlier\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
+    }
+    // A failed load leaves the side file as it was, even when side files are put in place by open_runs.
+    testutil::write_text(dir.file("side.txt"), "earlier\n");
+    testutil::write_text(dir.file("nul.txt"), run_text(2, 2, 1, two_records + std::string("\0", 1), 3));
+    Notices notes;
+    EXPECT_EQ(open_runs({dir.file("nul.txt")}, dir.file("side.txt"), notes).status, OpenedRuns::Status::unreadable);
+    EXPECT_EQ(testutil::read_text(dir.file("side.txt")), "earlier\n");
+}
+
+TEST(OpenRuns, DeclaredObservationsArePooledIn64Bits) {
+    std::vector<RunInfo> runs(2);
+    runs[0].header.n_obs = 2000000000;
+    runs[1].header.n_obs = 2000000000;
+    const RunHeader h = pooled_header(runs);
+    EXPECT_EQ(h.declared_observations(), 4000000000);
+    EXPECT_EQ(h.n_obs, 2147483647);
+    EXPECT_EQ(runs[0].header.declared_observations(), 2000000000);
 }

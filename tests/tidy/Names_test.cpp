@@ -62,13 +62,20 @@ TEST(Names, EachProblemIsNamedWithItsLine) {
         {"name\tgroup\na\tg\nb\n", "n.txt line 3: 1 field, but the header has 2."},
         {"name\tgroup\n1\ta\tg\n",
          "n.txt line 2: 3 fields, but the header has 2 (a table written with row names? write it without)."},
-        {"name\na\nb\n", "n.txt line 3: the file ends without a name for individual 3; the run has 3 individuals."},
+        // A one-column table could be a list naming its first individual "name": the message says why not.
+        {"name\na\nb\n",
+         "n.txt line 3: the file ends without a name for individual 3; the run has 3 individuals (the file was read "
+         "as a table with a header row, since its first line is 'name'; a list cannot name its first individual "
+         "'name')."},
         {"name\tindividual\na\t1\nb\tx\n", "n.txt line 3: the individual 'x' is not a whole number."},
         {"name\tindividual\na\t1\nb\t4\n", "n.txt line 3: individual 4 is outside 1..3."},
         {"name\tindividual\na\t2\nb\t2\n", "n.txt line 3: individual 2 is already named on line 2."},
         {"name\tindividual\na\t3\nb\t1\n",
          "n.txt line 3: the file ends without a name for individual 2; the run has 3 individuals."},
-        {"name\na\nb\nc\nd\n", "n.txt line 5: a name for individual 4, but the run has 3 individuals."},
+        {"name\na\nb\nc\nd\n",
+         "n.txt line 5: a name for individual 4, but the run has 3 individuals (the file was read as a table with a "
+         "header row, since its first line is 'name'; a list cannot name its first individual 'name')."},
+        {"name\tindividual\na\t99999999999\n", "n.txt line 2: individual 99999999999 is outside 1..3."},
     };
     for (const Case& c : cases) {
         const NamesFile f = read_names(c.text, "n.txt", 3);
