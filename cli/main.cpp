@@ -23,20 +23,13 @@ namespace {
 const char* const usage_text =
     "Usage:\n"
     "  velmora-cli analyze RESULT_FILE [RESULT_FILE...] [options]\n"
-    "      Opens a result file ('-': standard input) and writes what the window writes for an open,
-"
-    "      \"Save Trajectory\" and \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt,
-"
-    "      pairwise_probs.txt, tree.txt, node_clusters.txt and node_heights.txt; beside them, files
-"
-    "      that R and Python read as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree_average.nwk
-"
-    "      (the average-linkage tree), tree.nwk, tree.nex, nodes.tsv, the convergence diagnostics
-"
-    "      (diagnostics.tsv, runs.tsv, posterior_k_runs.tsv) and the point estimate of the clustering
-"
-    "      (clustering.tsv, estimate.txt, membership.tsv).
-"
+    "      Opens a result file ('-': standard input) and writes what the window writes for an open,\n"
+    "      \"Save Trajectory\" and \"Make Tree\": _trajectories.txt, posterior_k.txt, trajectories.txt,\n"
+    "      pairwise_probs.txt, tree.txt, node_clusters.txt and node_heights.txt; beside them, files\n"
+    "      that R and Python read as they are: trace.tsv, posterior_k.tsv, psm.tsv, tree_average.nwk\n"
+    "      (the average-linkage tree), tree.nwk, tree.nex, nodes.tsv, the convergence diagnostics\n"
+    "      (diagnostics.tsv, runs.tsv, posterior_k_runs.tsv) and the point estimate of the clustering\n"
+    "      (clustering.tsv, estimate.txt, membership.tsv).\n"
     "      Several result files are chains over the same individuals: each loses the burn-in, every\n"
     "      output pools what they keep, in order, and each run gets its own side file and saved\n"
     "      trajectory (_trajectories_1.txt, trajectories_1.txt, ...).\n"

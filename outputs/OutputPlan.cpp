@@ -20,18 +20,12 @@ std::vector<PlannedOutput> planned_outputs(const AnalysisFiles& f) {
         }
     }
     if (writes_tidy(f.set)) {
-        for (const char* name : {output_name::trace_tsv, output_name::posterior_tsv, output_name::diagnostics_tsv,
-                                 output_name::runs_tsv, output_name::posterior_runs_tsv})
-            add("the tidy file", name);
-        if (f.tree) {
-            for (const char* name :
-                 {output_name::psm_tsv, output_name::newick, output_name::nexus, output_name::nodes_tsv})
-                add("the tidy file", name);
-            if (f.estimate) {
-                add("the tidy file", output_name::clustering_tsv);
-                add("the tidy file", output_name::estimate_txt);
-            }
-            if (f.cut) add("the tidy file", output_name::cut_tsv);
+        for (const OutputFileInfo& info : output_files()) {
+            if (info.set != OutputSet::tidy) continue;
+            const bool written = info.moment == OutputMoment::open || (f.tree && info.moment == OutputMoment::tree) ||
+                                 (f.tree && f.estimate && info.moment == OutputMoment::estimate) ||
+                                 (f.tree && f.cut && info.moment == OutputMoment::cut);
+            if (written) add("the tidy file", info.name);
         }
     }
     return out;

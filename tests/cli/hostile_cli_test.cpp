@@ -17,6 +17,7 @@ const std::vector<std::string> outputs = {"_trajectories.txt",
                                           "clustering.tsv",
                                           "diagnostics.tsv",
                                           "estimate.txt",
+                                          "membership.tsv",
                                           "node_clusters.txt",
                                           "node_heights.txt",
                                           "nodes.tsv",
@@ -30,7 +31,8 @@ const std::vector<std::string> outputs = {"_trajectories.txt",
                                           "trajectories.txt",
                                           "tree.nex",
                                           "tree.nwk",
-                                          "tree.txt"};
+                                          "tree.txt",
+                                          "tree_average.nwk"};
 
 /// An output folder holding the files of an earlier analysis, each "earlier\n".
 void fill_earlier(const testutil::TempDir& dir) {

@@ -58,9 +58,9 @@ TEST(OutputPlan, TwoOutputsOfOneNameOrANameOutsideTheFolderAreRefused) {
 TEST(OutputPlan, EveryFileOfEachSet) {
     AnalysisFiles files;
     files.cut = true;
-    EXPECT_EQ(planned_outputs(files).size(), 19u);  // 7 legacy, 12 tidy with the cut
+    EXPECT_EQ(planned_outputs(files).size(), 21u);  // 7 legacy, 14 tidy with the cut
     files.runs = 3;
-    EXPECT_EQ(planned_outputs(files).size(), 23u);  // a side file and a saved trajectory per run
+    EXPECT_EQ(planned_outputs(files).size(), 25u);  // a side file and a saved trajectory per run
     files.set = OutputSet::tidy;
     files.tree = false;
     EXPECT_EQ(planned_outputs(files).size(), 5u);
