@@ -1,4 +1,6 @@
 #include "cli/analyze.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
 #ifdef VELMORA_HAVE_PLOT
 #include "charts/FigureSize.h"
 #include "cli/plot.h"
@@ -75,6 +77,13 @@ const char* const usage_text =
     "      --preset P        single-column (85 mm wide), double-column (180 mm) or slide (1920x1080 px)\n"
     "      --font-size PT    size of the text in points, 6 or more (default 8)\n"
     "      --title TEXT      the title instead of the chart's own; --no-title draws none\n"
+    "  velmora-cli report RESULT_FILE [RESULT_FILE...] --out FILE [options]\n"
+    "      Writes the runs' report into FILE: the convergence verdict, k and the clustering in words, the\n"
+    "      trace, autocorrelation, posterior, levels, map and membership charts, the diagnostics, runs\n"
+    "      and posterior tables, the estimate's individuals, and the inputs with their SHA-256. FILE.html\n"
+    "      is one self-contained page (no script, nothing outside it); FILE.pdf the same laid out on paper.\n"
+    "      --burn-in B, --kmin A, --kmax C, --names FILE, --loss L, --seed S   as for analyze\n"
+    "      --paper P         a4 (default) or letter, for a PDF\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
@@ -104,50 +113,6 @@ std::string usage() {
     text.replace(text.find("%CHARTS%"), 8, charts);
     return text;
 }
-
-int usage_error(const std::string& why) {
-    std::cerr << "velmora-cli: " << why << "\n"
-              << "Try 'velmora-cli --help'.\n";
-    return exit_usage;
-}
-
-bool parse_real(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end && *end == '\0' && std::isfinite(value);
-}
-
-/// Options that take a value: returns the value or sets `missing`.
-struct Args {
-    std::vector<std::string> items;
-    std::size_t pos = 0;
-    bool next(std::string& out) {
-        if (pos >= items.size()) return false;
-        out = items[pos++];
-        return true;
-    }
-};
-
-/// The value of --loss; nothing (and the message in `why`) when it is missing or not a loss.
-std::optional<Loss> parse_loss(Args& args, std::string& why) {
-    std::string v;
-    if (!args.next(v) || (v != "vi" && v != "binder")) {
-        why = "option --loss needs vi or binder" + (v.empty() ? std::string() : ", not '" + v + "'");
-        return std::nullopt;
-    }
-    return v == "vi" ? Loss::vi : Loss::binder;
-}
-
-/// The value of --seed; nothing when it is missing or not a whole number below 10^19.
-std::optional<std::uint64_t> parse_seed(Args& args) {
-    std::string v;
-    if (!args.next(v) || v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 19)
-        return std::nullopt;
-    return std::stoull(v);
-}
-
-const char* const seed_error = "option --seed needs a whole number from 0 to 10^19 - 1";
 
 int run_analyze_command(Args& args) {
     AnalyzeOptions options;
@@ -453,5 +418,6 @@ int main(int argc, char** argv) {
     if (command == "analyze") return run_analyze_command(args);
     if (command == "simulate") return run_simulate_command(args);
     if (command == "plot") return run_plot_command(args);
+    if (command == "report") return run_report_command(args);
     return usage_error("unknown command '" + command + "'");
 }

@@ -2,6 +2,7 @@
 
 #include "charts/ChartExport.h"
 #include "charts/ChartList.h"
+#include "cli/offscreen.h"
 #include "jobs/ConvergenceJob.h"
 #include "jobs/EstimateJob.h"
 #include "jobs/LoadJob.h"
@@ -16,7 +17,6 @@
 #include "tree/MakeTree.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 
@@ -237,19 +237,7 @@ std::optional<PlotFormat> plot_format_of(std::string_view path) {
 }
 
 int run_plot(const PlotOptions& options, std::ostream& err) {
-    // The command draws without a display: an application of its own on the offscreen platform.
-    std::unique_ptr<QApplication> own;
-    if (!QCoreApplication::instance()) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "velmora-cli";
-        static char* argv[] = {name, nullptr};
-        // Qt's remarks about the offscreen platform (runtime folder, window hints) are not the user's.
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-            if (type == QtCriticalMsg || type == QtFatalMsg) fprintf(stderr, "velmora-cli: %s\n", qPrintable(text));
-        });
-        own = std::make_unique<QApplication>(argc, argv);
-    }
+    const std::unique_ptr<QApplication> own = offscreen_application();
     const ChartEntry* chart = chart_named(options.chart);
     if (chart == nullptr) {
         err << "velmora-cli: error: there is no chart '" << options.chart << "'.\n";

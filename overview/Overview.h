@@ -40,7 +40,8 @@ struct ConvergenceVerdict {
 /// The verdict on `runs` chains summarised by `k` and `log_likelihood`; `psm_max_diff`, when known, holds
 /// each run's largest difference from the pool's pair probabilities (one run: ignored). An undefined
 /// diagnostic (NaN: too few draws, a constant series) is "not yet", except a constant k or log likelihood
-/// with well-defined others, which cannot disagree.
+/// with well-defined others, which cannot disagree, and an undefined tail-ESS beside a defined bulk-ESS (a
+/// discrete k at the end of its range at the 5 % or 95 % quantile).
 ConvergenceVerdict convergence_verdict(const ChainSummary& k, const ChainSummary& log_likelihood, std::int32_t runs,
                                        const std::optional<std::vector<double>>& psm_max_diff = std::nullopt);
 

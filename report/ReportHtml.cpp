@@ -1,7 +1,11 @@
 #include "report/ReportHtml.h"
 
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <regex>
+#include <variant>
+#include <vector>
 
 namespace {
 
@@ -59,6 +63,114 @@ void write_table(std::ostream& out, const ReportTable& t) {
     out << "</tbody></table></div>\n";
 }
 
+/// An SVG document as groups of lines: each group's opening tag and its children, a child being a line
+/// (an element) or a group. The document's own lines are the children of a root without a tag.
+struct SvgGroup {
+    std::string open;  ///< the opening tag, lines joined as they were
+    std::vector<std::variant<std::string_view, std::unique_ptr<SvgGroup>>> children;
+};
+
+bool is_leaf(const SvgGroup& g) {
+    for (const auto& c : g.children)
+        if (std::holds_alternative<std::unique_ptr<SvgGroup>>(c)) return false;
+    return true;
+}
+
+/// `<polyline ... points="POINTS" />`: the part before the points, and the points; nothing for another line.
+std::optional<std::pair<std::string_view, std::string_view>> polyline_parts(std::string_view line) {
+    constexpr std::string_view start = "<polyline ", key = "points=\"", tail = "\" />";
+    const std::size_t at = line.find(key);
+    if (line.substr(0, start.size()) != start || at == std::string_view::npos || line.size() < at + key.size() + 3 ||
+        line.substr(line.size() - tail.size()) != tail)
+        return std::nullopt;
+    return std::pair{line.substr(0, at + key.size()),
+                     line.substr(at + key.size(), line.size() - tail.size() - at - key.size())};
+}
+
+std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    return t;
+}
+
+/// The lines of a leaf group's children with each polyline that starts where the one before it ends joined
+/// to it.
+void write_joined(std::string& out, const std::vector<std::string_view>& lines) {
+    std::string_view head, last;  // of the polyline being written, whose `" />` is still to come
+    bool open = false;
+    for (const std::string_view line : lines) {
+        const auto parts = polyline_parts(line);
+        if (parts && open && parts->first == head) {
+            const std::string_view points = trimmed(parts->second);
+            const std::size_t space = points.find(' ');
+            if (points.substr(0, space) == last && space != std::string_view::npos) {
+                out += points.substr(space);
+                last = points.substr(points.rfind(' ') + 1);
+                continue;
+            }
+        }
+        if (open) out += " \" />\n";
+        open = false;
+        if (parts && !trimmed(parts->second).empty()) {
+            const std::string_view points = trimmed(parts->second);
+            out += parts->first;
+            out += points;
+            head = parts->first;
+            last = points.substr(points.rfind(' ') + 1);
+            open = true;
+            continue;
+        }
+        out += line;
+        out += '\n';
+    }
+    if (open) out += " \" />\n";
+}
+
+/// Writes `g`'s children: consecutive leaf groups of the same opening tag as one, empty ones left out.
+void write_children(std::string& out, const SvgGroup& g) {
+    std::vector<std::string_view> merged;  // children of the leaf groups being merged
+    const std::string* merged_open = nullptr;
+    const auto flush = [&] {
+        if (merged_open && !merged.empty()) {
+            out += *merged_open;
+            out += '\n';
+            write_joined(out, merged);
+            out += "</g>\n";
+        }
+        merged.clear();
+        merged_open = nullptr;
+    };
+    for (const auto& c : g.children) {
+        if (const auto* line = std::get_if<std::string_view>(&c)) {
+            if (trimmed(*line).empty()) continue;
+            flush();
+            out += *line;
+            out += '\n';
+            continue;
+        }
+        const SvgGroup& child = *std::get<std::unique_ptr<SvgGroup>>(c);
+        if (!is_leaf(child)) {
+            flush();
+            out += child.open;
+            out += '\n';
+            write_children(out, child);
+            out += "</g>\n";
+            continue;
+        }
+        std::vector<std::string_view> lines;
+        for (const auto& l : child.children) {
+            const std::string_view text = std::get<std::string_view>(l);
+            if (!trimmed(text).empty()) lines.push_back(text);
+        }
+        // An empty group draws nothing and sets nothing for what follows.
+        if (lines.empty()) continue;
+        if (!merged_open || *merged_open != child.open) flush();
+        merged_open = &child.open;
+        merged.insert(merged.end(), lines.begin(), lines.end());
+    }
+    flush();
+}
+
 }  // namespace
 
 std::string html_escape(std::string_view text) {
@@ -98,6 +210,45 @@ std::string inline_svg(std::string_view svg, std::string_view prefix) {
     text = std::regex_replace(text, std::regex(R"re(url\(#([^)]+)\))re"), "url(#" + p + "$1)");
     text = std::regex_replace(text, std::regex(R"re(href="#([^"]+)")re"), "href=\"#" + p + "$1\"");
     return text;
+}
+
+std::string compact_svg(std::string_view svg) {
+    SvgGroup root;
+    std::vector<SvgGroup*> open{&root};
+    std::size_t at = 0;
+    while (at < svg.size()) {
+        std::size_t end = svg.find('\n', at);
+        if (end == std::string_view::npos) end = svg.size();
+        std::string_view line = svg.substr(at, end - at);
+        at = end + 1;
+        if (line.substr(0, 3) == "<g ") {
+            // The opening tag runs on until a line that ends it.
+            auto group = std::make_unique<SvgGroup>();
+            group->open = std::string(line);
+            while (trimmed(line).empty() || trimmed(line).back() != '>') {
+                if (at >= svg.size()) return std::string(svg);
+                end = svg.find('\n', at);
+                if (end == std::string_view::npos) end = svg.size();
+                line = svg.substr(at, end - at);
+                at = end + 1;
+                group->open += '\n';
+                group->open += line;
+            }
+            SvgGroup* inner = group.get();
+            open.back()->children.emplace_back(std::move(group));
+            open.push_back(inner);
+        } else if (trimmed(line) == "</g>") {
+            if (open.size() < 2) return std::string(svg);
+            open.pop_back();
+        } else {
+            open.back()->children.emplace_back(line);
+        }
+    }
+    if (open.size() != 1) return std::string(svg);
+    std::string out;
+    out.reserve(svg.size() / 2);
+    write_children(out, root);
+    return out;
 }
 
 std::string base64(std::string_view bytes) {
@@ -144,7 +295,7 @@ void write_report_html(std::ostream& out, const ReportInput& report) {
             ++figure;
             out << "<figure id=\"figure-" << figure << "\">\n";
             if (!f.svg.empty()) {
-                out << inline_svg(f.svg, "f" + std::to_string(figure) + "-") << "\n";
+                out << inline_svg(compact_svg(f.svg), "f" + std::to_string(figure) + "-") << "\n";
             } else {
                 out << "<img alt=\"" << html_escape(f.caption) << "\" width=\"" << f.width << "\" height=\"" << f.height
                     << "\" src=\"data:image/png;base64," << base64(f.png) << "\">\n";

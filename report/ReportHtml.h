@@ -52,6 +52,11 @@ std::string html_escape(std::string_view text);
 /// (and every reference to one: url(#id), href="#id") renamed with `prefix` in front.
 std::string inline_svg(std::string_view svg, std::string_view prefix);
 
+/// `svg` as QSvgGenerator writes it, smaller and drawing the same: a group of the same opening tag as the
+/// group before it joins it, an empty group is left out, and a polyline that starts where the one before it
+/// in its group ends (same attributes) continues it. A document of another shape comes back as it is.
+std::string compact_svg(std::string_view svg);
+
 /// `bytes` in base64.
 std::string base64(std::string_view bytes);
 

@@ -99,26 +99,24 @@ void PaintedPicture::render_picture(QPainter& painter, const QRectF& target, QSi
     painter.restore();
 }
 
-bool export_image(Exportable& picture, const QString& path, const ImageSpec& requested, QString* error) {
-    const auto fail = [&](const QString& why) {
-        if (error) *error = tr("Cannot export to %1: %2").arg(path, why);
+bool draw_image(Exportable& picture, QIODevice& device, ImageFormat format, const ImageSpec& requested, QString* why) {
+    const auto fail = [&](const QString& text) {
+        if (why) *why = text;
         return false;
     };
-    const std::optional<ImageFormat> format = image_format_of(path);
-    if (!format) return fail(tr("the name must end in .png, .svg or .pdf."));
     const std::unique_ptr<Exportable> whole = requested.figure.as_shown ? nullptr : picture.figure(requested.figure);
     Exportable& drawn_picture = whole ? *whole : picture;
     ImageSpec spec = requested;
     spec.dpi = std::clamp(spec.dpi, 24, 2400);
     spec.size = spec.size.expandedTo(QSize(16, 16));
     const QSize layout = layout_size(spec, spec.size);
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-    bool drawn = true;
-    switch (*format) {
+    switch (format) {
         case ImageFormat::png: {
             QImage image(spec.size, QImage::Format_ARGB32_Premultiplied);
+            if (image.isNull())
+                return fail(tr("an image of %1 × %2 pixels does not fit in memory.")
+                                .arg(spec.size.width())
+                                .arg(spec.size.height()));
             image.fill(Qt::white);
             const int per_metre = static_cast<int>(std::lround(spec.dpi / 0.0254));
             image.setDotsPerMeterX(per_metre);
@@ -128,14 +126,13 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
             painter.setRenderHint(QPainter::TextAntialiasing);
             drawn_picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(spec.size)), layout);
             painter.end();
-            QImageWriter writer(&file, "png");
-            drawn = writer.write(image);
-            if (!drawn) return fail(writer.errorString());
-            break;
+            QImageWriter writer(&device, "png");
+            if (!writer.write(image)) return fail(writer.errorString());
+            return true;
         }
         case ImageFormat::svg: {
             QSvgGenerator svg;
-            svg.setOutputDevice(&file);
+            svg.setOutputDevice(&device);
             svg.setSize(spec.size);
             svg.setViewBox(QRect(QPoint(0, 0), spec.size));
             svg.setResolution(spec.dpi);
@@ -144,10 +141,10 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
             if (!painter.begin(&svg)) return fail(tr("the drawing could not be started."));
             drawn_picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(spec.size)), layout);
             painter.end();
-            break;
+            return true;
         }
         case ImageFormat::pdf: {
-            QPdfWriter pdf(&file);
+            QPdfWriter pdf(&device);
             pdf.setResolution(spec.dpi);
             pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
             pdf.setPageSize(QPageSize(QSizeF(spec.size.width() * 72.0 / spec.dpi, spec.size.height() * 72.0 / spec.dpi),
@@ -158,11 +155,25 @@ bool export_image(Exportable& picture, const QString& path, const ImageSpec& req
             if (!painter.begin(&pdf)) return fail(tr("the drawing could not be started."));
             drawn_picture.render_picture(painter, QRectF(QPointF(0, 0), QSizeF(pdf.width(), pdf.height())), layout);
             painter.end();
-            break;
+            return true;
         }
     }
+    return fail(tr("the format is unknown."));
+}
+
+bool export_image(Exportable& picture, const QString& path, const ImageSpec& spec, QString* error) {
+    const auto fail = [&](const QString& why) {
+        if (error) *error = tr("Cannot export to %1: %2").arg(path, why);
+        return false;
+    };
+    const std::optional<ImageFormat> format = image_format_of(path);
+    if (!format) return fail(tr("the name must end in .png, .svg or .pdf."));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    QString why;
+    if (!draw_image(picture, file, *format, spec, &why)) return fail(why);
     if (!file.commit()) return fail(file.errorString());
-    return drawn;
+    return true;
 }
 
 int figure_pixels(double pt) { return std::max(1, static_cast<int>(std::lround(pt * 96.0 / 72.0))); }

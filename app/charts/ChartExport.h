@@ -15,6 +15,7 @@
 #include <QStringList>
 
 class QChartView;
+class QIODevice;
 class QPainter;
 
 /// The image formats a picture is exported to, chosen by the file name's suffix.
@@ -31,6 +32,9 @@ struct FigureOptions {
     double font_pt = 8;
     bool title = true;
     QString title_text;
+    /// For a page that must stay small: the map's cells and the membership chart's bars drawn as an image
+    /// of the output's pixels even into a vector format, however few.
+    bool compact = false;
 };
 
 /// How large an exported picture is. `size` is in pixels (PNG: the image; SVG: its width and height; PDF:
@@ -101,6 +105,10 @@ class PaintedPicture : public Exportable {
     std::function<void(QPainter&, const QRectF&)> draw_;
     std::function<void(TableWriter&)> data_;
 };
+
+/// Draws `picture` into `device` as export_image does, without a file of its own (a page that holds the
+/// picture, a test). False with `why` set when it cannot be drawn.
+bool draw_image(Exportable& picture, QIODevice& device, ImageFormat format, const ImageSpec& spec, QString* why);
 
 /// Writes `picture` to `path` in the format of its suffix (image_format_of): its figure (Exportable::figure)
 /// drawn with spec.figure, or the picture as shown when spec.figure.as_shown or it has no other figure. The file is

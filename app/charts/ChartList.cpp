@@ -90,6 +90,7 @@ std::unique_ptr<Exportable> heatmap(const ChartData& d, const FigureOptions& o) 
     picture.clusters = d.clusters;
     picture.title = title_of(o, map_title());
     picture.font_px = figure_pixels(o.font_pt);
+    picture.compact = o.compact;
     auto kept = std::make_unique<KeptPicture>();
     kept->map = d.map;
     kept->tree = d.tree;
@@ -104,7 +105,7 @@ std::unique_ptr<Exportable> dendrogram(const ChartData& d, const FigureOptions& 
 std::unique_ptr<Exportable> membership(const ChartData& d, const FigureOptions& o) {
     return membership_picture(MembershipPicture{d.membership, d.membership_order, d.cluster_order, d.names, d.groups,
                                                 title_of(o, membership_title()),
-                                                static_cast<double>(figure_pixels(o.font_pt))});
+                                                static_cast<double>(figure_pixels(o.font_pt)), o.compact});
 }
 
 QStringList columns(std::initializer_list<const char*> names) {

@@ -191,7 +191,7 @@ void draw_map(QPainter& painter, const QRectF& area, const MapPicture& picture, 
     painter.save();
     painter.setClipRect(l.heatmap);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (vector && grid.block == 1 && std::max(v.width(), v.height()) <= max_vector_cells) {
+    if (vector && !picture.compact && grid.block == 1 && std::max(v.width(), v.height()) <= max_vector_cells) {
         painter.setPen(Qt::NoPen);
         painter.setRenderHint(QPainter::Antialiasing, false);
         for (std::int32_t r = 0; r < grid.rows; ++r)

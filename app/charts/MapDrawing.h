@@ -37,6 +37,8 @@ struct MapPicture {
     std::vector<std::int32_t> selected;
     /// Size of the picture's text in pixels; 0: sized to the picture.
     double font_px = 0;
+    /// Into a vector format, the cells as an image however few (FigureOptions::compact).
+    bool compact = false;
 };
 
 /// Where the parts of a map drawn into `area` go: the heatmap is square (one cell as wide as high),

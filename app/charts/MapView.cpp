@@ -64,6 +64,7 @@ std::unique_ptr<Exportable> MapView::figure(const FigureOptions& options) const 
     MapPicture whole = picture();
     whole.view = QRectF();
     whole.selected.clear();
+    whole.compact = options.compact;
     whole.font_px = figure_pixels(options.font_pt);
     if (!options.title) whole.title.clear();
     if (options.title && !options.title_text.isEmpty()) whole.title = options.title_text;

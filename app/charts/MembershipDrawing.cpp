@@ -172,7 +172,7 @@ void draw_membership(QPainter& painter, const QRectF& area, const MembershipPict
     const Membership& m = *picture.membership;
     const std::vector<std::int32_t> clusters = shown_clusters(picture);
     const auto n = static_cast<std::int32_t>(order.size());
-    if (membership_as_image(n, l.bars)) {
+    if (picture.compact || membership_as_image(n, l.bars)) {
         draw_bars_as_image(painter, l.bars, m, order, clusters);
     } else {
         draw_bars_as_rectangles(painter, l.bars, m, order, clusters);

@@ -36,6 +36,8 @@ struct MembershipPicture {
     QString title;
     /// Size of the chart's text in pixels; 0: sized to the chart.
     double font_px = 0;
+    /// The bars as an image however few (FigureOptions::compact).
+    bool compact = false;
 };
 
 /// Where the parts of the chart drawn into `area` go: the bars, the strip of each individual's cluster

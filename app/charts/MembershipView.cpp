@@ -84,6 +84,7 @@ void MembershipView::render_picture(QPainter& painter, const QRectF& target, QSi
 std::unique_ptr<Exportable> MembershipView::figure(const FigureOptions& options) const {
     if (!picture_.membership) return nullptr;
     MembershipPicture whole = picture_;
+    whole.compact = options.compact;
     whole.font_px = figure_pixels(options.font_pt);
     if (!options.title) whole.title.clear();
     if (options.title && !options.title_text.isEmpty()) whole.title = options.title_text;

@@ -33,6 +33,8 @@ TEST(Overview, VerdictFollowsEveryThreshold) {
     thin_tails.ess_tail = 10.5;
     ChainSummary too_few = good();
     too_few.ess_bulk = NAN;
+    ChainSummary piled = good();  // k at its largest value at the 95 % quantile: the tail indicator is constant
+    piled.ess_tail = NAN;
     ChainSummary constant;  // k the same in every draw: nothing to disagree about
     constant.mean = 2;
     constant.sd = 0;
@@ -70,7 +72,8 @@ TEST(Overview, VerdictFollowsEveryThreshold) {
          2,
          std::vector<double>{0.02, 0.25},
          Kind::not_yet,
-         {"the pair probabilities of run 2 differ from the pool's by is 0.25, above 0.1"}},
+         {"the largest difference of run 2's pair probabilities from the pool's is 0.25, above 0.1"}},
+        {"k piled at a quantile", piled, good(), 2, std::nullopt, Kind::converged, {}},
     };
     for (const auto& c : cases) {
         const ConvergenceVerdict v = convergence_verdict(c.k, c.ll, c.runs, c.diff);

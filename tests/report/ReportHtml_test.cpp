@@ -59,3 +59,29 @@ TEST(ReportHtml, Base64AtEveryPadding) {
     } cases[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"\xff\xfe", "//4="}};
     for (const auto& c : cases) EXPECT_EQ(base64(c.in), c.out) << c.in;
 }
+
+TEST(ReportHtml, CompactSvgMergesLikeGroupsAndJoinsPolylines) {
+    const std::string g1 = "<g fill=\"none\" stroke=\"#ff0000\"\nfont-family=\"Sans\" \n>";
+    const std::string g2 = "<g fill=\"none\" stroke=\"#0000ff\"\nfont-family=\"Sans\" \n>";
+    const std::string line = "<polyline fill=\"none\" vector-effect=\"none\" points=\"";
+    const struct {
+        const char* what;
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"like groups merge, empty ones go, joined polylines continue",
+         "<svg>\n" + g1 + "\n" + line + "1,1 2,2 \" />\n</g>\n\n" + g2 + "\n</g>\n" + g1 + "\n" + line +
+             "3,3 4,4 \" />\n</g>\n" + g1 + "\n" + line + "4,4 5,5 \" />\n</g>\n</svg>\n",
+         "<svg>\n" + g1 + "\n" + line + "1,1 2,2 \" />\n" + line + "3,3 4,4 5,5 \" />\n</g>\n</svg>\n"},
+        {"groups of other attributes stay apart, in order",
+         "<svg>\n" + g1 + "\n<rect x=\"1\"/>\n</g>\n" + g2 + "\n<rect x=\"2\"/>\n</g>\n" + g1 +
+             "\n<rect x=\"3\"/>\n</g>\n</svg>\n",
+         "<svg>\n" + g1 + "\n<rect x=\"1\"/>\n</g>\n" + g2 + "\n<rect x=\"2\"/>\n</g>\n" + g1 +
+             "\n<rect x=\"3\"/>\n</g>\n</svg>\n"},
+        {"a group within a group is kept whole", "<svg>\n" + g1 + "\n" + g2 + "\n<rect/>\n</g>\n</g>\n</svg>\n",
+         "<svg>\n" + g1 + "\n" + g2 + "\n<rect/>\n</g>\n</g>\n</svg>\n"},
+        {"an unbalanced document comes back as it is", "<svg>\n" + g1 + "\n<rect/>\n</svg>\n",
+         "<svg>\n" + g1 + "\n<rect/>\n</svg>\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(compact_svg(c.in), c.out) << c.what;
+}
