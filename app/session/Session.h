@@ -61,7 +61,8 @@ struct PosteriorView {
     std::int32_t burn_in = 0;
     QString title;                       ///< the chart's title
     std::optional<Posterior> posterior;  ///< empty: nothing to show, `note` says why
-    QString bayes;                       ///< the Bayes factor's text; empty when not defined (the label keeps its text)
+    QString bayes;                       ///< the Bayes factor's value; empty without retained draws
+    QString bayes_meaning;               ///< what it compares, its log10 and verdict, on two lines
     QString note;                        ///< what the user should know; empty for nothing
 };
 

@@ -3,8 +3,8 @@
 
 #include "jobs/OutputJob.h"
 #include "sample/RunChecks.h"
-#include "sample/TextFormat.h"
 #include "session/Session.h"
+#include "summary/BayesFactorText.h"
 
 #include <algorithm>
 #include <iostream>
@@ -14,6 +14,13 @@
 namespace {
 
 std::string to_path(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+/// The Bayes factor of the view's posterior, and what it means.
+void describe_bayes(PosteriorView& view, char sep) {
+    const BayesFactorText words = bayes_factor_text(view.posterior ? &*view.posterior : nullptr, sep);
+    view.bayes = QString::fromStdString(words.value);
+    view.bayes_meaning = QString::fromStdString(words.comparison + '\n' + words.verdict);
+}
 
 }  // namespace
 
@@ -63,6 +70,7 @@ void Session::show_posterior(std::int32_t b, Notices& notes) {
     view.burn_in = b;
     view.title = tr("Posterior distribution of k (burn in = %1 )").arg(b);
     const RunOutputs files = run_outputs(b);
+    describe_bayes(view, separator_);
     // Without a posterior a posterior file left from another burn-in would pass for this one: it goes,
     // whichever set is written.
     const RunFilesWritten written =
@@ -83,11 +91,12 @@ void Session::show_posterior(std::int32_t b, Notices& notes) {
         return;
     }
     view.posterior = files.posterior;
-    if (view.posterior->bayes_factor) {
-        view.bayes = QString::fromStdString(fixed_point_text(*view.posterior->bayes_factor, separator_));
-    } else {
-        view.note =
-            tr("The Bayes factor is not defined for a burn-in of %1; the value shown is the previous one.").arg(b);
+    describe_bayes(view, separator_);
+    if (!view.posterior->bayes_factor) {
+        const BayesFactorText words = bayes_factor_text(&*view.posterior, separator_);
+        view.note = tr("The Bayes factor is not defined for a burn-in of %1 (%2).")
+                        .arg(b)
+                        .arg(QString::fromStdString(words.verdict));
         note(view.note);
     }
     view.title = QString::fromStdString(view.posterior->title);

@@ -63,6 +63,25 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(w.fake->previews[2].chart, QStringLiteral("Chart1"));
     }
 
+    void restoredBurnInNamesTheEmptyPosterior_data() {
+        QTest::addColumn<double>("burn_in");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the field's own value") << 10.0 << QStringLiteral("Posterior distribution of k (burn in = 10)");
+        QTest::newRow("quit with 1234") << 1234.0 << QStringLiteral("Posterior distribution of k (burn in = 1234)");
+        QTest::newRow("none") << 0.0 << QStringLiteral("Posterior distribution of k (burn in = 0)");
+        QTest::newRow("a fraction typed") << 20.7 << QStringLiteral("Posterior distribution of k (burn in = 20)");
+    }
+    void restoredBurnInNamesTheEmptyPosterior() {
+        QFETCH(double, burn_in);
+        QFETCH(QString, title);
+        Workspace ws;
+        Settings(settings_in(ws)).set_number(QStringLiteral("burn_in"), burn_in);
+        Window w(settings_in(ws));
+        QCOMPARE(w.chart("Chart2")->title(), title);
+        w.open(QStringLiteral(VELMORA_EXAMPLE));  // the posterior's own title takes over
+        QVERIFY(w.chart("Chart2")->title().endsWith(QStringLiteral(" )")));
+    }
+
     void recentFilesPutTheLatestFirstOnce() {
         const auto list = [](const char* letters) {
             QStringList out;
@@ -93,6 +112,7 @@ class WindowFeaturesTest : public QObject {
         }
         Window w(settings_in(ws));
         QCOMPARE(w.find<NumericField>("spin_burn_in")->value(), 20.0);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 20)"));
         QCOMPARE(w.find<NumericField>("kmin")->value(), 2.5);
         QCOMPARE(w->session().output_folder(), ws.file(QStringLiteral("out")));
         QVERIFY(w.text("output_folder").endsWith(QStringLiteral("out")) ||
