@@ -169,6 +169,10 @@ void EstimatePage::show_stopped(const QString& why) {
     bar_->setRange(0, 1000);
     bar_->setValue(0);
     stage_->setText(why);
+    if (estimate_) {
+        loss_->setCurrentIndex(loss_->findData(static_cast<int>(estimate_->loss)));
+        seed_->setValue(static_cast<double>(estimate_->seed));
+    }
     show_source(source_->text(), ready_);
 }
 

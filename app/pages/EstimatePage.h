@@ -49,7 +49,8 @@ class EstimatePage : public Page {
     void set_names(const QStringList& names);
     void show_started();
     void show_progress(const JobProgress& progress);
-    /// The search ended without an estimate: `why`, the bar back at 0.
+    /// The search ended without an estimate: `why`, the bar back at 0, and the loss and seed of the estimate
+    /// still shown (if any) back in their boxes.
     void show_stopped(const QString& why);
     void show_estimate(const Estimate& estimate, const QString& summary);
     /// cut[i - 1] is the cluster of individual i at the level asked for.

@@ -66,7 +66,7 @@ void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
         } else if (&runner == &loads_) {
             note(tr("Opening was cancelled; the run open before is still shown."));
         } else if (&runner == &estimates_) {
-            emit estimate_stopped(tr("Cancelled: no estimate was made."));
+            estimate_cancelled();
         } else if (&runner == &maps_) {
             emit map_progress(tr("The map was cancelled: make the tree again to see it."));
         }
@@ -90,10 +90,14 @@ bool Session::busy() const {
 }
 
 void Session::cancel_all() {
+    estimate_cancel_asked_ = estimates_.busy();
     for (JobRunner* runner : runners()) runner->cancel();
 }
 
-void Session::cancel_estimate() { estimates_.cancel(); }
+void Session::cancel_estimate() {
+    estimate_cancel_asked_ = estimates_.busy();
+    estimates_.cancel();
+}
 
 void Session::set_posterior_name(const QString& name) { controls_.posterior_name = name; }
 

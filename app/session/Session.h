@@ -239,6 +239,8 @@ class Session : public QObject {
     void take_tree(const MakeTreeResult& result, const TreeOutcome& outcome);
     void start_map(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total);
     void apply_estimate(Estimate&& estimate);
+    /// The estimate asked for was cancelled: the one before (if any) stays, and the user is told.
+    void estimate_cancelled();
     QString nothing_to_count() const;
 
     ControlValues controls_;
@@ -261,6 +263,11 @@ class Session : public QObject {
     std::int64_t tree_draws_ = 0;
     /// cluster[i - 1] of individual i in the last estimate; empty when none.
     std::vector<std::int32_t> estimate_clusters_;
+    /// The last estimate made from the tree shown, and the loss of the one being made.
+    std::optional<Estimate> estimate_;
+    Loss asked_loss_ = Loss::vi;
+    /// The user cancelled the estimate under way (not a new tree or another file).
+    bool estimate_cancel_asked_ = false;
 
     JobRunner loads_;
     JobRunner trees_;

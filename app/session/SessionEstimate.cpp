@@ -14,6 +14,8 @@ namespace {
 
 QString number(double v) { return QString::number(v, 'g', 6); }
 
+QString shown_loss(Loss loss) { return loss == Loss::vi ? Session::tr("VI") : Session::tr("Binder"); }
+
 }  // namespace
 
 void Session::forget_tree() {
@@ -22,6 +24,7 @@ void Session::forget_tree() {
     tree_shape_.reset();
     tree_draws_ = 0;
     estimate_clusters_.clear();
+    estimate_.reset();
     emit clusters_changed({}, QString());
     emit tree_forgotten(tr("Make a tree of %1 on the Make Tree page: the map shows the co-assignment probabilities "
                            "over the tree's draws, in the order of its leaves.")
@@ -57,6 +60,8 @@ void Session::estimate(Loss loss, std::uint64_t seed) {
         EstimateRequest request{run_.store, tree_shape_, tree_used_, EstimateSettings{}};
         request.settings.loss = loss;
         request.settings.seed = seed;
+        asked_loss_ = loss;
+        estimate_cancel_asked_ = false;
         emit estimate_started();
         estimates_.start<Estimate>(
             tr("Estimating the clustering of %1").arg(run_name()),
@@ -67,7 +72,7 @@ void Session::estimate(Loss loss, std::uint64_t seed) {
 
 void Session::apply_estimate(Estimate&& estimate) {
     if (estimate.status == Estimate::Status::cancelled) {
-        emit estimate_stopped(tr("Cancelled: no estimate was made."));
+        estimate_cancelled();
         return;
     }
     Notices notes;
@@ -76,7 +81,7 @@ void Session::apply_estimate(Estimate&& estimate) {
     const QString unit = estimate.loss == Loss::vi ? tr(" bits") : tr(" pairs");
     QString summary = tr("Expected %1 loss %2%3 over %4 draws (best single draw: %5%3); %6 clusters; radius of the "
                          "95 % credible ball: %7 bits; seed %8.")
-                          .arg(estimate.loss == Loss::vi ? tr("VI") : tr("Binder"))
+                          .arg(shown_loss(estimate.loss))
                           .arg(number(estimate.expected_loss))
                           .arg(unit)
                           .arg(estimate.draws)
@@ -87,12 +92,27 @@ void Session::apply_estimate(Estimate&& estimate) {
     summary += written ? tr(" Written to clustering.tsv and estimate.txt.")
                        : tr(" clustering.tsv or estimate.txt could not be written.");
     estimate_clusters_ = estimate.cluster;
+    estimate_ = estimate;
     emit estimate_made(estimate, summary);
-    emit clusters_changed(estimate_clusters_, tr("Outlined: the estimate (%1 clusters, %2 loss).")
-                                                  .arg(estimate.clusters)
-                                                  .arg(estimate.loss == Loss::vi ? tr("VI") : tr("Binder")));
+    emit clusters_changed(
+        estimate_clusters_,
+        tr("Outlined: the estimate (%1 clusters, %2 loss).").arg(estimate.clusters).arg(shown_loss(estimate.loss)));
     if (!written) report_problem(notes, Severity::warning);
     note(tr("Estimate done: %1 clusters.").arg(estimate.clusters));
+}
+
+void Session::estimate_cancelled() {
+    const QString asked = shown_loss(asked_loss_);
+    if (estimate_) {
+        const QString shown = shown_loss(estimate_->loss);
+        emit estimate_stopped(tr("Cancelled: the %1 estimate made before is still shown.").arg(shown));
+        if (estimate_cancel_asked_)
+            note(tr("The %1 estimate was cancelled; the %2 estimate made before is still shown.").arg(asked, shown));
+    } else {
+        emit estimate_stopped(tr("Cancelled: no estimate was made."));
+        if (estimate_cancel_asked_) note(tr("The %1 estimate was cancelled: no estimate was made.").arg(asked));
+    }
+    estimate_cancel_asked_ = false;
 }
 
 void Session::cut(double level) {

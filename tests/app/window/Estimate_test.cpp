@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QScatterSeries>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 
@@ -122,6 +123,37 @@ class EstimateTest : public QObject {
         QVERIFY(w.find<IndividualChart>("Chart3")->point_clusters().empty());
     }
 
+    void cancellingAnEstimateKeepsTheOneBeforeAndItsLoss() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        auto* loss = w.find<QComboBox>("estimate_loss");
+        loss->setCurrentIndex(1);
+        w.set_number("estimate_seed", 7);
+        w.click("estimate_run");
+        QVERIFY(w.wait());
+        const QString summary = w.text("estimate_summary");
+        const QStringList clusters = column(w.find<QTableView>("estimate_table"), EstimatePage::cluster);
+        const std::string written = read_file(QStringLiteral("clustering.tsv"));
+        QVERIFY(summary.contains(QStringLiteral("Binder")));
+
+        loss->setCurrentIndex(0);
+        w.set_number("estimate_seed", 8);
+        w.click("estimate_run");
+        w.click("estimate_cancel");
+        QVERIFY(w.wait());
+        QCOMPARE(loss->currentIndex(), 1);
+        QCOMPARE(w.text("estimate_seed"), QStringLiteral("7"));
+        QCOMPARE(w.text("estimate_summary"), summary);
+        QCOMPARE(column(w.find<QTableView>("estimate_table"), EstimatePage::cluster), clusters);
+        QCOMPARE(read_file(QStringLiteral("clustering.tsv")), written);
+        QCOMPARE(w.text("estimate_stage"),
+                 QStringLiteral("Cancelled: the Binder estimate made before is still shown."));
+        QCOMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("The VI estimate was cancelled; the Binder estimate made before is still shown."));
+    }
+
     void cancelLeavesNoEstimate() {
         Workspace ws;
         Window w;
@@ -132,6 +164,8 @@ class EstimateTest : public QObject {
         w.click("estimate_cancel");
         QVERIFY(w.wait());
         QCOMPARE(w.text("estimate_stage"), QStringLiteral("Cancelled: no estimate was made."));
+        QCOMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("The VI estimate was cancelled: no estimate was made."));
         QVERIFY(!file_exists(QStringLiteral("clustering.tsv")));
         QCOMPARE(w.find<QTableView>("estimate_table")->model()->rowCount(), 0);
         QVERIFY(w.find<QWidget>("estimate_run")->isEnabled());
