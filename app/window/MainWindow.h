@@ -56,6 +56,8 @@ class MainWindow : public QMainWindow {
     void fit_to(const QRect& available);
     /// Shows the error box for an exception that ended a command.
     void show_error(const QString& what);
+    /// What Help > About says: both version forms, what the program does, its licence and the Qt it runs on.
+    static QString about_text();
 
   signals:
     /// The last work under way has ended (its result applied or turned away).

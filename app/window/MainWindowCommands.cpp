@@ -82,14 +82,20 @@ void MainWindow::build_menus() {
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
-    QAction* about = help->addAction(tr("&About Velmora"), this, [this] {
-        dialogs_->message(this, QMessageBox::Information,
-                          tr("Velmora version %1\n\nViewer and post-processor of Strandel result files: the "
-                             "posterior of the number of clusters k and a tree of clusters of individuals.\n\n"
-                             "Built with Qt %2.")
-                              .arg(QStringLiteral(VELMORA_VERSION), QString::fromLatin1(qVersion())));
-    });
+    QAction* about = help->addAction(tr("&About Velmora"), this,
+                                     [this] { dialogs_->message(this, QMessageBox::Information, about_text()); });
     about->setObjectName(QStringLiteral("actionAbout"));
+}
+
+QString MainWindow::about_text() {
+    return tr("Velmora version 1 (%1)\n\nViewer and post-processor of Strandel result files: the posterior of the "
+              "number of clusters k and a tree of clusters of individuals.\n\nCopyright 2026 Velmora developers.\n"
+              "Licence: GPL-3.0-or-later. Velmora is free software: you can redistribute it and/or modify it under "
+              "the terms of the GNU General Public License, version 3 or (at your option) any later version. It "
+              "comes with NO WARRANTY, to the extent permitted by law. The full text is in the file LICENSE (on "
+              "Debian, /usr/share/common-licenses/GPL-3).\n\nBuilt with Qt %2; the charts use Qt Charts under the "
+              "GPL v3.")
+        .arg(QStringLiteral(VELMORA_VERSION), QString::fromLatin1(qVersion()));
 }
 
 void MainWindow::wire_pages() {
@@ -145,8 +151,8 @@ void MainWindow::open_result_files(const QStringList& paths) {
 
 void MainWindow::open_file() {
     command([this] {
-        const std::optional<QString> path =
-            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"), settings_.last_folder());
+        const std::optional<QString> path = dialogs_->open_file(this, tr("Open a Result File"), QStringLiteral("txt"),
+                                                                QStringLiteral("*.txt"), settings_.last_folder());
         if (!path) return;
         settings_.set_last_folder(QFileInfo(*path).absolutePath());
         session_->open({*path});
@@ -185,7 +191,8 @@ void MainWindow::add_run() {
             return;
         }
         const std::optional<QString> path =
-            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"), settings_.last_folder());
+            dialogs_->open_file(this, tr("Add a Run over the Same Individuals"), QStringLiteral("txt"),
+                                QStringLiteral("*.txt"), settings_.last_folder());
         if (!path) return;
         settings_.set_last_folder(QFileInfo(*path).absolutePath());
         session_->add_run(*path);
@@ -217,7 +224,8 @@ void MainWindow::load_names() {
             return;
         }
         const std::optional<QString> path =
-            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt *.tsv"), settings_.last_folder());
+            dialogs_->open_file(this, tr("Load the Names of the Individuals"), QStringLiteral("txt"),
+                                QStringLiteral("*.txt *.tsv"), settings_.last_folder());
         if (path) session_->load_names(*path);
     });
 }

@@ -47,9 +47,16 @@ class WindowFeaturesTest : public QObject {
             QVERIFY2(action, a.action);
             QCOMPARE(action->shortcut(), a.keys);
         }
+        // About gives both version forms, the title bar's and the package's, the licence and the Qt in use.
         w.find<QAction>("actionAbout")->trigger();
         QCOMPARE(w.fake->messages.size(), std::size_t(1));
-        QVERIFY(w.fake->messages[0].text.startsWith(QStringLiteral("Velmora version 1.0.0")));
+        const QString about = w.fake->messages[0].text;
+        QVERIFY(w->windowTitle().contains(QStringLiteral("version 1")));
+        QVERIFY(about.startsWith(QStringLiteral("Velmora version 1 (1.0.0)\n\n")));
+        QVERIFY(about.contains(QStringLiteral("Licence: GPL-3.0-or-later.")));
+        QVERIFY(about.contains(QStringLiteral("NO WARRANTY")));
+        QVERIFY(about.contains(QStringLiteral("Built with Qt %1;").arg(QString::fromLatin1(qVersion()))));
+        w.fake->messages.clear();
 
         // Print prints the chart last clicked on the page shown, else the page's first chart.
         w.find<QAction>("actionPrint")->trigger();
@@ -80,6 +87,23 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(w.chart("Chart2")->title(), title);
         w.open(QStringLiteral(VELMORA_EXAMPLE));  // the posterior's own title takes over
         QVERIFY(w.chart("Chart2")->title().endsWith(QStringLiteral(" )")));
+    }
+
+    void fileDialogsAreTitledForWhatTheyDo() {
+        Workspace ws;
+        Window w;
+        const struct {
+            const char* action;
+            const char* title;
+        } commands[] = {{"actionOpen", "Open a Result File"},
+                        {"actionAddRun", "Add a Run over the Same Individuals"},
+                        {"actionLoadNames", "Load the Names of the Individuals"}};
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        for (const auto& c : commands) {
+            w.fake->last_open_title.clear();
+            w.find<QAction>(c.action)->trigger();
+            QCOMPARE(w.fake->last_open_title, QString::fromLatin1(c.title));
+        }
     }
 
     void recentFilesPutTheLatestFirstOnce() {
