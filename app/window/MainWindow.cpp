@@ -102,6 +102,7 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettin
     wire_session();
     wire_pages();
     restore_settings();
+    show_example_command();
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::page_changed);
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -211,8 +212,10 @@ void MainWindow::wire_session() {
             [this](Severity severity, const QString& text) { dialogs_->message(this, icon_of(severity), text); });
     connect(session_, &Session::failed, this, &MainWindow::show_error);
     connect(session_, &Session::opened_runs, this, &MainWindow::update_title);
-    connect(session_, &Session::opened_file, this,
-            [this](const QString& path) { settings_.set_recent_files(with_recent(settings_.recent_files(), path)); });
+    connect(session_, &Session::opened_file, this, [this](const QString& path) {
+        settings_.set_recent_files(with_recent(settings_.recent_files(), path));
+        show_example_command();
+    });
     connect(session_, &Session::tree_started, this, &MainWindow::remember_fields);
 }
 

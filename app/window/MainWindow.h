@@ -56,6 +56,10 @@ class MainWindow : public QMainWindow {
     void fit_to(const QRect& available);
     /// Shows the error box for an exception that ended a command.
     void show_error(const QString& what);
+    /// The example run File > Open the Example Run opens (found beside the program; empty: none, and the
+    /// command is hidden). The command shows only while no file was ever opened (no recent files).
+    QString example_run() const { return example_run_; }
+    void set_example_run(const QString& path);
     /// What Help > About says: both version forms, what the program does, its licence and the Qt it runs on.
     static QString about_text();
 
@@ -91,6 +95,7 @@ class MainWindow : public QMainWindow {
     void remember_fields();
     void update_title();
     void fill_recent_menu();
+    void show_example_command();
     void open_recent(const QString& path);
     void page_changed(int index);
     void work_ended();
@@ -112,6 +117,8 @@ class MainWindow : public QMainWindow {
     QList<Page*> pages_;
     QMenu* view_menu_ = nullptr;
     QMenu* recent_menu_ = nullptr;
+    QAction* open_example_ = nullptr;
+    QString example_run_;
     QLabel* job_label_ = nullptr;
     QProgressBar* job_bar_ = nullptr;
     QToolButton* job_cancel_ = nullptr;

@@ -2,6 +2,7 @@
 // hand the answer to the session or write the picture asked for.
 
 #include "charts/ChartView.h"
+#include "packaging/InstallPaths.h"
 #include "pages/ConvergencePage.h"
 #include "pages/InferKPage.h"
 #include "pages/MakeTreePage.h"
@@ -11,6 +12,7 @@
 #include "window/MainWindow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenuBar>
@@ -29,6 +31,13 @@ void MainWindow::build_menus() {
     recent_menu_ = file->addMenu(tr("Open &Recent"));
     recent_menu_->setObjectName(QStringLiteral("menuRecent"));
     connect(recent_menu_, &QMenu::aboutToShow, this, &MainWindow::fill_recent_menu);
+    open_example_ = file->addAction(tr("Open the &Example Run"), this, [this] {
+        if (!example_run_.isEmpty()) open_result_files({example_run_});
+    });
+    open_example_->setObjectName(QStringLiteral("actionOpenExample"));
+    open_example_->setStatusTip(tr("Opens the example run installed with Velmora"));
+    connect(file, &QMenu::aboutToShow, this, &MainWindow::show_example_command);
+    example_run_ = QFile::decodeName(find_example_run(current_executable()).string().c_str());
     file->addSeparator();
     QAction* add = file->addAction(tr("&Add Run..."), this, &MainWindow::add_run);
     add->setObjectName(QStringLiteral("actionAddRun"));
@@ -166,8 +175,22 @@ void MainWindow::fill_recent_menu() {
         recent_menu_->addAction(QDir::toNativeSeparators(path), this, [this, path] { open_recent(path); });
     if (files.isEmpty()) recent_menu_->addAction(tr("(none)"))->setEnabled(false);
     recent_menu_->addSeparator();
-    recent_menu_->addAction(tr("Clear List"), this, [this] { settings_.set_recent_files({}); })
+    recent_menu_
+        ->addAction(tr("Clear List"), this,
+                    [this] {
+                        settings_.set_recent_files({});
+                        show_example_command();
+                    })
         ->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::set_example_run(const QString& path) {
+    example_run_ = path;
+    show_example_command();
+}
+
+void MainWindow::show_example_command() {
+    open_example_->setVisible(!example_run_.isEmpty() && settings_.recent_files().isEmpty());
 }
 
 void MainWindow::open_recent(const QString& path) {

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMimeData>
@@ -87,6 +88,38 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(w.chart("Chart2")->title(), title);
         w.open(QStringLiteral(VELMORA_EXAMPLE));  // the posterior's own title takes over
         QVERIFY(w.chart("Chart2")->title().endsWith(QStringLiteral(" )")));
+    }
+
+    void theExampleIsOfferedUntilAFileWasOpened() {
+        Workspace ws;
+        {
+            // Run from its build folder, the window finds the source tree's example.
+            Window w(settings_in(ws));
+            QCOMPARE(QFileInfo(w->example_run()).fileName(), QStringLiteral("example_run.txt"));
+            QVERIFY(QFileInfo(w->example_run()).isFile());
+        }
+        const struct {
+            const char* what;
+            bool recent;
+            bool found;
+            bool offered;
+        } cases[] = {{"first start", false, true, true},
+                     {"a file opened before", true, true, false},
+                     {"no example installed", false, false, false}};
+        for (const auto& c : cases) {
+            Workspace fresh;
+            if (c.recent) Settings(settings_in(fresh)).set_recent_files({QStringLiteral("/runs/a.txt")});
+            Window w(settings_in(fresh));
+            w->set_example_run(c.found ? QStringLiteral(VELMORA_EXAMPLE) : QString());
+            emit w.find<QMenu>("menuFile")->aboutToShow();
+            QVERIFY2(w.find<QAction>("actionOpenExample")->isVisible() == c.offered, c.what);
+        }
+        Window w(settings_in(ws));
+        w->set_example_run(QStringLiteral(VELMORA_EXAMPLE));
+        w.find<QAction>("actionOpenExample")->trigger();
+        QVERIFY(w.wait());
+        QCOMPARE(w.text("Label12"), QStringLiteral(VELMORA_EXAMPLE));
+        QVERIFY(!w.find<QAction>("actionOpenExample")->isVisible());
     }
 
     void fileDialogsAreTitledForWhatTheyDo() {
