@@ -1,10 +1,12 @@
 #pragma once
 
+#include "charts/ChartExport.h"
 #include "estimate/Estimate.h"
 #include "jobs/JobRunner.h"
 #include "pages/Page.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,6 +37,8 @@ class EstimatePage : public Page {
     explicit EstimatePage(Session& session, QWidget* parent = nullptr);
 
     QList<ChartView*> charts() const override { return {}; }
+    /// The table as it is shown (rows in their order, the columns that hold something), while it has rows.
+    Exportable* current_numbers() const override;
 
     Loss loss() const;
     std::uint64_t seed() const;
@@ -62,6 +66,7 @@ class EstimatePage : public Page {
 
   private:
     void fill_table();
+    void write_table(TableWriter& out) const;
 
     QLabel* source_;
     QComboBox* loss_;
@@ -82,4 +87,5 @@ class EstimatePage : public Page {
     QStringList names_;
     std::optional<Estimate> estimate_;
     std::vector<std::int32_t> cut_;
+    std::unique_ptr<PaintedPicture> table_export_;
 };

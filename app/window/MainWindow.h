@@ -98,6 +98,8 @@ class MainWindow : public QMainWindow {
     void show_example_command();
     void open_recent(const QString& path);
     void page_changed(int index);
+    /// Print, Export and Export Data are enabled where the page shown has something to give them.
+    void update_export_commands();
     void work_ended();
     Page* current_page() const;
 
@@ -118,6 +120,9 @@ class MainWindow : public QMainWindow {
     QMenu* view_menu_ = nullptr;
     QMenu* recent_menu_ = nullptr;
     QAction* open_example_ = nullptr;
+    QAction* print_ = nullptr;
+    QAction* export_image_ = nullptr;
+    QAction* export_numbers_ = nullptr;
     QString example_run_;
     QLabel* job_label_ = nullptr;
     QProgressBar* job_bar_ = nullptr;

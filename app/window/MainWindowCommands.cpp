@@ -54,24 +54,26 @@ void MainWindow::build_menus() {
     QAction* save = file->addAction(tr("&Save Trajectory..."), this, &MainWindow::save_trajectory);
     save->setObjectName(QStringLiteral("actionSaveTrajectory"));
     save->setShortcut(QKeySequence::Save);
-    QAction* print = file->addAction(tr("&Print..."), this, [this] {
+    print_ = file->addAction(tr("&Print..."), this, [this] {
         if (Page* page = current_page()) print_chart(page->current_chart());
     });
-    print->setObjectName(QStringLiteral("actionPrint"));
-    print->setShortcut(QKeySequence::Print);
-    print->setStatusTip(tr("Prints the chart last clicked on the page shown"));
-    QAction* export_image = file->addAction(tr("&Export..."), this, [this] {
+    print_->setObjectName(QStringLiteral("actionPrint"));
+    print_->setShortcut(QKeySequence::Print);
+    print_->setStatusTip(tr("Prints the chart last clicked on the page shown"));
+    export_image_ = file->addAction(tr("&Export..."), this, [this] {
         if (Page* page = current_page()) export_picture(page->current_picture());
     });
-    export_image->setObjectName(QStringLiteral("actionExport"));
-    export_image->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    export_image->setStatusTip(tr("Saves the chart last clicked on the page shown as PNG, SVG or PDF"));
-    QAction* export_numbers = file->addAction(tr("Export &Data..."), this, [this] {
-        if (Page* page = current_page()) export_picture_data(page->current_picture());
+    export_image_->setObjectName(QStringLiteral("actionExport"));
+    export_image_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    export_image_->setStatusTip(tr("Saves the chart last clicked on the page shown as PNG, SVG or PDF"));
+    export_numbers_ = file->addAction(tr("Export &Data..."), this, [this] {
+        if (Page* page = current_page()) export_picture_data(page->current_numbers());
     });
-    export_numbers->setObjectName(QStringLiteral("actionExportData"));
-    export_numbers->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
-    export_numbers->setStatusTip(tr("Saves the numbers of the chart last clicked on the page shown as CSV or TSV"));
+    export_numbers_->setObjectName(QStringLiteral("actionExportData"));
+    export_numbers_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    export_numbers_->setStatusTip(
+        tr("Saves the numbers of the chart last clicked on the page shown, or its table, as CSV or TSV"));
+    connect(file, &QMenu::aboutToShow, this, &MainWindow::update_export_commands);
     file->addSeparator();
     QAction* folder = file->addAction(tr("Output &Folder..."), this, &MainWindow::choose_output_folder);
     folder->setObjectName(QStringLiteral("actionOutputFolder"));
