@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <mutex>
 #include <ostream>
 #include <sstream>
 
@@ -18,6 +19,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const header = "file\tbytes\tchecksum\truns\tsettings\twritten";
+
+/// Held while a record is read and written again.
+std::mutex& record_lock() {
+    static std::mutex lock;
+    return lock;
+}
 
 std::string field(const std::string& text) {
     std::string out = text;
@@ -54,6 +61,13 @@ bool is_recorded_output(const std::string& name) {
     for (const OutputFileInfo& f : output_files())
         if (f.set != OutputSet::legacy && name == f.name) return true;
     return false;
+}
+
+std::vector<std::string> recorded_outputs(OutputMoment moment) {
+    std::vector<std::string> names;
+    for (const OutputFileInfo& f : output_files())
+        if (f.set != OutputSet::legacy && f.moment == moment) names.emplace_back(f.name);
+    return names;
 }
 
 std::optional<std::pair<std::uint64_t, std::string>> file_checksum(const std::string& path) {
@@ -164,6 +178,30 @@ std::vector<WrittenFile> without_written(std::vector<WrittenFile> record, const 
                            [&r](const WrittenFile& g) { return g.name == r.name && g.checksum == r.checksum; });
     });
     return record;
+}
+
+bool add_to_written_record(const std::string& folder, const std::vector<WrittenFile>& added, Notices& notes) {
+    if (added.empty()) return true;
+    const std::lock_guard<std::mutex> hold(record_lock());
+    return write_written_record(folder, with_written(read_written_record(folder), added), notes);
+}
+
+bool take_from_written_record(const std::string& folder, const std::vector<WrittenFile>& gone, Notices& notes) {
+    if (gone.empty()) return true;
+    const std::lock_guard<std::mutex> hold(record_lock());
+    return write_written_record(folder, without_written(read_written_record(folder), gone), notes);
+}
+
+std::vector<std::string> clear_written(const std::string& folder) {
+    std::vector<WrittenFile> entries;
+    {
+        const std::lock_guard<std::mutex> hold(record_lock());
+        entries = read_written_record(folder);
+    }
+    std::vector<std::string> removed = remove_unchanged(folder, entries);
+    Notices ignored;
+    take_from_written_record(folder, entries, ignored);
+    return removed;
 }
 
 std::vector<std::string> remove_unchanged(const std::string& folder, const std::vector<WrittenFile>& entries) {

@@ -6,6 +6,7 @@
 // before, still as they were written, are taken away, and nothing else is: a file changed since (by the
 // user, or by another program) stays.
 
+#include "outputs/OutputSet.h"
 #include "sample/Notices.h"
 
 #include <cstdint>
@@ -29,6 +30,8 @@ struct WrittenFile {
 
 /// Whether the window records a file of this name: one of output_files() outside the legacy set.
 bool is_recorded_output(const std::string& name);
+/// The files of `moment` that the window records, in the order output_files() lists them.
+std::vector<std::string> recorded_outputs(OutputMoment moment);
 
 /// Size and checksum (as in WrittenFile) of the file `path`; empty when it cannot be read.
 std::optional<std::pair<std::uint64_t, std::string>> file_checksum(const std::string& path);
@@ -58,6 +61,17 @@ bool write_written_record(const std::string& folder, const std::vector<WrittenFi
 std::vector<WrittenFile> with_written(std::vector<WrittenFile> record, const std::vector<WrittenFile>& added);
 /// `record` without the entries that `gone` lists (same name and checksum).
 std::vector<WrittenFile> without_written(std::vector<WrittenFile> record, const std::vector<WrittenFile>& gone);
+
+/// Adds `added` to the record of `folder` (with_written), or takes `gone` out of it (without_written): the
+/// record is read and written again under a lock that every call in this process shares, so that workers
+/// and the window may record at the same time. False when the record could not be written (reported).
+bool add_to_written_record(const std::string& folder, const std::vector<WrittenFile>& added, Notices& notes);
+bool take_from_written_record(const std::string& folder, const std::vector<WrittenFile>& gone, Notices& notes);
+
+/// What an open of other runs does to `folder`: every file its record lists that is still as written is
+/// removed (remove_unchanged), and every entry read leaves the record (a file changed since is no longer
+/// the window's). Returns the names removed.
+std::vector<std::string> clear_written(const std::string& folder);
 
 /// Removes from `folder` each file of `entries` that is still as recorded: same size and checksum, and not
 /// changed while it was being read. A file changed since, missing or unreadable is left alone. Returns the

@@ -47,6 +47,16 @@ TEST(WrittenRecord, OnlyFilesBeyondTheLegacySetAreRecorded) {
     for (const auto& [name, recorded] : names) EXPECT_EQ(is_recorded_output(name), recorded) << name;
 }
 
+TEST(WrittenRecord, EachMomentRecordsItsFilesBeyondTheLegacySet) {
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(recorded_outputs(OutputMoment::open),
+              (Names{"trace.tsv", "posterior_k.tsv", "diagnostics.tsv", "runs.tsv", "posterior_k_runs.tsv"}));
+    EXPECT_EQ(recorded_outputs(OutputMoment::tree), (Names{"psm.tsv", "tree.nwk", "tree.nex", "nodes.tsv"}));
+    EXPECT_EQ(recorded_outputs(OutputMoment::estimate), (Names{"clustering.tsv", "estimate.txt"}));
+    EXPECT_EQ(recorded_outputs(OutputMoment::cut), Names{"cut.tsv"});
+    EXPECT_EQ(recorded_outputs(OutputMoment::save_trajectory), Names{});
+}
+
 TEST(WrittenRecord, PrintsAndReadsBackSkippingWhatIsNotARecordLine) {
     std::vector<WrittenFile> files{entry("cut.tsv", "00000000000000ff", 12), entry("estimate.txt", "abc", 0)};
     files[0].runs = "/runs/a b.txt; /runs/c\td.txt";
@@ -109,4 +119,24 @@ TEST(WrittenRecord, TheRecordFileComesAndGoesWithItsEntries) {
     ASSERT_TRUE(write_written_record(folder, {}, notes));
     EXPECT_FALSE(testutil::exists(dir.file(written_record_name)));
     EXPECT_TRUE(notes.empty());
+}
+
+TEST(WrittenRecord, AnOpenRemovesWhatIsStillAsWrittenAndForgetsEveryEntry) {
+    testutil::TempDir dir;
+    const std::string folder = dir.path().string();
+    for (const char* name : {"cut.tsv", "estimate.txt", "clustering.tsv", "posterior_k.txt"})
+        testutil::write_text(dir.file(name), std::string("made for a.txt: ") + name);
+    Notices notes;
+    ASSERT_TRUE(
+        add_to_written_record(folder, describe_written(folder, {"cut.tsv", "estimate.txt"}, "a.txt", "b 1"), notes));
+    ASSERT_TRUE(add_to_written_record(folder, describe_written(folder, {"clustering.tsv"}, "a.txt", "b 1"), notes));
+    EXPECT_EQ(names_of(read_written_record(folder)),
+              (std::vector<std::string>{"cut.tsv", "estimate.txt", "clustering.tsv"}));
+    testutil::write_text(dir.file("estimate.txt"), "the user's notes");
+
+    EXPECT_EQ(clear_written(folder), (std::vector<std::string>{"cut.tsv", "clustering.tsv"}));
+    EXPECT_TRUE(testutil::exists(dir.file("estimate.txt")));     // changed since: the user's now
+    EXPECT_TRUE(testutil::exists(dir.file("posterior_k.txt")));  // never recorded
+    EXPECT_FALSE(testutil::exists(dir.file(written_record_name)));
+    EXPECT_TRUE(clear_written(folder).empty());
 }
