@@ -4,6 +4,7 @@
 
 #include "jobs/JobRunner.h"
 #include "outputs/OutputSet.h"
+#include "outputs/WrittenRecord.h"
 #include "sample/Mc_sample.h"
 #include "sample/Notices.h"
 #include "sample/RunState.h"
@@ -31,6 +32,8 @@ struct TreeOutcome {
     /// Marginal did not hold them as a table.
     std::shared_ptr<const std::vector<std::uint32_t>> pair_cells;
     std::int64_t pair_total = 0;
+    /// The optional files the tree wrote, as recorded in its folder.
+    std::vector<WrittenFile> written;
 };
 
 /// The stage of make_tree as the user reads it, with its place among the five stages.

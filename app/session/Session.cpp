@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include "jobs/LoadJob.h"
+#include "outputs/WrittenRecord.h"
 #include "tree/MakeTree.h"
 
 #include <algorithm>
@@ -69,6 +70,9 @@ void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
             estimate_cancelled();
         } else if (&runner == &maps_) {
             emit map_progress(tr("The map was cancelled: make the tree again to see it."));
+        } else if (&runner == &folders_) {
+            note(tr("Writing the outputs into %1 was cancelled; the files written before stay.")
+                     .arg(shown_output_folder()));
         }
     } else if (end == JobEnd::failed) {
         if (&runner == &trees_) emit tree_stopped(tr("Stopped by an error."));
@@ -84,7 +88,7 @@ bool Session::stopping_work() const {
 }
 
 bool Session::busy() const {
-    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_})
+    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &folders_})
         if (r->busy()) return true;
     return false;
 }
@@ -164,6 +168,20 @@ RunParameters Session::parameters() const {
     p.burn_in = controls_.burn_in;
     normalise_parameters(p, run_.header.Kmax);
     return p;
+}
+
+std::string Session::folder_path() const { return QFile::encodeName(output_folder_).toStdString(); }
+
+std::string Session::runs_text() const { return run_.result_path; }
+
+std::string Session::range_text(const RunParameters& used) {
+    return "burn-in " + std::to_string(used.burn_in) + "; k " + std::to_string(used.k_from) + " to " +
+           std::to_string(used.k_to);
+}
+
+void Session::record_written(const std::string& folder, OutputMoment moment, const std::string& settings) {
+    Notices ignored;
+    add_to_written_record(folder, describe_written(folder, recorded_outputs(moment), runs_text(), settings), ignored);
 }
 
 void Session::close() {

@@ -8,6 +8,7 @@
 #include "coassign/CoassignMap.h"
 #include "estimate/Estimate.h"
 #include "jobs/ConvergenceJob.h"
+#include "jobs/FolderJob.h"
 #include "jobs/JobRunner.h"
 #include "outputs/OutputSet.h"
 #include "sample/Header.h"
@@ -122,6 +123,8 @@ class Session : public QObject {
     /// The file of the output folder that `name` stands for (a name with a folder of its own as it is).
     std::string output_path(const QString& name) const;
     QString shown_output_folder() const;
+    /// The files that writing the outputs into `folder` would replace: those of folder_files already there.
+    QStringList outputs_in(const QString& folder) const;
 
     // Commands. Each reports what the user must know by `problem`, `status` or `failed`.
     /// Opens `paths` together as chains over the same individuals (one path: one run), replacing what was
@@ -148,6 +151,9 @@ class Session : public QObject {
     void cut(double level);
     /// Stops every job.
     void cancel_all();
+    /// Writes what the window has made so far (the runs' files, the last tree's, estimate's and cut's) into the
+    /// output folder, in the background: called when another folder was chosen.
+    void write_outputs_to_folder();
     /// Removes the trajectory side files of the runs open: the window is closing.
     void close();
 
@@ -158,7 +164,9 @@ class Session : public QObject {
     bool tree_busy() const { return trees_.busy(); }
     bool load_busy() const { return loads_.busy(); }
     /// Every job runner, for the status bar's progress and Cancel.
-    QList<JobRunner*> runners() { return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_}; }
+    QList<JobRunner*> runners() {
+        return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &folders_};
+    }
 
   signals:
     /// Runs were opened (and what was shown of the runs before is gone); the posterior, the trace and the
@@ -228,6 +236,15 @@ class Session : public QObject {
     /// The controls' values as every computation takes them (RunParameters, normalised to the runs' Kmax,
     /// output names placed in the output folder).
     RunParameters parameters() const;
+    /// The output folder as the core takes it.
+    std::string folder_path() const;
+    /// What the record of optional files says they were made from: the runs, and the settings of a moment.
+    std::string runs_text() const;
+    static std::string range_text(const RunParameters& used);
+    /// Records the optional files of `moment` now in `folder` (the window's thread; workers record themselves).
+    void record_written(const std::string& folder, OutputMoment moment, const std::string& settings);
+    /// What write_outputs_to_folder writes into `folder`.
+    FolderRequest folder_request(const QString& folder) const;
     RunOutputs run_outputs(std::int32_t burn_in) const;
     void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
     void show_posterior(std::int32_t b, Notices& notes);
@@ -266,6 +283,11 @@ class Session : public QObject {
     /// The last estimate made from the tree shown, and the loss of the one being made.
     std::optional<Estimate> estimate_;
     Loss asked_loss_ = Loss::vi;
+    /// cluster[i - 1] of individual i in the last cut of the tree shown; empty when none.
+    std::vector<std::int32_t> cut_;
+    double cut_level_ = 0;
+    /// The folder the last tree's files went to.
+    std::string tree_folder_;
     /// The user cancelled the estimate under way (not a new tree or another file).
     bool estimate_cancel_asked_ = false;
 
@@ -276,4 +298,5 @@ class Session : public QObject {
     JobRunner outputs_;
     JobRunner estimates_;
     JobRunner maps_;
+    JobRunner folders_;
 };

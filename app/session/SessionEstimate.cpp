@@ -25,6 +25,7 @@ void Session::forget_tree() {
     tree_draws_ = 0;
     estimate_clusters_.clear();
     estimate_.reset();
+    cut_.clear();
     emit clusters_changed({}, QString());
     emit tree_forgotten(tr("Make a tree of %1 on the Make Tree page: the map shows the co-assignment probabilities "
                            "over the tree's draws, in the order of its leaves.")
@@ -91,6 +92,10 @@ void Session::apply_estimate(Estimate&& estimate) {
                           .arg(estimate.seed);
     summary += written ? tr(" Written to clustering.tsv and estimate.txt.")
                        : tr(" clustering.tsv or estimate.txt could not be written.");
+    if (written)
+        record_written(folder_path(), OutputMoment::estimate,
+                       range_text(tree_used_) + "; loss " + (estimate.loss == Loss::vi ? "vi" : "binder") + "; seed " +
+                           std::to_string(estimate.seed));
     estimate_clusters_ = estimate.cluster;
     estimate_ = estimate;
     emit estimate_made(estimate, summary);
@@ -127,6 +132,11 @@ void Session::cut(double level) {
         Notices notes;
         const bool written =
             write_cut_files(QFile::encodeName(output_folder_).toStdString(), clusters, run_.names, notes);
+        if (written)
+            record_written(folder_path(), OutputMoment::cut,
+                           range_text(tree_used_) + "; cut at level " + number(level).toStdString());
+        cut_ = clusters;
+        cut_level_ = level;
         emit cut_made(clusters, tr("At level %1: %2 clusters.").arg(number(level)).arg(k) +
                                     (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));
         emit clusters_changed(clusters, tr("Outlined: the cut at level %1 (%2 clusters).").arg(number(level)).arg(k));

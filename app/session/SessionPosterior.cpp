@@ -2,6 +2,7 @@
 // and the warnings about them, made again at every change.
 
 #include "jobs/OutputJob.h"
+#include "outputs/WrittenRecord.h"
 #include "sample/RunChecks.h"
 #include "session/Session.h"
 #include "summary/BayesFactorText.h"
@@ -119,8 +120,18 @@ void Session::start_convergence() {
 void Session::start_run_files() {
     if (!writes_tidy(output_set_) || !run_.opened || !run_.store) return;
     const TidyRunRequest request{run_.store, run_outputs(std::max(0, last_burn_in_))};
+    const std::string folder = folder_path();
+    const std::string runs = runs_text();
+    const std::string settings = range_text(parameters());
     outputs_.start<std::vector<std::string>>(
-        tr("Writing the tidy files"), [request](JobControl& control) { return tidy_run_job(request, control); },
+        tr("Writing the tidy files"),
+        [request, folder, runs, settings](JobControl& control) {
+            std::vector<std::string> failures = tidy_run_job(request, control);
+            Notices notes;
+            add_to_written_record(
+                folder, describe_written(folder, recorded_outputs(OutputMoment::open), runs, settings), notes);
+            return failures;
+        },
         [this](std::vector<std::string>&& failures) {
             QStringList lines;
             for (const std::string& f : failures) lines.append(QString::fromStdString(f));

@@ -273,9 +273,24 @@ void MainWindow::choose_output_folder() {
     command([this] {
         const std::optional<QString> folder = dialogs_->choose_folder(this, session_->shown_output_folder());
         if (!folder) return;
+        // The outputs made so far follow to another folder at once, unless they would replace files there
+        // that the user wants to keep.
+        const bool other = QFileInfo(*folder) != QFileInfo(session_->shown_output_folder());
+        const QStringList there = other ? session_->outputs_in(*folder) : QStringList();
+        if (!there.isEmpty() &&
+            !dialogs_->confirm(this,
+                               tr("%1 already holds files that the outputs would replace: %2.\n\n"
+                                  "Replace them, or cancel and keep the output folder %3?")
+                                   .arg(QDir::toNativeSeparators(*folder), there.join(QStringLiteral(", ")),
+                                        session_->shown_output_folder()),
+                               tr("Replace"))) {
+            statusBar()->showMessage(tr("The output folder stays %1.").arg(session_->shown_output_folder()));
+            return;
+        }
         settings_.set_output_folder(*folder);
         session_->set_output_folder(*folder);
         infer_k_->show_output_folder(session_->shown_output_folder());
+        if (other) session_->write_outputs_to_folder();
     });
 }
 
