@@ -110,7 +110,7 @@ void Session::estimate_cancelled() {
     const QString asked = shown_loss(asked_loss_);
     if (estimate_) {
         const QString shown = shown_loss(estimate_->loss);
-        emit estimate_stopped(tr("Cancelled: the %1 estimate made before is still shown.").arg(shown));
+        emit estimate_stopped(tr("Cancelled: the %1 estimate stays.").arg(shown));
         if (estimate_cancel_asked_)
             note(tr("The %1 estimate was cancelled; the %2 estimate made before is still shown.").arg(asked, shown));
     } else {
