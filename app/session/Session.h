@@ -241,6 +241,8 @@ class Session : public QObject {
     /// What the record of optional files says they were made from: the runs, and the settings of a moment.
     std::string runs_text() const;
     static std::string range_text(const RunParameters& used);
+    std::string estimate_settings(const Estimate& estimate) const;
+    std::string cut_settings(double level) const;
     /// Records the optional files of `moment` now in `folder` (the window's thread; workers record themselves).
     void record_written(const std::string& folder, OutputMoment moment, const std::string& settings);
     /// What write_outputs_to_folder writes into `folder`.

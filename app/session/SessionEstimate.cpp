@@ -92,10 +92,7 @@ void Session::apply_estimate(Estimate&& estimate) {
                           .arg(estimate.seed);
     summary += written ? tr(" Written to clustering.tsv and estimate.txt.")
                        : tr(" clustering.tsv or estimate.txt could not be written.");
-    if (written)
-        record_written(folder_path(), OutputMoment::estimate,
-                       range_text(tree_used_) + "; loss " + (estimate.loss == Loss::vi ? "vi" : "binder") + "; seed " +
-                           std::to_string(estimate.seed));
+    if (written) record_written(folder_path(), OutputMoment::estimate, estimate_settings(estimate));
     estimate_clusters_ = estimate.cluster;
     estimate_ = estimate;
     emit estimate_made(estimate, summary);
@@ -104,6 +101,15 @@ void Session::apply_estimate(Estimate&& estimate) {
         tr("Outlined: the estimate (%1 clusters, %2 loss).").arg(estimate.clusters).arg(shown_loss(estimate.loss)));
     if (!written) report_problem(notes, Severity::warning);
     note(tr("Estimate done: %1 clusters.").arg(estimate.clusters));
+}
+
+std::string Session::estimate_settings(const Estimate& estimate) const {
+    return range_text(tree_used_) + "; loss " + (estimate.loss == Loss::vi ? "vi" : "binder") + "; seed " +
+           std::to_string(estimate.seed);
+}
+
+std::string Session::cut_settings(double level) const {
+    return range_text(tree_used_) + "; cut at level " + number(level).toStdString();
 }
 
 void Session::estimate_cancelled() {
@@ -132,9 +138,7 @@ void Session::cut(double level) {
         Notices notes;
         const bool written =
             write_cut_files(QFile::encodeName(output_folder_).toStdString(), clusters, run_.names, notes);
-        if (written)
-            record_written(folder_path(), OutputMoment::cut,
-                           range_text(tree_used_) + "; cut at level " + number(level).toStdString());
+        if (written) record_written(folder_path(), OutputMoment::cut, cut_settings(level));
         cut_ = clusters;
         cut_level_ = level;
         emit cut_made(clusters, tr("At level %1: %2 clusters.").arg(number(level)).arg(k) +

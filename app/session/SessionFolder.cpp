@@ -51,12 +51,11 @@ FolderRequest Session::folder_request(const QString& folder) const {
     }
     if (estimate_) {
         r.estimate = estimate_;
-        r.estimate_settings = range_text(tree_used_) + "; loss " + (estimate_->loss == Loss::vi ? "vi" : "binder") +
-                              "; seed " + std::to_string(estimate_->seed);
+        r.estimate_settings = estimate_settings(*estimate_);
     }
     if (!cut_.empty()) {
         r.cut = cut_;
-        r.cut_settings = range_text(tree_used_) + "; cut at level " + QString::number(cut_level_, 'g', 6).toStdString();
+        r.cut_settings = cut_settings(cut_level_);
     }
     return r;
 }
