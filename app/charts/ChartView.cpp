@@ -44,6 +44,9 @@ ChartView::ChartView(const QString& name, const QString& title, bool legend, QWi
     c->legend()->setAlignment(Qt::AlignBottom);
     setFrameShape(QFrame::NoFrame);
     setRubberBand(QChartView::RectangleRubberBand);
+    // Zooms, pans and new values move the axes' labels and the shading drawn over the plot: the whole view is
+    // painted again each time, so that nothing of the picture before stays behind.
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     // Files dropped on a chart open in the window, which takes the drop once the chart refuses it.
@@ -97,6 +100,7 @@ void ChartView::zoom_about(double factor, QPointF at) {
     const QPointF p = chart()->mapFromScene(mapToScene(at.toPoint()));
     if (!plot.contains(p) || factor <= 0) return;
     const QPointF from = p - (p - plot.topLeft()) / factor;
+    round_ticks(chart());
     chart()->zoomIn(QRectF(from, plot.size() / factor));
 }
 
@@ -118,7 +122,10 @@ QMenu* ChartView::build_context_menu() {
     return menu;
 }
 
-void ChartView::pan_by(QPointF pixels) { chart()->scroll(-pixels.x(), pixels.y()); }
+void ChartView::pan_by(QPointF pixels) {
+    round_ticks(chart());
+    chart()->scroll(-pixels.x(), pixels.y());
+}
 
 QPointF ChartView::zoom_centre() const { return mapFromScene(chart()->mapToScene(chart()->plotArea().center())); }
 
@@ -152,7 +159,11 @@ void ChartView::mouseReleaseEvent(QMouseEvent* event) {
         event->accept();
         return;
     }
+    // The release of a drag zooms into its rectangle; a click zooms nowhere and leaves the ticks as they were.
+    const bool was_zoomed = chart()->isZoomed();
+    if (event->button() == Qt::LeftButton) round_ticks(chart());
     QChartView::mouseReleaseEvent(event);
+    if (!was_zoomed && !chart()->isZoomed()) ::reset_zoom(chart());
 }
 
 void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -59,7 +59,11 @@ QString PosteriorChart::title_for(std::int32_t burn_in) {
     return tr("Posterior distribution of k (burn in = %1 )").arg(burn_in);
 }
 
-QString PosteriorChart::starting_title() { return tr("Posterior distribution of k (burn in = 1000)"); }
+QString PosteriorChart::starting_title() { return starting_title(1000); }
+
+QString PosteriorChart::starting_title(std::int32_t burn_in) {
+    return tr("Posterior distribution of k (burn in = %1)").arg(burn_in);
+}
 
 void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vector<std::vector<double>>& runs,
                                     const QStringList& run_names) {

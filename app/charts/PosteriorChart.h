@@ -27,6 +27,8 @@ class PosteriorChart : public ChartView {
     static QString title_for(std::int32_t burn_in);
     /// The title before any run is open: "Posterior distribution of k (burn in = 1000)".
     static QString starting_title();
+    /// The title before any run is open once the burn-in was restored or typed: "... (burn in = B)".
+    static QString starting_title(std::int32_t burn_in);
 
     /// One bar per k = 1..min(p.size() - 1, max_charted_k) at x = k with height p[k]; p[0] is unused.
     /// `runs`, when it holds two or more, gives each run's posterior (runs[r][k]) drawn beside the pooled

@@ -37,6 +37,9 @@ struct LoadedRun {
     std::string error;
     /// Several files loaded together (load_runs): each run as loaded, in store order; empty for one file.
     std::vector<RunInfo> runs;
+    /// The optional files of the runs open before that the open removed from the output folder (still as
+    /// the window wrote them; see outputs/WrittenRecord.h).
+    std::vector<std::string> removed;
 };
 
 /// The trace as the side file would hold it, one point per stored observation: log likelihoods with six

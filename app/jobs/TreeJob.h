@@ -4,6 +4,7 @@
 
 #include "jobs/JobRunner.h"
 #include "outputs/OutputSet.h"
+#include "outputs/WrittenRecord.h"
 #include "sample/Mc_sample.h"
 #include "sample/Notices.h"
 #include "sample/RunState.h"
@@ -34,6 +35,8 @@ struct TreeOutcome {
     /// The average-linkage tree of the pair counts when the tidy files were written (tree_average.nwk is
     /// written from it); null otherwise.
     std::shared_ptr<const AverageTree> average;
+    /// The optional files the tree wrote, as recorded in its folder.
+    std::vector<WrittenFile> written;
 };
 
 /// The stage of make_tree as the user reads it, with its place among the five stages.

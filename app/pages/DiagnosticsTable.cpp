@@ -46,7 +46,9 @@ int DiagnosticsTable::show_summaries(const ChainSummary& k, const ChainSummary& 
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             setItem(r, c + 1, item);
         }
-        for (const auto& [column, why] : {std::pair{3, ess_warning(s.ess_bulk)}, std::pair{5, rhat_warning(s.rhat)}}) {
+        for (const auto& [column, why] :
+             {std::pair{3, ess_warning(s.ess_bulk)}, std::pair{4, tail_ess_warning(s.ess_tail)},
+              std::pair{5, rhat_warning(s.rhat)}}) {
             if (why.isEmpty()) continue;
             QTableWidgetItem* flagged_item = item(r, column);
             flagged_item->setBackground(QColor(255, 200, 200));
@@ -76,9 +78,19 @@ QString ess_warning(double ess_bulk) {
         .arg(ess_bulk, 0, 'g', 4);
 }
 
+QString tail_ess_warning(double ess_tail) {
+    if (!(ess_tail < 400)) return {};
+    return DiagnosticsTable::tr(
+               "Tail-ESS %1 is below 400: the retained draws say too little about the tails of the distribution "
+               "for reliable quantiles and intervals (the 5 % and 95 % quantiles); run the chains longer (Vehtari "
+               "et al. 2021).")
+        .arg(ess_tail, 0, 'g', 4);
+}
+
 int flagged_count(const ChainSummary& k, const ChainSummary& log_likelihood) {
     int flagged = 0;
     for (const ChainSummary* s : {&k, &log_likelihood})
-        flagged += (ess_warning(s->ess_bulk).isEmpty() ? 0 : 1) + (rhat_warning(s->rhat).isEmpty() ? 0 : 1);
+        for (const QString& why : {ess_warning(s->ess_bulk), tail_ess_warning(s->ess_tail), rhat_warning(s->rhat)})
+            flagged += why.isEmpty() ? 0 : 1;
     return flagged;
 }

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -106,6 +107,10 @@ EstimatePage::EstimatePage(Session& session, QWidget* parent) : Page(parent) {
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->sortByColumn(doubt, Qt::AscendingOrder);
     anchors()->add(table_, {8, 146, 890, 519}, {0, 0, 1, 1});
+    table_export_ = std::make_unique<PaintedPicture>(
+        QStringLiteral("estimate_table"),
+        [this](QPainter& painter, const QRectF& at) { table_->render(&painter, at.topLeft().toPoint()); },
+        [this](TableWriter& out) { write_table(out); });
 
     connect(run_, &QPushButton::clicked, this, [this, &session] { session.estimate(loss(), seed()); });
     connect(cancel_, &QPushButton::clicked, &session, &Session::cancel_estimate);
@@ -176,6 +181,10 @@ void EstimatePage::show_stopped(const QString& why) {
     bar_->setRange(0, 1000);
     bar_->setValue(0);
     stage_->setText(why);
+    if (estimate_) {
+        loss_->setCurrentIndex(loss_->findData(static_cast<int>(estimate_->loss)));
+        seed_->setValue(static_cast<double>(estimate_->seed));
+    }
     show_source(source_->text(), ready_);
 }
 
@@ -230,6 +239,39 @@ void EstimatePage::fill_table() {
         model_->setItem(row, cut_cluster, with_cut ? whole_item(cut_[at]) : blank_item());
     }
     model_->sort(sort_column, order);
+    emit exports_changed();
+}
+
+Exportable* EstimatePage::current_numbers() const { return model_->rowCount() > 0 ? table_export_.get() : nullptr; }
+
+void EstimatePage::write_table(TableWriter& out) const {
+    const bool with_estimate = estimate_ && static_cast<std::int32_t>(estimate_->cluster.size()) == n_;
+    const bool with_cut = static_cast<std::int32_t>(cut_.size()) == n_;
+    QList<int> shown{individual, name};
+    if (with_estimate) shown << cluster << within << nearest_cluster << nearest << doubt;
+    if (with_cut) shown << cut_cluster;
+    const QStringList names{QStringLiteral("individual"),      QStringLiteral("name"),
+                            QStringLiteral("cluster"),         QStringLiteral("within"),
+                            QStringLiteral("nearest_cluster"), QStringLiteral("nearest"),
+                            QStringLiteral("doubt"),           QStringLiteral("cut_cluster")};
+    QStringList header;
+    for (const int c : shown) header.append(names.at(c));
+    out.header(header);
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        for (const int c : shown) {
+            const QStandardItem* item = model_->item(r, c);
+            if (c == name) {
+                out.cell(item->text());
+            } else if (item->text() == QStringLiteral("NA")) {
+                out.cell(std::nan(""));
+            } else if (c == within || c == nearest || c == doubt) {
+                out.cell(item->data(Qt::UserRole).toDouble());
+            } else {
+                out.cell(item->text().toLongLong());
+            }
+        }
+        out.end_row();
+    }
 }
 
 std::vector<std::int32_t> EstimatePage::shown_order() const {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "charts/ChartExport.h"
 #include "estimate/Estimate.h"
 #include "jobs/JobRunner.h"
 #include "pages/Page.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -31,6 +33,8 @@ class EstimatePage : public Page {
     explicit EstimatePage(Session& session, QWidget* parent = nullptr);
 
     QList<ChartView*> charts() const override { return {}; }
+    /// The table as it is shown (rows in their order, the columns that hold something), while it has rows.
+    Exportable* current_numbers() const override;
 
     Loss loss() const;
     std::uint64_t seed() const;
@@ -45,7 +49,8 @@ class EstimatePage : public Page {
     void set_names(const QStringList& names);
     void show_started();
     void show_progress(const JobProgress& progress);
-    /// The search ended without an estimate: `why`, the bar back at 0.
+    /// The search ended without an estimate: `why`, the bar back at 0, and the loss and seed of the estimate
+    /// still shown (if any) back in their boxes.
     void show_stopped(const QString& why);
     void show_estimate(const Estimate& estimate, const QString& summary);
     /// cut[i - 1] is the cluster of individual i at the level asked for.
@@ -57,6 +62,7 @@ class EstimatePage : public Page {
 
   private:
     void fill_table();
+    void write_table(TableWriter& out) const;
 
     QLabel* source_;
     QComboBox* loss_;
@@ -78,4 +84,5 @@ class EstimatePage : public Page {
     QStringList names_;
     std::optional<Estimate> estimate_;
     std::vector<std::int32_t> cut_;
+    std::unique_ptr<PaintedPicture> table_export_;
 };

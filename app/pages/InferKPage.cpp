@@ -60,6 +60,12 @@ InferKPage::InferKPage(Session& session, QWidget* parent) : Page(parent), sessio
     refresh_->setEnabled(false);
     add_label("Label8", tr("Bayes factor"), {672, 480, 59, 13}, below_right);
     bayes_ = add_label("Label_bayes", QStringLiteral(":"), {739, 479, 3, 13}, below_right);
+    bayes_meaning_ = add_wrapped_label("bayes_meaning", QString(), {672, 497, 236, 42}, below_right);
+    bayes_meaning_->setToolTip(
+        tr("The Bayes factor compares k = 1 (one cluster) with k > 1: the posterior odds of k = 1 divided by its "
+           "prior odds. Above 1 it favours k = 1, below 1 k > 1. Kass and Raftery (1995) grade |log10| below 0.5 "
+           "as not worth more than a bare mention, 0.5 to 1 as substantial, 1 to 2 as strong and 2 or more as "
+           "decisive."));
     QPushButton* print_posterior = add_button("Button6", tr("Print"), {672, 544, 75, 25}, below_right);
     posterior_note_ = add_wrapped_label("posterior_note", QString(), {8, 548, 285, 60}, {0, 0.75, 0, 0});
 
@@ -71,6 +77,7 @@ InferKPage::InferKPage(Session& session, QWidget* parent) : Page(parent), sessio
     connect(burn_in_, &NumericField::changed, this, [this] {
         refresh_->setEnabled(true);
         session_.set_burn_in(truncate_field(burn_in_->value()));
+        show_starting_title();
     });
     connect(refresh_, &QPushButton::clicked, &session, &Session::refresh_posterior);
     connect(posterior_name_, &QLineEdit::textChanged, &session, &Session::set_posterior_name);
@@ -107,7 +114,14 @@ QList<ChartView*> InferKPage::charts() const { return {trace_, posterior_}; }
 
 double InferKPage::burn_in_value() const { return burn_in_->value(); }
 
-void InferKPage::set_burn_in_value(double v) { burn_in_->setValue(v); }
+void InferKPage::set_burn_in_value(double v) {
+    burn_in_->setValue(v);
+    show_starting_title();
+}
+
+void InferKPage::show_starting_title() {
+    if (!session_.opened()) posterior_->set_title(PosteriorChart::starting_title(truncate_field(burn_in_->value())));
+}
 
 void InferKPage::show_output_set(int set) { output_set_->setCurrentIndex(set); }
 
@@ -146,6 +160,7 @@ void InferKPage::show_opened(const OpenedView& view) {
     posterior_->set_note(QString());
     posterior_note_->clear();
     bayes_->setText(QStringLiteral(":"));
+    bayes_meaning_->clear();
     trace_->clear_trace();
     trace_stale_ = true;
     trace_note_->setText(view.side_file_written
@@ -156,6 +171,8 @@ void InferKPage::show_opened(const OpenedView& view) {
 
 void InferKPage::show_posterior(const PosteriorView& view) {
     posterior_->set_title(view.title);
+    bayes_->setText(view.bayes.isEmpty() ? QStringLiteral(":") : view.bayes);
+    bayes_meaning_->setText(view.bayes_meaning);
     if (!view.posterior) {
         posterior_->show_posterior({});
         posterior_->set_note(view.note);
@@ -165,7 +182,6 @@ void InferKPage::show_posterior(const PosteriorView& view) {
     posterior_->show_posterior(view.posterior->p);
     posterior_->set_note(QString());
     posterior_note_->setText(view.note);
-    if (!view.bayes.isEmpty()) bayes_->setText(view.bayes);
 }
 
 void InferKPage::show_trace() {

@@ -28,7 +28,8 @@ class InferKPage : public Page {
     QList<ChartView*> charts() const override;
     void set_current(bool current) override;
 
-    /// "Burn in" as typed, and as a number; the window remembers it.
+    /// "Burn in" as typed, and as a number; the window remembers it and restores it here (the empty
+    /// posterior chart then names that burn-in).
     double burn_in_value() const;
     void set_burn_in_value(double v);
     /// The output set chosen: 0 legacy, 1 tidy, 2 both.
@@ -54,6 +55,8 @@ class InferKPage : public Page {
     void show_opened(const OpenedView& view);
     void show_posterior(const PosteriorView& view);
     void show_trace();
+    /// Before any run is open the posterior chart's title names the burn-in typed or restored.
+    void show_starting_title();
 
     Session& session_;
     bool trace_stale_ = true;
@@ -68,6 +71,7 @@ class InferKPage : public Page {
     QPushButton* refresh_;
     PosteriorChart* posterior_;
     QLabel* bayes_;
+    QLabel* bayes_meaning_;
     QLabel* trace_note_;
     QLabel* posterior_note_;
     QString folder_;

@@ -66,6 +66,7 @@ void MapPage::show_map(std::shared_ptr<const CoassignMap> map, std::shared_ptr<c
     view_->set_map(std::move(map), std::move(tree), names, map_title());
     clusters_caption_.clear();
     update_note();
+    emit exports_changed();
 }
 
 void MapPage::clear_map(const QString& why) {
@@ -73,6 +74,7 @@ void MapPage::clear_map(const QString& why) {
     view_->clear();
     clusters_caption_.clear();
     update_note();
+    emit exports_changed();
 }
 
 void MapPage::show_progress(const QString& text) { note_->setText(text); }

@@ -38,6 +38,9 @@ class Page : public QWidget {
 
     /// What File > Export exports: the current chart unless the page has another main picture.
     virtual Exportable* current_picture() const;
+    /// What File > Export Data writes: the numbers of current_picture() unless the page shows a table of its
+    /// own. Null (either): nothing to export, and the command is disabled.
+    virtual Exportable* current_numbers() const { return current_picture(); }
     /// View > Reset Zoom: every chart of the page shown whole again.
     virtual void reset_zoom();
     /// The page became the one shown (true) or another did (false).
@@ -48,6 +51,8 @@ class Page : public QWidget {
     void print_requested(ChartView* chart);
     void export_requested(Exportable* picture);
     void export_data_requested(Exportable* picture);
+    /// What current_picture or current_numbers give may have changed.
+    void exports_changed();
 
   protected:
     using Share = AnchorLayout::Share;

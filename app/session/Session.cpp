@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include "jobs/LoadJob.h"
+#include "outputs/WrittenRecord.h"
 #include "tree/MakeTree.h"
 
 #include <algorithm>
@@ -67,9 +68,12 @@ void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
         } else if (&runner == &loads_) {
             note(tr("Opening was cancelled; the run open before is still shown."));
         } else if (&runner == &estimates_) {
-            emit estimate_stopped(tr("Cancelled: no estimate was made."));
+            estimate_cancelled();
         } else if (&runner == &maps_ && !maps_.busy()) {
             emit map_progress(tr("The map was cancelled: choose its order again to see it."));
+        } else if (&runner == &folders_) {
+            note(tr("Writing the outputs into %1 was cancelled; the files written before stay.")
+                     .arg(shown_output_folder()));
         }
     } else if (end == JobEnd::failed) {
         if (&runner == &trees_) emit tree_stopped(tr("Stopped by an error."));
@@ -92,16 +96,21 @@ bool Session::stopping_work() const {
 }
 
 bool Session::busy() const {
-    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_})
+    for (const JobRunner* r :
+         {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_, &folders_})
         if (r->busy()) return true;
     return false;
 }
 
 void Session::cancel_all() {
+    estimate_cancel_asked_ = estimates_.busy();
     for (JobRunner* runner : runners()) runner->cancel();
 }
 
-void Session::cancel_estimate() { estimates_.cancel(); }
+void Session::cancel_estimate() {
+    estimate_cancel_asked_ = estimates_.busy();
+    estimates_.cancel();
+}
 
 void Session::set_posterior_name(const QString& name) { controls_.posterior_name = name; }
 
@@ -174,6 +183,20 @@ RunParameters Session::parameters() const {
     p.burn_in = controls_.burn_in;
     normalise_parameters(p, run_.header.Kmax);
     return p;
+}
+
+std::string Session::folder_path() const { return QFile::encodeName(output_folder_).toStdString(); }
+
+std::string Session::runs_text() const { return run_.result_path; }
+
+std::string Session::range_text(const RunParameters& used) {
+    return "burn-in " + std::to_string(used.burn_in) + "; k " + std::to_string(used.k_from) + " to " +
+           std::to_string(used.k_to);
+}
+
+void Session::record_written(const std::string& folder, OutputMoment moment, const std::string& settings) {
+    Notices ignored;
+    add_to_written_record(folder, describe_written(folder, recorded_outputs(moment), runs_text(), settings), ignored);
 }
 
 void Session::close() {

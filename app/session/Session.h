@@ -9,6 +9,7 @@
 #include "estimate/Estimate.h"
 #include "estimate/Membership.h"
 #include "jobs/ConvergenceJob.h"
+#include "jobs/FolderJob.h"
 #include "jobs/JobRunner.h"
 #include "jobs/MapOrderJob.h"
 #include "outputs/OutputSet.h"
@@ -67,7 +68,8 @@ struct PosteriorView {
     std::int32_t burn_in = 0;
     QString title;                       ///< the chart's title
     std::optional<Posterior> posterior;  ///< empty: nothing to show, `note` says why
-    QString bayes;                       ///< the Bayes factor's text; empty when not defined (the label keeps its text)
+    QString bayes;                       ///< the Bayes factor's value; empty without retained draws
+    QString bayes_meaning;               ///< what it compares, its log10 and verdict, on two lines
     QString note;                        ///< what the user should know; empty for nothing
 };
 
@@ -142,6 +144,8 @@ class Session : public QObject {
     /// The file of the output folder that `name` stands for (a name with a folder of its own as it is).
     std::string output_path(const QString& name) const;
     QString shown_output_folder() const;
+    /// The files that writing the outputs into `folder` would replace: those of folder_files already there.
+    QStringList outputs_in(const QString& folder) const;
 
     // Commands. Each reports what the user must know by `problem`, `status` or `failed`.
     /// Opens `paths` together as chains over the same individuals (one path: one run), replacing what was
@@ -176,6 +180,9 @@ class Session : public QObject {
     QStringList groups() const;
     /// Stops every job.
     void cancel_all();
+    /// Writes what the window has made so far (the runs' files, the last tree's, estimate's and cut's) into the
+    /// output folder, in the background: called when another folder was chosen.
+    void write_outputs_to_folder();
     /// Removes the trajectory side files of the runs open: the window is closing.
     void close();
 
@@ -187,7 +194,7 @@ class Session : public QObject {
     bool load_busy() const { return loads_.busy(); }
     /// Every job runner, for the status bar's progress and Cancel.
     QList<JobRunner*> runners() {
-        return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_};
+        return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_, &folders_};
     }
 
   signals:
@@ -262,6 +269,17 @@ class Session : public QObject {
     /// The controls' values as every computation takes them (RunParameters, normalised to the runs' Kmax,
     /// output names placed in the output folder).
     RunParameters parameters() const;
+    /// The output folder as the core takes it.
+    std::string folder_path() const;
+    /// What the record of optional files says they were made from: the runs, and the settings of a moment.
+    std::string runs_text() const;
+    static std::string range_text(const RunParameters& used);
+    std::string estimate_settings(const Estimate& estimate) const;
+    std::string cut_settings(double level, CutTree tree) const;
+    /// Records the optional files of `moment` now in `folder` (the window's thread; workers record themselves).
+    void record_written(const std::string& folder, OutputMoment moment, const std::string& settings);
+    /// What write_outputs_to_folder writes into `folder`.
+    FolderRequest folder_request(const QString& folder) const;
     RunOutputs run_outputs(std::int32_t burn_in) const;
     void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
     void show_posterior(std::int32_t b, Notices& notes);
@@ -282,6 +300,8 @@ class Session : public QObject {
     /// Runs `then` once the average-linkage tree of the last tree is made (at once when it is), or
     /// `dropped` should its making be cancelled or fail.
     void with_average_tree(std::function<void()> then, std::function<void()> dropped);
+    /// The estimate asked for was cancelled: the one before (if any) stays, and the user is told.
+    void estimate_cancelled();
     QString nothing_to_count() const;
 
     ControlValues controls_;
@@ -326,6 +346,17 @@ class Session : public QObject {
         std::shared_ptr<const TreeShape> dendrogram;
     };
     std::array<OrderedMap, 3> ordered_maps_;
+    /// The last estimate made from the tree shown, and the loss of the one being made.
+    std::optional<Estimate> estimate_;
+    Loss asked_loss_ = Loss::vi;
+    /// cluster[i - 1] of individual i in the last cut of the tree shown; empty when none.
+    std::vector<std::int32_t> cut_;
+    double cut_level_ = 0;
+    CutTree cut_tree_ = CutTree::tree;
+    /// The folder the last tree's files went to.
+    std::string tree_folder_;
+    /// The user cancelled the estimate under way (not a new tree or another file).
+    bool estimate_cancel_asked_ = false;
 
     JobRunner loads_;
     JobRunner trees_;
@@ -335,4 +366,5 @@ class Session : public QObject {
     JobRunner estimates_;
     JobRunner maps_;
     JobRunner linkages_;
+    JobRunner folders_;
 };

@@ -13,6 +13,8 @@ namespace {
 
 QString number(double v) { return QString::number(v, 'g', 6); }
 
+QString shown_loss(Loss loss) { return loss == Loss::vi ? Session::tr("VI") : Session::tr("Binder"); }
+
 }  // namespace
 
 void Session::forget_tree() {
@@ -32,6 +34,8 @@ void Session::forget_tree() {
     estimate_order_.reset();
     membership_.reset();
     ordered_maps_ = {};
+    estimate_.reset();
+    cut_.clear();
     emit clusters_changed({}, QString());
     emit tree_forgotten(tr("Make a tree of %1 on the Make Tree page: the map shows the co-assignment probabilities "
                            "over the tree's draws, in the order of its leaves.")
@@ -70,6 +74,8 @@ void Session::estimate(Loss loss, std::uint64_t seed) {
         EstimateRequest request{run_.store, tree_shape_, tree_used_, EstimateSettings{}, pair_cells_, pair_total_};
         request.settings.loss = loss;
         request.settings.seed = seed;
+        asked_loss_ = loss;
+        estimate_cancel_asked_ = false;
         emit estimate_started();
         estimates_.start<EstimateOutcome>(
             tr("Estimating the clustering of %1").arg(run_name()),
@@ -81,7 +87,7 @@ void Session::estimate(Loss loss, std::uint64_t seed) {
 void Session::apply_estimate(EstimateOutcome&& outcome) {
     const Estimate& estimate = outcome.estimate;
     if (estimate.status == Estimate::Status::cancelled) {
-        emit estimate_stopped(tr("Cancelled: no estimate was made."));
+        estimate_cancelled();
         return;
     }
     Notices notes;
@@ -90,7 +96,7 @@ void Session::apply_estimate(EstimateOutcome&& outcome) {
     const QString unit = estimate.loss == Loss::vi ? tr(" bits") : tr(" pairs");
     QString summary = tr("Expected %1 loss %2%3 over %4 draws (best single draw: %5%3); %6 clusters; radius of the "
                          "95 % credible ball: %7 bits; seed %8.")
-                          .arg(estimate.loss == Loss::vi ? tr("VI") : tr("Binder"))
+                          .arg(shown_loss(estimate.loss))
                           .arg(number(estimate.expected_loss))
                           .arg(unit)
                           .arg(estimate.draws)
@@ -100,11 +106,13 @@ void Session::apply_estimate(EstimateOutcome&& outcome) {
                           .arg(estimate.seed);
     summary += written ? tr(" Written to clustering.tsv, estimate.txt and membership.tsv.")
                        : tr(" clustering.tsv, estimate.txt or membership.tsv could not be written.");
+    if (written) record_written(folder_path(), OutputMoment::estimate, estimate_settings(estimate));
     estimate_clusters_ = estimate.cluster;
+    estimate_ = estimate;
     estimate_order_ = outcome.order;
     membership_ = outcome.membership;
     ordered_maps_[static_cast<std::size_t>(MapOrder::estimate)] = {};
-    const QString loss = estimate.loss == Loss::vi ? tr("VI") : tr("Binder");
+    const QString loss = shown_loss(estimate.loss);
     emit estimate_made(estimate, summary);
     emit membership_made(MembershipData{membership_, outcome.membership_order,
                                         estimate_order_ ? estimate_order_->cluster_order : std::vector<std::int32_t>{},
@@ -120,6 +128,30 @@ void Session::apply_estimate(EstimateOutcome&& outcome) {
     if (shown_map_order() == MapOrder::estimate) show_map();
     if (!written) report_problem(notes, Severity::warning);
     note(tr("Estimate done: %1 clusters.").arg(estimate.clusters));
+}
+
+std::string Session::estimate_settings(const Estimate& estimate) const {
+    return range_text(tree_used_) + "; loss " + (estimate.loss == Loss::vi ? "vi" : "binder") + "; seed " +
+           std::to_string(estimate.seed);
+}
+
+std::string Session::cut_settings(double level, CutTree tree) const {
+    return range_text(tree_used_) + (tree == CutTree::tree ? "; cut at level " : "; average-linkage cut at level ") +
+           number(level).toStdString();
+}
+
+void Session::estimate_cancelled() {
+    const QString asked = shown_loss(asked_loss_);
+    if (estimate_) {
+        const QString shown = shown_loss(estimate_->loss);
+        emit estimate_stopped(tr("Cancelled: the %1 estimate stays.").arg(shown));
+        if (estimate_cancel_asked_)
+            note(tr("The %1 estimate was cancelled; the %2 estimate made before is still shown.").arg(asked, shown));
+    } else {
+        emit estimate_stopped(tr("Cancelled: no estimate was made."));
+        if (estimate_cancel_asked_) note(tr("The %1 estimate was cancelled: no estimate was made.").arg(asked));
+    }
+    estimate_cancel_asked_ = false;
 }
 
 void Session::cut(double level, CutTree tree) {
@@ -148,6 +180,10 @@ void Session::apply_cut(const std::vector<std::int32_t>& clusters, double level,
     for (std::int32_t c : clusters) k = std::max(k, c);
     Notices notes;
     const bool written = write_cut_files(QFile::encodeName(output_folder_).toStdString(), clusters, run_.names, notes);
+    if (written) record_written(folder_path(), OutputMoment::cut, cut_settings(level, tree));
+    cut_ = clusters;
+    cut_level_ = level;
+    cut_tree_ = tree;
     const QString which = tree == CutTree::tree ? tr("The tree") : tr("The average-linkage tree");
     emit cut_made(clusters, tr("%1 cut at level %2: %3 clusters.").arg(which, number(level)).arg(k) +
                                 (written ? tr(" Written to cut.tsv.") : tr(" cut.tsv could not be written.")));

@@ -2,9 +2,10 @@
 // and the warnings about them, made again at every change.
 
 #include "jobs/OutputJob.h"
+#include "outputs/WrittenRecord.h"
 #include "sample/RunChecks.h"
-#include "sample/TextFormat.h"
 #include "session/Session.h"
+#include "summary/BayesFactorText.h"
 
 #include <algorithm>
 #include <iostream>
@@ -14,6 +15,13 @@
 namespace {
 
 std::string to_path(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+/// The Bayes factor of the view's posterior, and what it means.
+void describe_bayes(PosteriorView& view, char sep) {
+    const BayesFactorText words = bayes_factor_text(view.posterior ? &*view.posterior : nullptr, sep);
+    view.bayes = QString::fromStdString(words.value);
+    view.bayes_meaning = QString::fromStdString(words.comparison + '\n' + words.verdict);
+}
 
 }  // namespace
 
@@ -63,6 +71,7 @@ void Session::show_posterior(std::int32_t b, Notices& notes) {
     view.burn_in = b;
     view.title = tr("Posterior distribution of k (burn in = %1 )").arg(b);
     const RunOutputs files = run_outputs(b);
+    describe_bayes(view, separator_);
     // Without a posterior a posterior file left from another burn-in would pass for this one: it goes,
     // whichever set is written.
     const RunFilesWritten written =
@@ -83,11 +92,12 @@ void Session::show_posterior(std::int32_t b, Notices& notes) {
         return;
     }
     view.posterior = files.posterior;
-    if (view.posterior->bayes_factor) {
-        view.bayes = QString::fromStdString(fixed_point_text(*view.posterior->bayes_factor, separator_));
-    } else {
-        view.note =
-            tr("The Bayes factor is not defined for a burn-in of %1; the value shown is the previous one.").arg(b);
+    describe_bayes(view, separator_);
+    if (!view.posterior->bayes_factor) {
+        const BayesFactorText words = bayes_factor_text(&*view.posterior, separator_);
+        view.note = tr("The Bayes factor is not defined for a burn-in of %1 (%2).")
+                        .arg(b)
+                        .arg(QString::fromStdString(words.verdict));
         note(view.note);
     }
     view.title = QString::fromStdString(view.posterior->title);
@@ -110,8 +120,18 @@ void Session::start_convergence() {
 void Session::start_run_files() {
     if (!writes_tidy(output_set_) || !run_.opened || !run_.store) return;
     const TidyRunRequest request{run_.store, run_outputs(std::max(0, last_burn_in_))};
+    const std::string folder = folder_path();
+    const std::string runs = runs_text();
+    const std::string settings = range_text(parameters());
     outputs_.start<std::vector<std::string>>(
-        tr("Writing the tidy files"), [request](JobControl& control) { return tidy_run_job(request, control); },
+        tr("Writing the tidy files"),
+        [request, folder, runs, settings](JobControl& control) {
+            std::vector<std::string> failures = tidy_run_job(request, control);
+            Notices notes;
+            add_to_written_record(
+                folder, describe_written(folder, recorded_outputs(OutputMoment::open), runs, settings), notes);
+            return failures;
+        },
         [this](std::vector<std::string>&& failures) {
             QStringList lines;
             for (const std::string& f : failures) lines.append(QString::fromStdString(f));

@@ -1,6 +1,7 @@
 // Opening runs, adding and removing them, naming the individuals and saving the trajectory.
 
 #include "jobs/LoadJob.h"
+#include "outputs/WrittenRecord.h"
 #include "sample/OpenRuns.h"
 #include "sample/OutputFile.h"
 #include "session/Session.h"
@@ -31,12 +32,23 @@ void Session::open(const QStringList& paths) {
         trees_.cancel();
         queries_.cancel();
         const std::string side = output_path(QString::fromLatin1(output_name::side_file));
+        // Once the runs are open, the optional files left in the output folder for the runs before go, when
+        // they are still as the window wrote them.
+        const std::string folder = folder_path();
+        const auto clean = [folder](LoadedRun& loaded, const JobControl& control) {
+            if (loaded.header_status == HeaderStatus::ok && loaded.error.empty() && !control.cancelled())
+                loaded.removed = clear_written(folder);
+        };
         if (paths.size() == 1) {
             const QString path = paths.front();
             const LoadRequest request{to_path(path), side};
             loads_.start<LoadedRun>(
                 tr("Opening %1").arg(QFileInfo(path).fileName()),
-                [request](JobControl& control) { return load_run(request, control); },
+                [request, clean](JobControl& control) {
+                    LoadedRun loaded = load_run(request, control);
+                    clean(loaded, control);
+                    return loaded;
+                },
                 [this, paths, side](LoadedRun&& loaded) { apply_load(paths, side, std::move(loaded)); });
             return;
         }
@@ -44,7 +56,11 @@ void Session::open(const QStringList& paths) {
         for (const QString& p : paths) files.push_back(to_path(p));
         loads_.start<LoadedRun>(
             tr("Opening %n runs", nullptr, static_cast<int>(paths.size())),
-            [files, side](JobControl& control) { return load_runs(files, side, control); },
+            [files, side, clean](JobControl& control) {
+                LoadedRun loaded = load_runs(files, side, control);
+                clean(loaded, control);
+                return loaded;
+            },
             [this, paths, side](LoadedRun&& loaded) { apply_load(paths, side, std::move(loaded)); });
     });
 }
@@ -160,11 +176,22 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
     start_convergence();
     start_run_files();
     show_run_warnings();
-    if (last_status_.isEmpty())
+    QString removed;
+    if (!loaded.removed.empty()) {
+        QStringList names;
+        for (const std::string& n : loaded.removed) names.append(QString::fromStdString(n));
+        removed = QLatin1Char(' ') + tr("Removed from the output folder, as written for the runs open before: %1.")
+                                         .arg(names.join(QStringLiteral(", ")));
+    }
+    if (last_status_.isEmpty()) {
         note(tr("Opened %1: %2 observations of %3 individuals.")
                  .arg(run_name())
                  .arg(run_.store->get_n_samples())
-                 .arg(run_.header.n_indivs));
+                 .arg(run_.header.n_indivs) +
+             removed);
+    } else if (!removed.isEmpty()) {
+        note(last_status_ + removed);
+    }
 }
 
 bool Session::load_names(const QString& path) {

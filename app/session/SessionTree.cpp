@@ -24,11 +24,25 @@ void Session::make_tree() {
         request.files = TreeOutputs{output_set_, QFile::encodeName(output_folder_).toStdString(),
                                     run_.names.empty() ? numbered_names(run_.header.n_indivs) : run_.names};
         const QString name = run_name();
+        const std::string runs = runs_text();
         emit tree_started();
         trees_.start<TreeOutcome>(
             tr("Making the tree of %1").arg(name),
-            [request](JobControl& control) { return make_tree_job(request, control); },
-            [this, name](TreeOutcome&& outcome) { apply_tree(name, std::move(outcome)); });
+            [request, runs](JobControl& control) {
+                TreeOutcome outcome = make_tree_job(request, control);
+                if (outcome.result.status == MakeTreeResult::Status::done && writes_tidy(request.files.set)) {
+                    outcome.written = describe_written(request.files.folder, recorded_outputs(OutputMoment::tree), runs,
+                                                       range_text(outcome.result.used));
+                    Notices notes;
+                    add_to_written_record(request.files.folder, outcome.written, notes);
+                }
+                return outcome;
+            },
+            [this, name, folder = request.files.folder](TreeOutcome&& outcome) {
+                if (outcome.error.empty() && outcome.result.status == MakeTreeResult::Status::done)
+                    tree_folder_ = folder;
+                apply_tree(name, std::move(outcome));
+            });
     });
 }
 

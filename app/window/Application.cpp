@@ -1,6 +1,7 @@
 #include "window/Application.h"
 
 #include "window/Dialogs.h"
+#include "window/ToolTips.h"
 
 #include <clocale>
 #include <exception>
@@ -13,6 +14,7 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(app_title);
     setOrganizationName(app_title);
     std::setlocale(LC_NUMERIC, "C");
+    new ToolTipWrapper(*this);
 }
 
 char locale_decimal_separator() {

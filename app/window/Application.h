@@ -15,7 +15,8 @@ class Application : public QApplication {
 
   public:
     /// Also keeps the C library's number formatting in the "C" locale, so that the output files are written
-    /// with "." whatever the user's locale (Qt adopts the user's locale for the C library on start).
+    /// with "." whatever the user's locale (Qt adopts the user's locale for the C library on start), and
+    /// wraps every tooltip at a readable width (ToolTipWrapper).
     Application(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;

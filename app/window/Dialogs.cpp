@@ -23,12 +23,13 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QToolBar>
 
-std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& default_suffix, const QString& initial_name,
-                                            const QString& folder) {
-    QFileDialog dialog(parent, QString(), folder);
+std::optional<QString> QtDialogs::open_file(QWidget* parent, const QString& title, const QString& default_suffix,
+                                            const QString& initial_name, const QString& folder) {
+    QFileDialog dialog(parent, title, folder);
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -61,6 +62,17 @@ std::optional<QString> QtDialogs::choose_folder(QWidget* parent, const QString& 
 void QtDialogs::message(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
     QMessageBox box(icon, app_title, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool Dialogs::confirm(QWidget*, const QString&, const QString&) { return false; }
+
+bool QtDialogs::confirm(QWidget* parent, const QString& text, const QString& accept) {
+    QMessageBox box(QMessageBox::Question, app_title, text, QMessageBox::Cancel, parent);
+    box.setObjectName(QStringLiteral("ConfirmBox"));
+    QPushButton* go = box.addButton(accept, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == go;
 }
 
 void QtDialogs::print_preview(QWidget* parent, QChartView* chart, bool stretched) {

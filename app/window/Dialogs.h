@@ -20,8 +20,9 @@ inline const QString app_title = QStringLiteral("Velmora");
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
-    /// File-open dialog showing `folder` (the working directory when empty). Empty when the user cancels.
-    virtual std::optional<QString> open_file(QWidget* parent, const QString& default_suffix,
+    /// File-open dialog titled `title` (what the file is opened for), showing `folder` (the working directory
+    /// when empty). Empty when the user cancels.
+    virtual std::optional<QString> open_file(QWidget* parent, const QString& title, const QString& default_suffix,
                                              const QString& initial_name, const QString& folder) = 0;
     /// File-save dialog, proposing `initial_name` in `folder` (the working directory when empty). Empty
     /// when the user cancels.
@@ -30,6 +31,9 @@ class Dialogs {
     virtual std::optional<QString> choose_folder(QWidget* parent, const QString& folder) = 0;
     /// Modal box with an OK button, captioned with the application title.
     virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) = 0;
+    /// Modal question captioned with the application title: `accept` (the button that goes ahead) or Cancel.
+    /// True when the user goes ahead; the base answers Cancel.
+    virtual bool confirm(QWidget* parent, const QString& text, const QString& accept);
     /// Modal print preview of one chart: printer choice and set-up, orientation, margins, and a switch
     /// between proportional and stretched printing, which starts as `stretched`. Prints only on request.
     virtual void print_preview(QWidget* parent, QChartView* chart, bool stretched) = 0;
@@ -50,11 +54,12 @@ class Dialogs {
 
 class QtDialogs : public Dialogs {
   public:
-    std::optional<QString> open_file(QWidget* parent, const QString& default_suffix, const QString& initial_name,
-                                     const QString& folder) override;
+    std::optional<QString> open_file(QWidget* parent, const QString& title, const QString& default_suffix,
+                                     const QString& initial_name, const QString& folder) override;
     std::optional<QString> save_file(QWidget* parent, const QString& initial_name, const QString& folder) override;
     std::optional<QString> choose_folder(QWidget* parent, const QString& folder) override;
     void message(QWidget* parent, QMessageBox::Icon icon, const QString& text) override;
+    bool confirm(QWidget* parent, const QString& text, const QString& accept) override;
     void print_preview(QWidget* parent, QChartView* chart, bool stretched) override;
     std::optional<ImageChoice> export_image(QWidget* parent, const QString& initial_name, const QString& folder,
                                             const ImageSpec& proposal) override;

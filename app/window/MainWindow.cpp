@@ -104,6 +104,8 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettin
     wire_session();
     wire_pages();
     restore_settings();
+    show_example_command();
+    update_export_commands();
     connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::page_changed);
     if (auto* app = qobject_cast<Application*>(QCoreApplication::instance()))
         app->set_error_handler([this](const QString& what) { show_error(what); });
@@ -133,6 +135,7 @@ void MainWindow::add_page(Page* page, const QString& title) {
     connect(page, &Page::print_requested, this, &MainWindow::print_chart);
     connect(page, &Page::export_requested, this, &MainWindow::export_picture);
     connect(page, &Page::export_data_requested, this, &MainWindow::export_picture_data);
+    connect(page, &Page::exports_changed, this, &MainWindow::update_export_commands);
     QAction* go = view_menu_->addAction(title, this, [this, page] { tabs_->setCurrentWidget(page); });
     go->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_0 + pages_.size())));
 }
@@ -144,7 +147,15 @@ void MainWindow::page_changed(int index) {
         for (int i = 0; i < pages_.size(); ++i)
             if (i != index) pages_[i]->set_current(false);
         if (index >= 0 && index < pages_.size()) pages_[index]->set_current(true);
+        update_export_commands();
     });
+}
+
+void MainWindow::update_export_commands() {
+    const Page* page = current_page();
+    print_->setEnabled(page != nullptr && page->current_chart() != nullptr);
+    export_image_->setEnabled(page != nullptr && page->current_picture() != nullptr);
+    export_numbers_->setEnabled(page != nullptr && page->current_numbers() != nullptr);
 }
 
 void MainWindow::build_status_bar() {
@@ -213,8 +224,10 @@ void MainWindow::wire_session() {
             [this](Severity severity, const QString& text) { dialogs_->message(this, icon_of(severity), text); });
     connect(session_, &Session::failed, this, &MainWindow::show_error);
     connect(session_, &Session::opened_runs, this, &MainWindow::update_title);
-    connect(session_, &Session::opened_file, this,
-            [this](const QString& path) { settings_.set_recent_files(with_recent(settings_.recent_files(), path)); });
+    connect(session_, &Session::opened_file, this, [this](const QString& path) {
+        settings_.set_recent_files(with_recent(settings_.recent_files(), path));
+        show_example_command();
+    });
     connect(session_, &Session::tree_started, this, &MainWindow::remember_fields);
 }
 

@@ -56,6 +56,12 @@ class MainWindow : public QMainWindow {
     void fit_to(const QRect& available);
     /// Shows the error box for an exception that ended a command.
     void show_error(const QString& what);
+    /// The example run File > Open the Example Run opens (found beside the program; empty: none, and the
+    /// command is hidden). The command shows only while no file was ever opened (no recent files).
+    QString example_run() const { return example_run_; }
+    void set_example_run(const QString& path);
+    /// What Help > About says: both version forms, what the program does, its licence and the Qt it runs on.
+    static QString about_text();
 
   signals:
     /// The last work under way has ended (its result applied or turned away).
@@ -89,8 +95,11 @@ class MainWindow : public QMainWindow {
     void remember_fields();
     void update_title();
     void fill_recent_menu();
+    void show_example_command();
     void open_recent(const QString& path);
     void page_changed(int index);
+    /// Print, Export and Export Data are enabled where the page shown has something to give them.
+    void update_export_commands();
     void work_ended();
     Page* current_page() const;
 
@@ -110,6 +119,11 @@ class MainWindow : public QMainWindow {
     QList<Page*> pages_;
     QMenu* view_menu_ = nullptr;
     QMenu* recent_menu_ = nullptr;
+    QAction* open_example_ = nullptr;
+    QAction* print_ = nullptr;
+    QAction* export_image_ = nullptr;
+    QAction* export_numbers_ = nullptr;
+    QString example_run_;
     QLabel* job_label_ = nullptr;
     QProgressBar* job_bar_ = nullptr;
     QToolButton* job_cancel_ = nullptr;

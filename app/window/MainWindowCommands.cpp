@@ -2,6 +2,7 @@
 // hand the answer to the session or write the picture asked for.
 
 #include "charts/ChartView.h"
+#include "packaging/InstallPaths.h"
 #include "pages/ConvergencePage.h"
 #include "pages/InferKPage.h"
 #include "pages/MakeTreePage.h"
@@ -11,6 +12,7 @@
 #include "window/MainWindow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMenuBar>
@@ -29,6 +31,13 @@ void MainWindow::build_menus() {
     recent_menu_ = file->addMenu(tr("Open &Recent"));
     recent_menu_->setObjectName(QStringLiteral("menuRecent"));
     connect(recent_menu_, &QMenu::aboutToShow, this, &MainWindow::fill_recent_menu);
+    open_example_ = file->addAction(tr("Open the &Example Run"), this, [this] {
+        if (!example_run_.isEmpty()) open_result_files({example_run_});
+    });
+    open_example_->setObjectName(QStringLiteral("actionOpenExample"));
+    open_example_->setStatusTip(tr("Opens the example run installed with Velmora"));
+    connect(file, &QMenu::aboutToShow, this, &MainWindow::show_example_command);
+    example_run_ = QFile::decodeName(find_example_run(current_executable()).string().c_str());
     file->addSeparator();
     QAction* add = file->addAction(tr("&Add Run..."), this, &MainWindow::add_run);
     add->setObjectName(QStringLiteral("actionAddRun"));
@@ -45,24 +54,26 @@ void MainWindow::build_menus() {
     QAction* save = file->addAction(tr("&Save Trajectory..."), this, &MainWindow::save_trajectory);
     save->setObjectName(QStringLiteral("actionSaveTrajectory"));
     save->setShortcut(QKeySequence::Save);
-    QAction* print = file->addAction(tr("&Print..."), this, [this] {
+    print_ = file->addAction(tr("&Print..."), this, [this] {
         if (Page* page = current_page()) print_chart(page->current_chart());
     });
-    print->setObjectName(QStringLiteral("actionPrint"));
-    print->setShortcut(QKeySequence::Print);
-    print->setStatusTip(tr("Prints the chart last clicked on the page shown"));
-    QAction* export_image = file->addAction(tr("&Export..."), this, [this] {
+    print_->setObjectName(QStringLiteral("actionPrint"));
+    print_->setShortcut(QKeySequence::Print);
+    print_->setStatusTip(tr("Prints the chart last clicked on the page shown"));
+    export_image_ = file->addAction(tr("&Export..."), this, [this] {
         if (Page* page = current_page()) export_picture(page->current_picture());
     });
-    export_image->setObjectName(QStringLiteral("actionExport"));
-    export_image->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    export_image->setStatusTip(tr("Saves the chart last clicked on the page shown as PNG, SVG or PDF"));
-    QAction* export_numbers = file->addAction(tr("Export &Data..."), this, [this] {
-        if (Page* page = current_page()) export_picture_data(page->current_picture());
+    export_image_->setObjectName(QStringLiteral("actionExport"));
+    export_image_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    export_image_->setStatusTip(tr("Saves the chart last clicked on the page shown as PNG, SVG or PDF"));
+    export_numbers_ = file->addAction(tr("Export &Data..."), this, [this] {
+        if (Page* page = current_page()) export_picture_data(page->current_numbers());
     });
-    export_numbers->setObjectName(QStringLiteral("actionExportData"));
-    export_numbers->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
-    export_numbers->setStatusTip(tr("Saves the numbers of the chart last clicked on the page shown as CSV or TSV"));
+    export_numbers_->setObjectName(QStringLiteral("actionExportData"));
+    export_numbers_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    export_numbers_->setStatusTip(
+        tr("Saves the numbers of the chart last clicked on the page shown, or its table, as CSV or TSV"));
+    connect(file, &QMenu::aboutToShow, this, &MainWindow::update_export_commands);
     file->addSeparator();
     QAction* folder = file->addAction(tr("Output &Folder..."), this, &MainWindow::choose_output_folder);
     folder->setObjectName(QStringLiteral("actionOutputFolder"));
@@ -82,14 +93,20 @@ void MainWindow::build_menus() {
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
-    QAction* about = help->addAction(tr("&About Velmora"), this, [this] {
-        dialogs_->message(this, QMessageBox::Information,
-                          tr("Velmora version %1\n\nViewer and post-processor of Strandel result files: the "
-                             "posterior of the number of clusters k and a tree of clusters of individuals.\n\n"
-                             "Built with Qt %2.")
-                              .arg(QStringLiteral(VELMORA_VERSION), QString::fromLatin1(qVersion())));
-    });
+    QAction* about = help->addAction(tr("&About Velmora"), this,
+                                     [this] { dialogs_->message(this, QMessageBox::Information, about_text()); });
     about->setObjectName(QStringLiteral("actionAbout"));
+}
+
+QString MainWindow::about_text() {
+    return tr("Velmora version 1 (%1)\n\nViewer and post-processor of Strandel result files: the posterior of the "
+              "number of clusters k and a tree of clusters of individuals.\n\nCopyright 2026 Velmora developers.\n"
+              "Licence: GPL-3.0-or-later. Velmora is free software: you can redistribute it and/or modify it under "
+              "the terms of the GNU General Public License, version 3 or (at your option) any later version. It "
+              "comes with NO WARRANTY, to the extent permitted by law. The full text is in the file LICENSE (on "
+              "Debian, /usr/share/common-licenses/GPL-3).\n\nBuilt with Qt %2; the charts use Qt Charts under the "
+              "GPL v3.")
+        .arg(QStringLiteral(VELMORA_VERSION), QString::fromLatin1(qVersion()));
 }
 
 void MainWindow::wire_pages() {
@@ -145,8 +162,8 @@ void MainWindow::open_result_files(const QStringList& paths) {
 
 void MainWindow::open_file() {
     command([this] {
-        const std::optional<QString> path =
-            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"), settings_.last_folder());
+        const std::optional<QString> path = dialogs_->open_file(this, tr("Open a Result File"), QStringLiteral("txt"),
+                                                                QStringLiteral("*.txt"), settings_.last_folder());
         if (!path) return;
         settings_.set_last_folder(QFileInfo(*path).absolutePath());
         session_->open({*path});
@@ -160,8 +177,22 @@ void MainWindow::fill_recent_menu() {
         recent_menu_->addAction(QDir::toNativeSeparators(path), this, [this, path] { open_recent(path); });
     if (files.isEmpty()) recent_menu_->addAction(tr("(none)"))->setEnabled(false);
     recent_menu_->addSeparator();
-    recent_menu_->addAction(tr("Clear List"), this, [this] { settings_.set_recent_files({}); })
+    recent_menu_
+        ->addAction(tr("Clear List"), this,
+                    [this] {
+                        settings_.set_recent_files({});
+                        show_example_command();
+                    })
         ->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::set_example_run(const QString& path) {
+    example_run_ = path;
+    show_example_command();
+}
+
+void MainWindow::show_example_command() {
+    open_example_->setVisible(!example_run_.isEmpty() && settings_.recent_files().isEmpty());
 }
 
 void MainWindow::open_recent(const QString& path) {
@@ -185,7 +216,8 @@ void MainWindow::add_run() {
             return;
         }
         const std::optional<QString> path =
-            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt"), settings_.last_folder());
+            dialogs_->open_file(this, tr("Add a Run over the Same Individuals"), QStringLiteral("txt"),
+                                QStringLiteral("*.txt"), settings_.last_folder());
         if (!path) return;
         settings_.set_last_folder(QFileInfo(*path).absolutePath());
         session_->add_run(*path);
@@ -217,7 +249,8 @@ void MainWindow::load_names() {
             return;
         }
         const std::optional<QString> path =
-            dialogs_->open_file(this, QStringLiteral("txt"), QStringLiteral("*.txt *.tsv"), settings_.last_folder());
+            dialogs_->open_file(this, tr("Load the Names of the Individuals"), QStringLiteral("txt"),
+                                QStringLiteral("*.txt *.tsv"), settings_.last_folder());
         if (path) session_->load_names(*path);
     });
 }
@@ -240,9 +273,24 @@ void MainWindow::choose_output_folder() {
     command([this] {
         const std::optional<QString> folder = dialogs_->choose_folder(this, session_->shown_output_folder());
         if (!folder) return;
+        // The outputs made so far follow to another folder at once, unless they would replace files there
+        // that the user wants to keep.
+        const bool other = QFileInfo(*folder) != QFileInfo(session_->shown_output_folder());
+        const QStringList there = other ? session_->outputs_in(*folder) : QStringList();
+        if (!there.isEmpty() &&
+            !dialogs_->confirm(this,
+                               tr("%1 already holds files that the outputs would replace: %2.\n\n"
+                                  "Replace them, or cancel and keep the output folder %3?")
+                                   .arg(QDir::toNativeSeparators(*folder), there.join(QStringLiteral(", ")),
+                                        session_->shown_output_folder()),
+                               tr("Replace"))) {
+            statusBar()->showMessage(tr("The output folder stays %1.").arg(session_->shown_output_folder()));
+            return;
+        }
         settings_.set_output_folder(*folder);
         session_->set_output_folder(*folder);
         infer_k_->show_output_folder(session_->shown_output_folder());
+        if (other) session_->write_outputs_to_folder();
     });
 }
 

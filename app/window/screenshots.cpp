@@ -31,7 +31,8 @@ namespace {
 /// Answers nothing: the screenshots need no dialog.
 class NoDialogs : public Dialogs {
   public:
-    std::optional<QString> open_file(QWidget*, const QString&, const QString&, const QString&) override {
+    std::optional<QString> open_file(QWidget*, const QString&, const QString&, const QString&,
+                                     const QString&) override {
         return std::nullopt;
     }
     std::optional<QString> save_file(QWidget*, const QString&, const QString&) override { return std::nullopt; }

@@ -31,12 +31,18 @@ class FakeDialogs : public Dialogs {
     std::vector<Preview> previews;
     int open_asked = 0;
     int save_asked = 0;
+    QString last_open_title;
     QString last_open_folder;
+    /// Answers to confirm (none queued: Cancel), and the questions asked.
+    std::deque<bool> confirm_answers;
+    QStringList questions;
     QString last_save_proposal;
     QString last_save_folder;
 
-    std::optional<QString> open_file(QWidget*, const QString&, const QString&, const QString& folder) override {
+    std::optional<QString> open_file(QWidget*, const QString& title, const QString&, const QString&,
+                                     const QString& folder) override {
         ++open_asked;
+        last_open_title = title;
         last_open_folder = folder;
         return next(open_answers);
     }
@@ -48,6 +54,13 @@ class FakeDialogs : public Dialogs {
     }
     std::optional<QString> choose_folder(QWidget*, const QString&) override { return next(folder_answers); }
     void message(QWidget*, QMessageBox::Icon icon, const QString& text) override { messages.push_back({icon, text}); }
+    bool confirm(QWidget*, const QString& text, const QString&) override {
+        questions.append(text);
+        if (confirm_answers.empty()) return false;
+        const bool go = confirm_answers.front();
+        confirm_answers.pop_front();
+        return go;
+    }
     void print_preview(QWidget*, QChartView* chart, bool stretched) override {
         previews.push_back({chart->objectName(), stretched});
     }

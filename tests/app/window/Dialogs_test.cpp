@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QChartView>
 #include <QDir>
@@ -73,16 +74,34 @@ class DialogsTest : public QObject {
 
     void cancelledFileDialogsGiveNothing() {
         QString folder;
-        when_shown([&folder](QWidget* dialog) {
+        QString title;
+        when_shown([&folder, &title](QWidget* dialog) {
+            title = dialog->windowTitle();
             if (auto* d = qobject_cast<QFileDialog*>(dialog)) folder = d->directory().path();
         });
-        QCOMPARE(QtDialogs().open_file(nullptr, QStringLiteral("txt"), QStringLiteral("*.txt"), QDir::tempPath()),
+        QCOMPARE(QtDialogs().open_file(nullptr, QStringLiteral("Add a Run"), QStringLiteral("txt"),
+                                       QStringLiteral("*.txt"), QDir::tempPath()),
                  std::nullopt);
         QCOMPARE(folder, QDir::tempPath());
+        QCOMPARE(title, QStringLiteral("Add a Run"));
         when_shown([](QWidget*) {});
         QCOMPARE(QtDialogs().save_file(nullptr, QStringLiteral("trajectories.txt"), QString()), std::nullopt);
         when_shown([](QWidget*) {});
         QCOMPARE(QtDialogs().choose_folder(nullptr, QDir::tempPath()), std::nullopt);
+    }
+
+    void confirmGoesAheadOnlyOnItsButton() {
+        for (const bool press : {true, false}) {
+            QString caption;
+            when_shown([&caption, press](QWidget* dialog) {
+                caption = dialog->windowTitle();
+                auto* box = qobject_cast<QMessageBox*>(dialog);
+                for (QAbstractButton* b : box->buttons())
+                    if (press && b->text() == QStringLiteral("Replace")) b->click();
+            });
+            QCOMPARE(QtDialogs().confirm(nullptr, QStringLiteral("Replace?"), QStringLiteral("Replace")), press);
+            QCOMPARE(caption, QStringLiteral("Velmora"));
+        }
     }
 
     void escapedExceptionsReachTheErrorHandlerAndTheLoopGoesOn() {

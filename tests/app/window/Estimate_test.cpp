@@ -6,12 +6,17 @@
 #include "tests/app/support/TestClasses.h"
 #include "tests/app/support/WindowFixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
+#include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QScatterSeries>
 #include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 
@@ -122,6 +127,85 @@ class EstimateTest : public QObject {
         QVERIFY(w.find<IndividualChart>("Chart3")->point_clusters().empty());
     }
 
+    void exportDataWritesTheTableAsShownAndExportIsOffForWantOfAChart() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.find<QTabWidget>("PageControl1")->setCurrentIndex(3);
+        auto* file_menu = w.find<QMenu>("menuFile");
+        emit file_menu->aboutToShow();
+        const auto enabled = [&w](const char* action) { return w.find<QAction>(action)->isEnabled(); };
+        QVERIFY(!enabled("actionExport"));
+        QVERIFY(!enabled("actionExportData"));  // an empty table
+        QVERIFY(!enabled("actionPrint"));
+
+        w.make_tree();
+        w.set_number("cut_level", 0.5);
+        w.click("cut_apply");
+        QVERIFY(enabled("actionExportData"));  // the cut alone fills the table
+        w.fake->data_answers.push_back(ws.file(QStringLiteral("cut_only.csv")));
+        w.find<QAction>("actionExportData")->trigger();
+        auto* table = w.find<QTableView>("estimate_table");
+        const std::string cut_only = read_file(ws.file(QStringLiteral("cut_only.csv")));
+        QVERIFY(cut_only.starts_with("individual,name,cut_cluster\n"));
+        QCOMPARE(std::count(cut_only.begin(), cut_only.end(), '\n'), 61);
+
+        w.find<QComboBox>("estimate_loss")->setCurrentIndex(1);
+        w.click("estimate_run");
+        QVERIFY(w.wait());
+        QVERIFY(!enabled("actionExport"));
+        w.fake->data_answers.push_back(ws.file(QStringLiteral("table.tsv")));
+        w.find<QAction>("actionExportData")->trigger();
+        QCOMPARE(w.fake->export_proposals.constLast(), QStringLiteral("estimate_table.tsv"));
+        const QStringList lines =
+            QString::fromStdString(read_file(ws.file(QStringLiteral("table.tsv")))).split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 62);  // the header, 60 individuals, and the end of the last line
+        QCOMPARE(lines[0], QStringLiteral("individual\tname\tcluster\twithin\tnearest_cluster\tnearest\tdoubt\t"
+                                          "cut_cluster"));
+        // Rows in the order shown (by doubt), each as the table holds it, at full precision.
+        for (int r = 0; r < 60; ++r) {
+            const QStringList cells = lines[r + 1].split(QLatin1Char('\t'));
+            QCOMPARE(cells.size(), 8);
+            const auto shown = [table, r](int c) { return table->model()->index(r, c); };
+            QCOMPARE(cells[0], shown(EstimatePage::individual).data().toString());
+            QCOMPARE(cells[2], shown(EstimatePage::cluster).data().toString());
+            QCOMPARE(cells[6].toDouble(), shown(EstimatePage::doubt).data(Qt::UserRole).toDouble());
+            QCOMPARE(cells[7], shown(EstimatePage::cut_cluster).data().toString());
+            if (shown(EstimatePage::within).data().toString() == QStringLiteral("NA"))
+                QCOMPARE(cells[3], QStringLiteral("NA"));
+        }
+    }
+
+    void cancellingAnEstimateKeepsTheOneBeforeAndItsLoss() {
+        Workspace ws;
+        Window w;
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        auto* loss = w.find<QComboBox>("estimate_loss");
+        loss->setCurrentIndex(1);
+        w.set_number("estimate_seed", 7);
+        w.click("estimate_run");
+        QVERIFY(w.wait());
+        const QString summary = w.text("estimate_summary");
+        const QStringList clusters = column(w.find<QTableView>("estimate_table"), EstimatePage::cluster);
+        const std::string written = read_file(QStringLiteral("clustering.tsv"));
+        QVERIFY(summary.contains(QStringLiteral("Binder")));
+
+        loss->setCurrentIndex(0);
+        w.set_number("estimate_seed", 8);
+        w.click("estimate_run");
+        w.click("estimate_cancel");
+        QVERIFY(w.wait());
+        QCOMPARE(loss->currentIndex(), 1);
+        QCOMPARE(w.text("estimate_seed"), QStringLiteral("7"));
+        QCOMPARE(w.text("estimate_summary"), summary);
+        QCOMPARE(column(w.find<QTableView>("estimate_table"), EstimatePage::cluster), clusters);
+        QCOMPARE(read_file(QStringLiteral("clustering.tsv")), written);
+        QCOMPARE(w.text("estimate_stage"), QStringLiteral("Cancelled: the Binder estimate stays."));
+        QCOMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("The VI estimate was cancelled; the Binder estimate made before is still shown."));
+    }
+
     void cancelLeavesNoEstimate() {
         Workspace ws;
         Window w;
@@ -132,6 +216,8 @@ class EstimateTest : public QObject {
         w.click("estimate_cancel");
         QVERIFY(w.wait());
         QCOMPARE(w.text("estimate_stage"), QStringLiteral("Cancelled: no estimate was made."));
+        QCOMPARE(w->statusBar()->currentMessage(),
+                 QStringLiteral("The VI estimate was cancelled: no estimate was made."));
         QVERIFY(!file_exists(QStringLiteral("clustering.tsv")));
         QCOMPARE(w.find<QTableView>("estimate_table")->model()->rowCount(), 0);
         QVERIFY(w.find<QWidget>("estimate_run")->isEnabled());

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineSeries>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -70,6 +71,27 @@ class MakeTreeTest : public QObject {
         QVERIFY(w->trace_stale());
         QCOMPARE(w->session().run().k_to, 4);
         QCOMPARE(w.text("tree_source"), QStringLiteral("Tree of run.txt: burn-in 10, k from 1 to 4, 20 draws."));
+    }
+
+    void anotherFileLeavesNoTickOfTheLastIndividualOnScreen() {
+        Workspace ws;
+        Window w;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+        w.find<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        w.make_tree();
+        w.pick(3);
+        QTest::qWait(50);
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        QTest::qWait(50);
+        // What the screen shows of the emptied chart is the chart as it now is: one tick at 1, no "10" left.
+        ChartView* chart = w.chart("Chart3");
+        const QRect at(chart->mapTo(w.form.get(), QPoint(0, 0)), chart->size());
+        const QImage painted =
+            w->screen()->grabWindow(w->winId()).toImage().copy(at).convertToFormat(QImage::Format_RGB32);
+        const QImage fresh = w->grab().toImage().copy(at).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(painted, fresh);
     }
 
     void readsBurnInKRangeAndNamesWhenPressed() {

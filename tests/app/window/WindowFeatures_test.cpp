@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMimeData>
@@ -47,9 +48,16 @@ class WindowFeaturesTest : public QObject {
             QVERIFY2(action, a.action);
             QCOMPARE(action->shortcut(), a.keys);
         }
+        // About gives both version forms, the title bar's and the package's, the licence and the Qt in use.
         w.find<QAction>("actionAbout")->trigger();
         QCOMPARE(w.fake->messages.size(), std::size_t(1));
-        QVERIFY(w.fake->messages[0].text.startsWith(QStringLiteral("Velmora version 1.0.0")));
+        const QString about = w.fake->messages[0].text;
+        QVERIFY(w->windowTitle().contains(QStringLiteral("version 1")));
+        QVERIFY(about.startsWith(QStringLiteral("Velmora version 1 (1.0.0)\n\n")));
+        QVERIFY(about.contains(QStringLiteral("Licence: GPL-3.0-or-later.")));
+        QVERIFY(about.contains(QStringLiteral("NO WARRANTY")));
+        QVERIFY(about.contains(QStringLiteral("Built with Qt %1;").arg(QString::fromLatin1(qVersion()))));
+        w.fake->messages.clear();
 
         // Print prints the chart last clicked on the page shown, else the page's first chart.
         w.find<QAction>("actionPrint")->trigger();
@@ -61,6 +69,74 @@ class WindowFeaturesTest : public QObject {
         QCOMPARE(w.fake->previews[0].chart, QStringLiteral("Chart4"));
         QCOMPARE(w.fake->previews[1].chart, QStringLiteral("Chart2"));
         QCOMPARE(w.fake->previews[2].chart, QStringLiteral("Chart1"));
+    }
+
+    void restoredBurnInNamesTheEmptyPosterior_data() {
+        QTest::addColumn<double>("burn_in");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the field's own value") << 10.0 << QStringLiteral("Posterior distribution of k (burn in = 10)");
+        QTest::newRow("quit with 1234") << 1234.0 << QStringLiteral("Posterior distribution of k (burn in = 1234)");
+        QTest::newRow("none") << 0.0 << QStringLiteral("Posterior distribution of k (burn in = 0)");
+        QTest::newRow("a fraction typed") << 20.7 << QStringLiteral("Posterior distribution of k (burn in = 20)");
+    }
+    void restoredBurnInNamesTheEmptyPosterior() {
+        QFETCH(double, burn_in);
+        QFETCH(QString, title);
+        Workspace ws;
+        Settings(settings_in(ws)).set_number(QStringLiteral("burn_in"), burn_in);
+        Window w(settings_in(ws));
+        QCOMPARE(w.chart("Chart2")->title(), title);
+        w.open(QStringLiteral(VELMORA_EXAMPLE));  // the posterior's own title takes over
+        QVERIFY(w.chart("Chart2")->title().endsWith(QStringLiteral(" )")));
+    }
+
+    void theExampleIsOfferedUntilAFileWasOpened() {
+        Workspace ws;
+        {
+            // Run from its build folder, the window finds the source tree's example.
+            Window w(settings_in(ws));
+            QCOMPARE(QFileInfo(w->example_run()).fileName(), QStringLiteral("example_run.txt"));
+            QVERIFY(QFileInfo(w->example_run()).isFile());
+        }
+        const struct {
+            const char* what;
+            bool recent;
+            bool found;
+            bool offered;
+        } cases[] = {{"first start", false, true, true},
+                     {"a file opened before", true, true, false},
+                     {"no example installed", false, false, false}};
+        for (const auto& c : cases) {
+            Workspace fresh;
+            if (c.recent) Settings(settings_in(fresh)).set_recent_files({QStringLiteral("/runs/a.txt")});
+            Window w(settings_in(fresh));
+            w->set_example_run(c.found ? QStringLiteral(VELMORA_EXAMPLE) : QString());
+            emit w.find<QMenu>("menuFile")->aboutToShow();
+            QVERIFY2(w.find<QAction>("actionOpenExample")->isVisible() == c.offered, c.what);
+        }
+        Window w(settings_in(ws));
+        w->set_example_run(QStringLiteral(VELMORA_EXAMPLE));
+        w.find<QAction>("actionOpenExample")->trigger();
+        QVERIFY(w.wait());
+        QCOMPARE(w.text("Label12"), QStringLiteral(VELMORA_EXAMPLE));
+        QVERIFY(!w.find<QAction>("actionOpenExample")->isVisible());
+    }
+
+    void fileDialogsAreTitledForWhatTheyDo() {
+        Workspace ws;
+        Window w;
+        const struct {
+            const char* action;
+            const char* title;
+        } commands[] = {{"actionOpen", "Open a Result File"},
+                        {"actionAddRun", "Add a Run over the Same Individuals"},
+                        {"actionLoadNames", "Load the Names of the Individuals"}};
+        w.open(QStringLiteral(VELMORA_EXAMPLE));
+        for (const auto& c : commands) {
+            w.fake->last_open_title.clear();
+            w.find<QAction>(c.action)->trigger();
+            QCOMPARE(w.fake->last_open_title, QString::fromLatin1(c.title));
+        }
     }
 
     void recentFilesPutTheLatestFirstOnce() {
@@ -93,6 +169,7 @@ class WindowFeaturesTest : public QObject {
         }
         Window w(settings_in(ws));
         QCOMPARE(w.find<NumericField>("spin_burn_in")->value(), 20.0);
+        QCOMPARE(w.chart("Chart2")->title(), QStringLiteral("Posterior distribution of k (burn in = 20)"));
         QCOMPARE(w.find<NumericField>("kmin")->value(), 2.5);
         QCOMPARE(w->session().output_folder(), ws.file(QStringLiteral("out")));
         QVERIFY(w.text("output_folder").endsWith(QStringLiteral("out")) ||
