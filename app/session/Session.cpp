@@ -61,7 +61,9 @@ void Session::wire(JobRunner& runner) {
 
 void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
     emit commands_changed();
+    if (&runner == &trees_ && end != JobEnd::done) estimate_after_tree_.reset();
     if (end == JobEnd::cancelled) {
+        if (&runner == &reports_) note(tr("The report was cancelled; no file was written."));
         if (&runner == &trees_) {
             emit tree_stopped(tr("Cancelled: no tree was made."));
             note(tr("Make Tree was cancelled. Files it had finished stay; none is left half-written."));
@@ -92,12 +94,13 @@ void Session::job_ended(JobRunner& runner, JobEnd end, const QString& message) {
 }
 
 bool Session::stopping_work() const {
-    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy() || linkages_.busy();
+    return loads_.busy() || trees_.busy() || queries_.busy() || estimates_.busy() || maps_.busy() || linkages_.busy() ||
+           reports_.busy();
 }
 
 bool Session::busy() const {
-    for (const JobRunner* r :
-         {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_, &folders_})
+    for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_,
+                               &folders_, &agreements_, &reports_})
         if (r->busy()) return true;
     return false;
 }

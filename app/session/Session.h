@@ -178,6 +178,16 @@ class Session : public QObject {
     MapOrder shown_map_order() const;
     /// groups[i - 1] of individual i, from the names file's `group` column; empty: none.
     QStringList groups() const;
+    /// Compares each run's pair probabilities with the pool's (psm_max_diff over the tree's k range) for the
+    /// burn-in shown, on a worker; `runs_compared` tells the differences. Nothing with one run.
+    void compare_runs();
+    /// "Make Tree" with the controls' values, then the estimate with `loss` and `seed` once the tree is made.
+    void make_tree_and_estimate(Loss loss, std::uint64_t seed);
+    /// Writes the report of what is open (the controls' burn-in and k range, an estimate with `loss` and
+    /// `seed`) to `path`: HTML, or PDF on US Letter paper when `letter`, else A4. Computed on a worker (the
+    /// inputs' SHA-256 from the files as they are now), drawn here, written on a worker; `report_saved` or
+    /// `failed` tells how it went. `version` is Velmora's, for the provenance.
+    void save_report(const QString& path, Loss loss, std::uint64_t seed, bool letter, const QString& version);
     /// Stops every job.
     void cancel_all();
     /// Writes what the window has made so far (the runs' files, the last tree's, estimate's and cut's) into the
@@ -194,10 +204,15 @@ class Session : public QObject {
     bool load_busy() const { return loads_.busy(); }
     /// Every job runner, for the status bar's progress and Cancel.
     QList<JobRunner*> runners() {
-        return {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_, &folders_};
+        return {&loads_, &trees_,    &queries_, &diagnostics_, &outputs_, &estimates_,
+                &maps_,  &linkages_, &folders_, &agreements_,  &reports_};
     }
 
   signals:
+    /// Each run's largest difference from the pool's pair probabilities, for a burn-in (compare_runs).
+    void runs_compared(const std::vector<double>& differences, std::int32_t burn_in);
+    /// The report was written to `path`.
+    void report_saved(const QString& path);
     /// Runs were opened (and what was shown of the runs before is gone); the posterior, the trace and the
     /// rest follow by their own signals.
     void opened_runs(const OpenedView& view);
@@ -367,4 +382,8 @@ class Session : public QObject {
     JobRunner maps_;
     JobRunner linkages_;
     JobRunner folders_;
+    JobRunner agreements_;
+    JobRunner reports_;
+    /// The loss and seed of the estimate to make once the tree being made is done (make_tree_and_estimate).
+    std::optional<std::pair<Loss, std::uint64_t>> estimate_after_tree_;
 };

@@ -50,6 +50,8 @@ void Session::apply_tree(const QString& name, TreeOutcome&& outcome) {
     Notices notes(&std::cout);
     for (Notice& n : outcome.notices) notes.report(std::move(n.legacy), std::move(n.text));
     const MakeTreeResult& result = outcome.result;
+    // The estimate asked for with this tree follows only a tree made.
+    const std::optional<std::pair<Loss, std::uint64_t>> then_estimate = std::exchange(estimate_after_tree_, {});
     if (!outcome.error.empty()) {
         emit tree_stopped(tr("Stopped by an error."));
         fail(QString::fromStdString(outcome.error), notes.take());
@@ -92,6 +94,7 @@ void Session::apply_tree(const QString& name, TreeOutcome&& outcome) {
                        tr("These files could not be written: %1.").arg(files.join(QStringLiteral(", "))));
     }
     note(tr("Done !"));
+    if (then_estimate) estimate(then_estimate->first, then_estimate->second);
 }
 
 QString Session::nothing_to_count() const {

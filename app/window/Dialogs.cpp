@@ -108,11 +108,14 @@ std::optional<Dialogs::ImageChoice> Dialogs::export_image(QWidget*, const QStrin
 
 std::optional<QString> Dialogs::export_data(QWidget*, const QString&, const QString&) { return std::nullopt; }
 
+std::optional<QString> Dialogs::save_report(QWidget*, const QString&, const QString&) { return std::nullopt; }
+
 namespace {
 
 std::optional<QString> save_as(QWidget* parent, const QString& object_name, const QString& initial_name,
-                               const QString& folder, const QStringList& filters, const QString& default_suffix) {
-    QFileDialog dialog(parent, QObject::tr("Export"), folder);
+                               const QString& folder, const QStringList& filters, const QString& default_suffix,
+                               const QString& title = QObject::tr("Export")) {
+    QFileDialog dialog(parent, title, folder);
     dialog.setObjectName(object_name);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -269,4 +272,10 @@ std::optional<QString> QtDialogs::export_data(QWidget* parent, const QString& in
     return save_as(parent, QStringLiteral("ExportDataDialog"), initial_name, folder,
                    {QObject::tr("Tab-separated values (*.tsv)"), QObject::tr("Comma-separated values (*.csv)")},
                    QStringLiteral("tsv"));
+}
+
+std::optional<QString> QtDialogs::save_report(QWidget* parent, const QString& initial_name, const QString& folder) {
+    return save_as(parent, QStringLiteral("SaveReportDialog"), initial_name, folder,
+                   {QObject::tr("Web page, self-contained (*.html)"), QObject::tr("PDF (*.pdf)")},
+                   QStringLiteral("html"), QObject::tr("Save the Report"));
 }

@@ -50,6 +50,8 @@ class Dialogs {
                                                     const ImageSpec& proposal);
     /// Save dialog for the numbers of a picture (CSV or TSV). Empty when the user cancels.
     virtual std::optional<QString> export_data(QWidget* parent, const QString& initial_name, const QString& folder);
+    /// Save dialog for a report (an HTML page or a PDF). Empty when the user cancels.
+    virtual std::optional<QString> save_report(QWidget* parent, const QString& initial_name, const QString& folder);
 };
 
 class QtDialogs : public Dialogs {
@@ -64,6 +66,7 @@ class QtDialogs : public Dialogs {
     std::optional<ImageChoice> export_image(QWidget* parent, const QString& initial_name, const QString& folder,
                                             const ImageSpec& proposal) override;
     std::optional<QString> export_data(QWidget* parent, const QString& initial_name, const QString& folder) override;
+    std::optional<QString> save_report(QWidget* parent, const QString& initial_name, const QString& folder) override;
 
   private:
     std::optional<ImageChoice> figure_choice(QWidget* parent, const QString& path, const ImageSpec& proposal);

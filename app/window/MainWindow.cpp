@@ -8,6 +8,7 @@
 #include "pages/MakeTreePage.h"
 #include "pages/MapPage.h"
 #include "pages/MembershipPage.h"
+#include "pages/SummaryPage.h"
 #include "session/Session.h"
 #include "window/Application.h"
 
@@ -82,12 +83,15 @@ MainWindow::MainWindow(std::unique_ptr<Dialogs> dialogs, std::unique_ptr<QSettin
     convergence_ = new ConvergencePage(*session_);
     estimate_ = new EstimatePage(*session_);
     map_ = new MapPage(*session_);
+    summary_ = new SummaryPage(*session_);
+    membership_ = new MembershipPage(*session_);
     add_page(infer_k_, tr("Infer k"));
     add_page(make_tree_, tr("Make Tree"));
     add_page(convergence_, tr("Convergence"));
     add_page(estimate_, tr("Estimate"));
     add_page(map_, tr("Co-assignment Map"));
-    add_page(new MembershipPage(*session_), tr("Membership"));
+    add_page(summary_, tr("Summary"));
+    add_page(membership_, tr("Membership"));
     tabs_->setCurrentIndex(0);
     // The first page is shown as it was made: nothing to draw yet.
     infer_k_->Page::set_current(true);

@@ -16,6 +16,8 @@ class InferKPage;
 class JobRunner;
 class MakeTreePage;
 class MapPage;
+class MembershipPage;
+class SummaryPage;
 class Page;
 class PageTabs;
 class QLabel;
@@ -78,6 +80,8 @@ class MainWindow : public QMainWindow {
     /// Export... and Export Data...: asks where (and how large), then writes the picture or its numbers.
     void export_picture(Exportable* picture);
     void export_picture_data(Exportable* picture);
+    /// File > Save Report: the report of the runs open, with the Estimate page's loss and seed.
+    void save_report();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -116,6 +120,8 @@ class MainWindow : public QMainWindow {
     ConvergencePage* convergence_;
     EstimatePage* estimate_;
     MapPage* map_;
+    SummaryPage* summary_;
+    MembershipPage* membership_;
     QList<Page*> pages_;
     QMenu* view_menu_ = nullptr;
     QMenu* recent_menu_ = nullptr;
@@ -123,6 +129,7 @@ class MainWindow : public QMainWindow {
     QAction* print_ = nullptr;
     QAction* export_image_ = nullptr;
     QAction* export_numbers_ = nullptr;
+    QAction* save_report_ = nullptr;
     QString example_run_;
     QLabel* job_label_ = nullptr;
     QProgressBar* job_bar_ = nullptr;

@@ -4,9 +4,12 @@
 #include "charts/ChartView.h"
 #include "packaging/InstallPaths.h"
 #include "pages/ConvergencePage.h"
+#include "pages/EstimatePage.h"
 #include "pages/InferKPage.h"
 #include "pages/MakeTreePage.h"
 #include "pages/MapPage.h"
+#include "pages/MembershipPage.h"
+#include "pages/SummaryPage.h"
 #include "session/Session.h"
 #include "window/Application.h"
 #include "window/MainWindow.h"
@@ -15,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QLocale>
 #include <QMenuBar>
 #include <QStatusBar>
 
@@ -74,6 +78,10 @@ void MainWindow::build_menus() {
     export_numbers_->setStatusTip(
         tr("Saves the numbers of the chart last clicked on the page shown, or its table, as CSV or TSV"));
     connect(file, &QMenu::aboutToShow, this, &MainWindow::update_export_commands);
+    save_report_ = file->addAction(tr("Save &Report..."), this, &MainWindow::save_report);
+    save_report_->setObjectName(QStringLiteral("actionSaveReport"));
+    save_report_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    save_report_->setStatusTip(tr("Saves the runs' summary, charts and tables as one web page or PDF to share"));
     file->addSeparator();
     QAction* folder = file->addAction(tr("Output &Folder..."), this, &MainWindow::choose_output_folder);
     folder->setObjectName(QStringLiteral("actionOutputFolder"));
@@ -110,6 +118,22 @@ QString MainWindow::about_text() {
 }
 
 void MainWindow::wire_pages() {
+    connect(summary_, &SummaryPage::picture_clicked, this, [this](SummaryPage::Picture p) {
+        switch (p) {
+            case SummaryPage::Picture::trace:
+            case SummaryPage::Picture::posterior:
+                tabs_->setCurrentWidget(infer_k_);
+                break;
+            case SummaryPage::Picture::membership:
+                tabs_->setCurrentWidget(membership_);
+                break;
+            case SummaryPage::Picture::map:
+                tabs_->setCurrentWidget(map_);
+                break;
+        }
+    });
+    connect(summary_, &SummaryPage::make_both_clicked, this,
+            [this] { session_->make_tree_and_estimate(estimate_->loss(), estimate_->seed()); });
     connect(infer_k_, &InferKPage::open_clicked, this, &MainWindow::open_file);
     connect(infer_k_, &InferKPage::save_trajectory_clicked, this, &MainWindow::save_trajectory);
     connect(infer_k_, &InferKPage::choose_output_folder_clicked, this, &MainWindow::choose_output_folder);
@@ -340,5 +364,22 @@ void MainWindow::export_picture_data(Exportable* picture) {
             return;
         }
         statusBar()->showMessage(tr("Exported the numbers to %1.").arg(QDir::toNativeSeparators(*path)));
+    });
+}
+
+void MainWindow::save_report() {
+    command([&] {
+        if (!session_->opened()) {
+            dialogs_->message(this, QMessageBox::Information,
+                              tr("Open a result file first: the report sums up the runs open."));
+            return;
+        }
+        const QString proposal =
+            QFileInfo(session_->run_files().constFirst()).completeBaseName() + QStringLiteral("_report.html");
+        const std::optional<QString> path = dialogs_->save_report(this, proposal, session_->shown_output_folder());
+        if (!path) return;
+        // Paper as the user's locale measures it: US Letter where inches are the rule, else A4.
+        const bool letter = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+        session_->save_report(*path, estimate_->loss(), estimate_->seed(), letter, QStringLiteral(VELMORA_VERSION));
     });
 }

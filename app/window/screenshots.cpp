@@ -1,5 +1,5 @@
 // Opens a result file in the window and writes PNG images of its pages, the estimate and the map with the
-// estimate outlined; then adds a second simulated chain and writes the Infer k and Convergence pages with
+// estimate outlined; then adds a second simulated chain and writes the Infer k, Convergence and Summary pages with
 // the two runs open.
 // Usage: velmora-screenshots RESULT_FILE OUTPUT_DIR (run with QT_QPA_PLATFORM=offscreen).
 
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     // The estimate, then the map with the estimate outlined, in its order, and the membership chart.
     ok = save(form, 3, out + QStringLiteral("/window-estimate.png")) && ok;
     ok = save(form, 4, out + QStringLiteral("/window-map.png")) && ok;
-    ok = save(form, 5, out + QStringLiteral("/window-membership.png")) && ok;
+    ok = save(form, 6, out + QStringLiteral("/window-membership.png")) && ok;
     // A second chain over the same 60 individuals, simulated as the example was but with another seed.
     const QString second = QStringLiteral("examples/example_run_2.txt");
     {
@@ -127,6 +127,11 @@ int main(int argc, char** argv) {
     wait_for_work(form);
     ok = save(form, 0, out + QStringLiteral("/window-two-runs.png")) && ok;
     ok = save(form, 2, out + QStringLiteral("/window-convergence.png")) && ok;
+    // The Summary page of both runs, with the tree and the estimate made from it in one go.
+    form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->setCurrentIndex(5);
+    form.findChild<QPushButton*>(QStringLiteral("summary_make_both"))->click();
+    wait_for_work(form);
+    ok = save(form, 5, out + QStringLiteral("/window-summary.png")) && ok;
     form.close();
     return ok ? 0 : 1;
 }

@@ -25,6 +25,7 @@ class FakeDialogs : public Dialogs {
     std::deque<std::optional<QString>> folder_answers;
     std::deque<std::optional<ImageChoice>> image_answers;
     std::deque<std::optional<QString>> data_answers;
+    std::deque<std::optional<QString>> report_answers;
     /// The names the export dialogs proposed.
     QStringList export_proposals;
     std::vector<Message> messages;
@@ -73,6 +74,11 @@ class FakeDialogs : public Dialogs {
     std::optional<QString> export_data(QWidget*, const QString& initial_name, const QString&) override {
         export_proposals.append(initial_name);
         return next(data_answers);
+    }
+
+    std::optional<QString> save_report(QWidget*, const QString& initial_name, const QString&) override {
+        export_proposals.append(initial_name);
+        return next(report_answers);
     }
 
   private:
