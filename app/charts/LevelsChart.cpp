@@ -20,6 +20,32 @@ QList<QPointF> stair_points(const std::vector<double>& levels) {
     return points;
 }
 
+QList<QPointF> stair_outline(const std::vector<double>& levels, std::size_t max_points) {
+    if (levels.size() * 2 <= max_points || max_points < 8) return stair_points(levels);
+    // Each stretch of steps keeps where it starts, its lowest and highest step in their order, and the
+    // step before the next stretch: at a pixel or less a stretch, the outline is the staircase's.
+    const std::size_t stretches = max_points / 4;
+    const std::size_t n = levels.size();
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(max_points));
+    for (std::size_t b = 0; b < stretches; ++b) {
+        const std::size_t from = n * b / stretches;
+        const std::size_t to = n * (b + 1) / stretches;
+        std::size_t low = from;
+        std::size_t high = from;
+        for (std::size_t s = from; s < to; ++s) {
+            if (levels[s] < levels[low]) low = s;
+            if (levels[s] > levels[high]) high = s;
+        }
+        std::size_t kept[] = {from, std::min(low, high), std::max(low, high), to - 1};
+        for (const std::size_t s : kept)
+            if (points.isEmpty() || points.constLast().x() < static_cast<double>(s) ||
+                points.constLast().y() != levels[s])
+                points.append(QPointF(static_cast<double>(s), levels[s]));
+    }
+    return points;
+}
+
 LevelsChart::LevelsChart(QWidget* parent)
     : ChartView(QStringLiteral("Chart1"), tr("Prob levels"), false, parent), series_(new QLineSeries) {
     series_->setObjectName(QStringLiteral("Series1"));
@@ -84,7 +110,8 @@ void LevelsChart::show_on_log_scale() {
     y->setMinorTickCount(8);
     c->addAxis(y, Qt::AlignLeft);
     series_->attachAxis(y);
-    series_->replace(stair_points(shown));
+    // A figure of thousands of merges draws the staircase's outline, as no pixel shows more.
+    series_->replace(stair_outline(shown, 4000));
     set_fitted_range(attached_axis(series_, Qt::Horizontal), 0, static_cast<double>(levels_.size()) - 1);
     if (!zeros) return;
     auto* mark = new QLineSeries;

@@ -14,6 +14,9 @@ class QLineSeries;
 
 /// The stair through (s, levels[s]): (0, y0), (1, y0), (1, y1), (2, y1), ..., (n - 1, y(n-1)).
 QList<QPointF> stair_points(const std::vector<double>& levels);
+/// The staircase of `levels` in at most about `max_points` points: stair_points when it has no more, else
+/// per stretch of steps its first, lowest, highest and last step (the outline a pixel per stretch shows).
+QList<QPointF> stair_outline(const std::vector<double>& levels, std::size_t max_points);
 
 /// "Prob levels" (object name Chart1, series Series1): a red stair line of the level of each merge step. On
 /// screen its level axis is labelled at whole units only (0 and 1); drawn for a file it takes a log scale,

@@ -40,6 +40,28 @@ class ChartsTest : public QObject {
         QCOMPARE(stair_points({0.9, 0.5, 0.2}), expected);
     }
 
+    void aLongStaircaseKeepsItsOutline() {
+        // Few steps: the staircase itself.
+        QCOMPARE(stair_outline({0.9, 0.5, 0.2}, 100), stair_points({0.9, 0.5, 0.2}));
+        // 16,383 merges of a tree: levels falling with a dip and a spike that the outline must keep.
+        std::vector<double> levels(16383);
+        for (std::size_t s = 0; s < levels.size(); ++s) levels[s] = 1.0 - static_cast<double>(s) / levels.size();
+        levels[7000] = 0.001;
+        levels[9000] = 0.999;
+        const QList<QPointF> outline = stair_outline(levels, 4000);
+        QVERIFY(outline.size() <= 4000);
+        QCOMPARE(outline.constFirst(), QPointF(0, levels.front()));
+        QCOMPARE(outline.constLast(), QPointF(16382, levels.back()));
+        bool dip = false;
+        bool spike = false;
+        for (const QPointF& p : outline) {
+            QCOMPARE(p.y(), levels[static_cast<std::size_t>(p.x())]);  // every point is a step of the staircase
+            dip = dip || p == QPointF(7000, 0.001);
+            spike = spike || p == QPointF(9000, 0.999);
+        }
+        QVERIFY(dip && spike);
+    }
+
     void posteriorBarsStopAtTheLargestStorableK() {
         PosteriorChart view;
         QBarSeries* bars = view.series();
