@@ -7,3 +7,5 @@
 
 /// `velmora-cli report RESULT... --out FILE [options]`.
 int run_report_command(Args& args);
+/// `velmora-cli watch RESULT... [options]`.
+int run_watch_command(Args& args);

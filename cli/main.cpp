@@ -84,6 +84,16 @@ const char* const usage_text =
     "      is one self-contained page (no script, nothing outside it); FILE.pdf the same laid out on paper.\n"
     "      --burn-in B, --kmin A, --kmax C, --names FILE, --loss L, --seed S   as for analyze\n"
     "      --paper P         a4 (default) or letter, for a PDF\n"
+    "  velmora-cli watch RESULT_FILE [RESULT_FILE...] [options]\n"
+    "      Follows result files while the sampler writes them, reading only what was added, and prints\n"
+    "      a line at each update: each run's draws, the pooled posterior mode of k and its probability,\n"
+    "      R-hat, bulk- and tail-ESS of k and of the log likelihood, and the convergence verdict. Exits\n"
+    "      0 when every run holds its declared records or no file grew for --quiet-after seconds, 130\n"
+    "      after a last line on Ctrl+C, 1 when a file cannot be read or holds a bad record.\n"
+    "      --burn-in B       as for analyze\n"
+    "      --every S         seconds between looks at the files (default 2)\n"
+    "      --quiet-after S   stop once no file grew for S seconds (default: never)\n"
+    "      --tsv             tab-separated columns with a header, numbers at full precision\n"
     "  velmora-cli simulate --n-indivs N --n-obs M [--kmax K] [--groups G] [--seed S] [--out FILE]\n"
     "      Writes a simulated result file (to standard output without --out).\n"
     "  velmora-cli --help | --version\n"
@@ -419,5 +429,6 @@ int main(int argc, char** argv) {
     if (command == "simulate") return run_simulate_command(args);
     if (command == "plot") return run_plot_command(args);
     if (command == "report") return run_report_command(args);
+    if (command == "watch") return run_watch_command(args);
     return usage_error("unknown command '" + command + "'");
 }

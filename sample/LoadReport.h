@@ -58,4 +58,8 @@ struct LoadReport {
     bool goes_on = false;
     ClusteringFaults not_clusterings;
     InputDigest input;
+    /// Where the last record read in full ends in the input (bytes from its start) and the line there: where
+    /// following the file goes on (RunFollower).
+    std::int64_t records_end = 0;
+    int records_end_line = 1;
 };

@@ -84,6 +84,58 @@ bool MC_Sample::append_run(MC_Sample&& other) {
     return true;
 }
 
+MC_Sample MC_Sample::without_clusterings() const {
+    MC_Sample out;
+    out.n_indivs_ = 0;
+    out.Kmax_ = Kmax_;
+    out.n_samples_ = n_samples_;
+    out.run_starts_ = run_starts_;
+    out.log_likelihoods_ = log_likelihoods_;
+    out.samples_.resize(static_cast<std::size_t>(n_samples_));
+    for (std::int32_t i = 0; i < n_samples_; ++i)
+        out.samples_[static_cast<std::size_t>(i)] = samples_[static_cast<std::size_t>(i) * stride()];
+    return out;
+}
+
+std::optional<MC_Sample> MC_Sample::with_runs_grown(const std::vector<MC_Sample>& grown,
+                                                    const std::vector<bool>& replaced) const {
+    const auto runs = static_cast<std::size_t>(n_runs());
+    if (grown.size() != runs || replaced.size() != runs) return std::nullopt;
+    std::size_t rows = 0;
+    for (std::size_t r = 0; r < runs; ++r) {
+        if (grown[r].n_samples_ > 0 && grown[r].n_indivs_ != n_indivs_) return std::nullopt;
+        const Range kept = run(static_cast<std::int32_t>(r));
+        rows += (replaced[r] ? 0 : static_cast<std::size_t>(kept.last - kept.first)) +
+                static_cast<std::size_t>(grown[r].n_samples_);
+    }
+    MC_Sample out;
+    out.n_indivs_ = n_indivs_;
+    out.Kmax_ = Kmax_;
+    out.samples_.reserve(rows * stride());
+    out.log_likelihoods_.reserve(rows);
+    out.run_starts_.clear();
+    for (std::size_t r = 0; r < runs; ++r) {
+        out.run_starts_.push_back(out.n_samples_);
+        const Range kept = run(static_cast<std::int32_t>(r));
+        if (!replaced[r]) {
+            out.samples_.insert(out.samples_.end(),
+                                samples_.begin() + static_cast<std::ptrdiff_t>(kept.first * stride()),
+                                samples_.begin() + static_cast<std::ptrdiff_t>(kept.last * stride()));
+            out.log_likelihoods_.insert(out.log_likelihoods_.end(), log_likelihoods_.begin() + kept.first,
+                                        log_likelihoods_.begin() + kept.last);
+            out.n_samples_ += kept.last - kept.first;
+        }
+        const MC_Sample& more = grown[r];
+        out.samples_.insert(out.samples_.end(), more.samples_.begin(), more.samples_.end());
+        out.log_likelihoods_.insert(out.log_likelihoods_.end(), more.log_likelihoods_.begin(),
+                                    more.log_likelihoods_.end());
+        out.n_samples_ += more.n_samples_;
+        out.Kmax_ = std::max(out.Kmax_, more.Kmax_);
+    }
+    if (out.run_starts_.empty()) out.run_starts_.push_back(0);
+    return out;
+}
+
 std::vector<MC_Sample::Range> MC_Sample::retained_ranges(std::int32_t burn_in) const {
     const std::int32_t b = std::max<std::int32_t>(burn_in, 0);
     std::vector<Range> ranges;

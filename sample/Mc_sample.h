@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -73,6 +74,18 @@ class MC_Sample {
     /// its runs stays a run); Kmax becomes the larger of the two. `other` is left empty. Returns false and
     /// changes nothing when n_indivs differ.
     bool append_run(MC_Sample&& other);
+    /// The same runs with only k and the log likelihood of each observation: a store of 0 individuals whose
+    /// rows hold k alone, for what needs no clustering (the posterior of k, the trace, the diagnostics) at a
+    /// byte a row.
+    MC_Sample without_clusterings() const;
+    /// A new store of this one's runs, each with grown[r] (a store of one run, of the same n_indivs, or
+    /// empty) appended to run r, or, where replaced[r], run r's observations replaced by grown[r]'s: the
+    /// store of runs that grew or were read again while they were followed. This store is left as it is, so
+    /// computations still reading it go on. grown and replaced hold one entry per run; Kmax becomes the
+    /// largest of this one's and theirs. Nothing when grown does not hold one entry per run or a store's
+    /// n_indivs differ.
+    std::optional<MC_Sample> with_runs_grown(const std::vector<MC_Sample>& grown,
+                                             const std::vector<bool>& replaced) const;
     /// The observations a burn-in keeps: from the burn_in-th observation of every run on (a burn-in below 0
     /// keeps all), one range per run that keeps any, in store order. One run gives [burn_in, n_samples).
     std::vector<Range> retained_ranges(std::int32_t burn_in) const;

@@ -205,6 +205,8 @@ void RunLoader::read_rest(std::ostream* side, const Progress* progress) {
 
 void RunLoader::update_report(bool at_end) {
     report_ = reader_.report();
+    report_.records_end = reader_.records_end();
+    report_.records_end_line = reader_.records_end_line();
     report_.input.bytes = source_.bytes_read();
     report_.input.whole = at_end;
     if (options_.digest && at_end) {

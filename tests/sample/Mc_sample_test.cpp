@@ -299,3 +299,39 @@ TEST(McSample, ReportsWhetherTheSideFileIsInPlace) {
         EXPECT_EQ(store.get_n_samples(), 1);
     }
 }
+
+TEST(McSample, RunsGrownOrReadAgainGiveThePoolOfTheirWholeFiles) {
+    const std::string a1 = "1 -1 2\n1 1\n2 2 3\n2 -2 1\n3 1 2 3\n";
+    const std::string a2 = "3 -3 1\n3 1 2 3\n";
+    const std::string b = "1 -9 3\n1 1\n1 2\n1 3\n";
+    const std::string c = "1 -7 2\n2 1 2\n1 3\n";
+    const auto run = [](const std::string& records, int n_obs) {
+        Loaded l;
+        load(l, header(3, 4, n_obs) + records);
+        return std::move(l.store);
+    };
+    const auto pool = [&](std::vector<std::pair<std::string, int>> runs) {
+        MC_Sample out;
+        for (const auto& [text, n] : runs) out.append_run(run(text, n));
+        return out;
+    };
+    const MC_Sample before = pool({{a1, 3}, {b, 1}});
+    // Run 1 grew by a record, run 2 was restarted as another run.
+    std::vector<MC_Sample> grown;
+    grown.push_back(run(a2, 1));
+    grown.push_back(run(c, 1));
+    const std::optional<MC_Sample> after = before.with_runs_grown(grown, {false, true});
+    ASSERT_TRUE(after);
+    const MC_Sample whole = pool({{a1 + a2, 3}, {c, 1}});
+    ASSERT_EQ(after->get_n_samples(), whole.get_n_samples());
+    EXPECT_EQ(after->run(1).first, whole.run(1).first);
+    EXPECT_EQ(after->log_likelihoods(), whole.log_likelihoods());
+    for (std::int32_t i = 0; i < whole.get_n_samples(); ++i) EXPECT_EQ(row(*after, i), row(whole, i)) << i;
+    EXPECT_EQ(before.get_n_samples(), 3);  // left as it was
+    // k and the log likelihood alone: a byte a row.
+    const MC_Sample thin = after->without_clusterings();
+    EXPECT_EQ(thin.n_indivs(), 0);
+    EXPECT_EQ(thin.k_histogram(0), after->k_histogram(0));
+    EXPECT_EQ(thin.log_likelihoods(), after->log_likelihoods());
+    EXPECT_FALSE(before.with_runs_grown(grown, {false}));  // one entry per run
+}

@@ -1,0 +1,158 @@
+#include "sample/RunFollower.h"
+
+#include "sample/RunLoader.h"
+#include "sample/Simulator.h"
+#include "tests/support/TestUtil.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string simulated(std::int32_t n, std::int32_t obs, std::uint64_t seed, bool crlf = false) {
+    std::ostringstream out;
+    simulate_run(out, SimulationSettings{n, obs, 12, 3, seed});
+    std::string text = out.str();
+    if (!crlf) return text;
+    std::string with;
+    for (const char c : text) with += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return with;
+}
+
+/// A full read of `text`: the store and the side file.
+struct Whole {
+    MC_Sample store;
+    std::string side;
+};
+Whole read_whole(const std::string& text, const std::string& dir) {
+    Whole w;
+    Notices notes;
+    const std::string side = dir + "/whole_side.txt";
+    w.store.fill_from_text(text.data(), text.data() + text.size(), "run.txt", side, notes);
+    w.side = testutil::read_text(side);
+    return w;
+}
+
+void expect_same_store(const MC_Sample& a, const MC_Sample& b, const std::string& what) {
+    ASSERT_EQ(a.get_n_samples(), b.get_n_samples()) << what;
+    ASSERT_EQ(a.n_indivs(), b.n_indivs()) << what;
+    EXPECT_EQ(a.log_likelihoods(), b.log_likelihoods()) << what;
+    EXPECT_TRUE(std::equal(a.data(), a.data() + a.get_n_samples() * a.stride(), b.data())) << what;
+}
+
+void append(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << text;
+}
+
+}  // namespace
+
+TEST(RunFollower, ReadingInRandomPiecesGivesWhatAFullReadGives) {
+    std::mt19937 gen(31);
+    for (const bool crlf : {false, true}) {
+        const std::string text = simulated(9, 60, 5, crlf);
+        for (int trial = 0; trial < 6; ++trial) {
+            testutil::TempDir dir;
+            const std::string path = dir.file("run.txt");
+            RunFollower follower(path);
+            EXPECT_EQ(follower.poll().kind, FollowUpdate::Kind::waiting);  // not written yet
+            MC_Sample store;
+            std::string side;
+            std::size_t at = 0;
+            FollowUpdate::Kind last = FollowUpdate::Kind::unchanged;
+            while (at < text.size()) {
+                const std::size_t piece = std::min(text.size() - at, 1 + gen() % (trial % 2 ? 40 : 900));
+                append(path, text.substr(at, piece));
+                at += piece;
+                FollowUpdate u = follower.poll();
+                ASSERT_NE(u.kind, FollowUpdate::Kind::stopped) << u.note;
+                ASSERT_NE(u.kind, FollowUpdate::Kind::restarted) << u.note;
+                ASSERT_TRUE(store.extend(std::move(u.records)));
+                side += u.side_lines;
+                last = u.kind;
+            }
+            EXPECT_EQ(last, FollowUpdate::Kind::complete);
+            EXPECT_TRUE(follower.complete());
+            const Whole whole = read_whole(text, dir.path().string());
+            expect_same_store(store, whole.store, "trial " + std::to_string(trial));
+            EXPECT_EQ(side, whole.side);
+        }
+    }
+}
+
+TEST(RunFollower, GoesOnFromALoadThatEndedInsideARecord) {
+    const std::string text = simulated(7, 30, 8);
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    // The sampler is writing record 21 when the file is loaded.
+    const std::size_t cut = text.find("\n", text.size() * 2 / 3) + 3;
+    testutil::write_text(path, text.substr(0, cut));
+    RunLoader loader(path);
+    ASSERT_TRUE(loader.read_header());
+    std::ostringstream side;
+    loader.read_rest(&side);
+    const LoadReport loaded = loader.report();
+    EXPECT_EQ(loaded.stop, LoadStop::cut_short);
+    MC_Sample store = loader.take_store();
+    RunFollower follower(path, FollowStart{loader.header(), loaded.records_end, loaded.records_end_line,
+                                           store.get_n_samples(), loaded.last_listed_unused});
+    append(path, text.substr(cut));
+    FollowUpdate u = follower.poll();
+    EXPECT_EQ(u.kind, FollowUpdate::Kind::complete);
+    ASSERT_TRUE(store.extend(std::move(u.records)));
+    const Whole whole = read_whole(text, dir.path().string());
+    expect_same_store(store, whole.store, "after the load");
+    EXPECT_EQ(side.str() + u.side_lines, whole.side);
+}
+
+TEST(RunFollower, AFileRewrittenIsReadAgainAndABadRecordStops) {
+    const std::string first = simulated(6, 40, 1);
+    const std::string second = simulated(6, 25, 2);
+    const struct {
+        const char* what;
+        void (*change)(const std::string& path, const std::string& next);
+        const char* why;
+    } cases[] = {
+        {"shrank", [](const std::string& p, const std::string& next) { testutil::write_text(p, next); }, "it shrank"},
+        {"replaced",
+         [](const std::string& p, const std::string& next) {
+             testutil::write_text(p + ".new", next + std::string(5000, ' '));
+             std::filesystem::rename(p + ".new", p);
+         },
+         "another file is there now"},
+        {"rewritten in place, longer",
+         [](const std::string& p, const std::string& next) {
+             std::fstream f(p, std::ios::binary | std::ios::in | std::ios::out);
+             f << next << std::string(20000, ' ');
+         },
+         "its start was rewritten"},
+    };
+    for (const auto& c : cases) {
+        testutil::TempDir dir;
+        const std::string path = dir.file("run.txt");
+        testutil::write_text(path, first.substr(0, first.size() * 3 / 4));  // longer than the second run
+        RunFollower follower(path);
+        ASSERT_EQ(follower.poll().kind, FollowUpdate::Kind::grew) << c.what;
+        c.change(path, second);
+        const FollowUpdate u = follower.poll();
+        EXPECT_EQ(u.kind, FollowUpdate::Kind::complete) << c.what;  // the new run is whole at once
+        EXPECT_NE(u.note.find(c.why), std::string::npos) << c.what << ": " << u.note;
+        expect_same_store(u.records, read_whole(second, dir.path().string()).store, c.what);
+    }
+
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    testutil::write_text(path, first.substr(0, first.find("\n", first.size() / 2) + 1));
+    RunFollower follower(path);
+    const std::int32_t before = follower.poll().records.get_n_samples();
+    append(path, "99 -5.5 300\n");
+    const FollowUpdate bad = follower.poll();
+    EXPECT_EQ(bad.kind, FollowUpdate::Kind::stopped);
+    EXPECT_NE(bad.note.find("a record has k = 300"), std::string::npos) << bad.note;
+    EXPECT_GT(before, 0);
+    EXPECT_EQ(follower.poll().kind, FollowUpdate::Kind::complete);  // no longer read
+}
