@@ -128,11 +128,10 @@ int run_watch(const WatchOptions& options, std::ostream& out, std::ostream& err)
             FollowUpdate u = followers[r]->poll();
             switch (u.kind) {
                 case FollowUpdate::Kind::restarted:
-                    runs[r] = MC_Sample();
-                    [[fallthrough]];
                 case FollowUpdate::Kind::grew:
                 case FollowUpdate::Kind::complete:
-                    if (u.records.get_n_samples() > 0 || u.kind == FollowUpdate::Kind::restarted) {
+                    if (u.from_start) runs[r] = MC_Sample();
+                    if (u.records.get_n_samples() > 0 || u.from_start) {
                         runs[r].extend(u.records.without_clusterings());
                         headers[r] = followers[r]->header();
                         changed = true;

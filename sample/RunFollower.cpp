@@ -140,6 +140,7 @@ FollowUpdate RunFollower::restart(const std::string& why) {
     start_bytes_.clear();
     identity_.reset();
     FollowUpdate update = poll();
+    update.from_start = true;
     if (update.kind == FollowUpdate::Kind::grew || update.kind == FollowUpdate::Kind::unchanged)
         update.kind = FollowUpdate::Kind::restarted;
     if (update.note.empty()) update.note = input_name(path_) + " is read again from its start: " + why + ".";

@@ -37,6 +37,10 @@ struct FollowUpdate {
         stopped,
     } kind = Kind::unchanged;
     MC_Sample records;  ///< a store of one run: the records read by this poll
+    /// The file was read again from its start (`note` says why): `records` holds every record it has, to
+    /// take the place of those read before; the kind is restarted, or complete or stopped when the file read
+    /// again is so.
+    bool from_start = false;
     /// The side file's lines of those records (restarted: the whole side file), CR LF each; only lines of
     /// records whose first line was read, each once, so a side file appended with them stays a prefix of the
     /// one a full read writes.

@@ -105,6 +105,10 @@ SummaryPage::SummaryPage(Session& session, QWidget* parent) : Page(parent), sess
     connect(&session, &Session::tree_made, this, &SummaryPage::show_tree);
     connect(&session, &Session::estimate_made, this, [this](const Estimate& e, const QString&) { show_estimate(e); });
     connect(&session, &Session::tree_forgotten, this, &SummaryPage::forget_clustering);
+    connect(&session, &Session::made_from_fewer, this, [this](const QString& text) {
+        made_from_fewer_ = text;
+        clustering_->setText(clustering_shown_ + (text.isEmpty() ? QString() : QLatin1Char('\n') + text));
+    });
     connect(&session, &Session::membership_made, this, &SummaryPage::show_membership);
     connect(&session, &Session::names_changed, this, [this](const QStringList& names) { data_.names = names; });
     connect(&session, &Session::map_ready, this,
@@ -253,10 +257,12 @@ void SummaryPage::show_estimate(const Estimate& estimate) {
                                       : tr("%1 doubtful individuals").arg(c.doubtful.size())) +
                   tr(" (within − nearest below %1): %2").arg(doubt_limit).arg(doubtful.join(QStringLiteral(", "))));
     lines.append(tr("Made from %1 draws; tree: %2").arg(c.draws).arg(tree_source_));
-    clustering_->setText(lines.join(QLatin1Char('\n')));
+    clustering_shown_ = lines.join(QLatin1Char('\n'));
+    clustering_->setText(clustering_shown_);
 }
 
 void SummaryPage::forget_clustering(const QString& why) {
+    clustering_shown_ = why;
     clustering_->setText(why);
     data_.membership.reset();
     data_.map.reset();

@@ -79,6 +79,9 @@ class SummaryPage : public Page {
     std::optional<std::vector<double>> agreement_;
     bool comparing_ = false;
     QString tree_source_;
+    /// The clustering's text, and what came since it was made (following a run).
+    QString clustering_shown_;
+    QString made_from_fewer_;
     /// What the pictures are drawn from.
     ChartData data_;
 };

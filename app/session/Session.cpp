@@ -13,6 +13,12 @@
 
 Session::Session(QObject* parent) : QObject(parent) {
     run_.burn_in = std::max(0, controls_.burn_in);
+    follow_timer_ = new QTimer(this);
+    follow_timer_->setInterval(2000);
+    connect(follow_timer_, &QTimer::timeout, this, &Session::follow_now);
+    connect(&follows_, &JobRunner::finished, this, [this](JobEnd end, const QString& message) {
+        if (end == JobEnd::failed) fail(tr("Following the runs stopped: %1").arg(message));
+    });
     for (JobRunner* runner : runners()) wire(*runner);
     connect(&trees_, &JobRunner::progressed, this, &Session::tree_progress);
     connect(&estimates_, &JobRunner::progressed, this, &Session::estimate_progress);
@@ -100,7 +106,7 @@ bool Session::stopping_work() const {
 
 bool Session::busy() const {
     for (const JobRunner* r : {&loads_, &trees_, &queries_, &diagnostics_, &outputs_, &estimates_, &maps_, &linkages_,
-                               &folders_, &agreements_, &reports_})
+                               &folders_, &agreements_, &reports_, &follows_})
         if (r->busy()) return true;
     return false;
 }
@@ -108,6 +114,7 @@ bool Session::busy() const {
 void Session::cancel_all() {
     estimate_cancel_asked_ = estimates_.busy();
     for (JobRunner* runner : runners()) runner->cancel();
+    follows_.cancel();
 }
 
 void Session::cancel_estimate() {

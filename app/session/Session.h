@@ -10,6 +10,7 @@
 #include "estimate/Membership.h"
 #include "jobs/ConvergenceJob.h"
 #include "jobs/FolderJob.h"
+#include "jobs/FollowJob.h"
 #include "jobs/JobRunner.h"
 #include "jobs/MapOrderJob.h"
 #include "outputs/OutputSet.h"
@@ -33,6 +34,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 struct EstimateOutcome;
 struct LoadedRun;
@@ -188,6 +190,13 @@ class Session : public QObject {
     /// inputs' SHA-256 from the files as they are now), drawn here, written on a worker; `report_saved` or
     /// `failed` tells how it went. `version` is Velmora's, for the provenance.
     void save_report(const QString& path, Loss loss, std::uint64_t seed, bool letter, const QString& version);
+    /// Follows the open runs as their files grow (on: the runs opened later too): every two seconds, the
+    /// records added since are read on a worker, and the trace, the posterior, the diagnostics and the files
+    /// of a burn-in change follow; the tree, the estimate and the map stay and say how many draws came since.
+    void set_following(bool on);
+    bool following() const { return following_; }
+    /// Looks at the followed files once now (the timer's tick; the tests call it).
+    void follow_now();
     /// Stops every job.
     void cancel_all();
     /// Writes what the window has made so far (the runs' files, the last tree's, estimate's and cut's) into the
@@ -209,6 +218,11 @@ class Session : public QObject {
     }
 
   signals:
+    /// The tree, estimate and map shown were made from fewer draws than the runs now hold: `text` says how
+    /// many came since; empty once they are made again.
+    void made_from_fewer(const QString& text);
+    /// Which runs are followed and how (one line per run); empty when not following.
+    void follow_changed(const QString& text);
     /// Each run's largest difference from the pool's pair probabilities, for a burn-in (compare_runs).
     void runs_compared(const std::vector<double>& differences, std::int32_t burn_in);
     /// The report was written to `path`.
@@ -384,6 +398,16 @@ class Session : public QObject {
     JobRunner folders_;
     JobRunner agreements_;
     JobRunner reports_;
+    /// Following the runs: the switch, its timer, the runs' followers and where each load left its file.
+    void start_following();
+    void apply_follow(FollowOutcome&& outcome);
+    void tell_made_from_fewer();
+    bool following_ = false;
+    QTimer* follow_timer_ = nullptr;
+    std::shared_ptr<FollowState> follow_state_;
+    std::vector<FollowStart> follow_starts_;
+    std::vector<bool> followable_;
+    JobRunner follows_;
     /// The loss and seed of the estimate to make once the tree being made is done (make_tree_and_estimate).
     std::optional<std::pair<Loss, std::uint64_t>> estimate_after_tree_;
 };

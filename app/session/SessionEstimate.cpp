@@ -60,6 +60,7 @@ void Session::take_tree(const MakeTreeResult& result, const TreeOutcome& outcome
                          true);
     pair_cells_ = outcome.pair_cells;
     pair_total_ = outcome.pair_total;
+    emit made_from_fewer(QString());
     average_tree_ = outcome.average;
     show_map();
 }

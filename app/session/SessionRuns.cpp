@@ -88,7 +88,18 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
     const QString& path = paths.front();
     note(QString());
     Notices notes(&std::cout);
-    for (Notice& n : loaded.notices) notes.report(std::move(n.legacy), std::move(n.text));
+    // Following the runs, a last record cut short is one the sampler is still writing: it is read at the
+    // next look, not reported.
+    std::vector<std::string> being_written;
+    if (following_) {
+        if (loaded.report.stop == LoadStop::cut_short) being_written.push_back(loaded.report.message);
+        for (const RunInfo& r : loaded.runs)
+            if (r.report.stop == LoadStop::cut_short) being_written.push_back(r.report.message);
+    }
+    for (Notice& n : loaded.notices) {
+        if (std::find(being_written.begin(), being_written.end(), n.text) != being_written.end()) continue;
+        notes.report(std::move(n.legacy), std::move(n.text));
+    }
     if (loaded.header_status != HeaderStatus::ok) {
         report_problem(
             notes, Severity::warning,
@@ -112,11 +123,22 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
     const std::vector<std::string> old_side_paths = std::move(side_paths_);
     side_paths_.clear();
     run_starts_ = {0};
+    follow_starts_.clear();
+    followable_.clear();
+    // Where each load left its file, for following it on from there; a run stopped by a fault is not followed.
+    const auto remember = [this](const RunHeader& header, const LoadReport& report, std::int32_t stored) {
+        follow_starts_.push_back(
+            FollowStart{header, report.records_end, report.records_end_line, stored, report.last_listed_unused});
+        const LoadFault fault = fault_of(report.stop);
+        followable_.push_back(fault == LoadFault::none || fault == LoadFault::incomplete);
+    };
     if (loaded.runs.empty()) {
         run_.result_path = to_path(path);
         run_headers_.push_back(loaded.header);
         side_paths_.push_back(side_path);
-        run_starts_.push_back(loaded.store ? loaded.store->get_n_samples() : 0);
+        const std::int32_t stored = loaded.store ? loaded.store->get_n_samples() : 0;
+        run_starts_.push_back(stored);
+        remember(loaded.header, loaded.report, stored);
     } else {
         run_.result_path.clear();
         for (const RunInfo& r : loaded.runs) {
@@ -124,8 +146,13 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
             run_headers_.push_back(r.header);
             side_paths_.push_back(r.side_path);
             run_starts_.push_back(run_starts_.back() + r.stored);
+            remember(r.header, r.report, r.stored);
         }
     }
+    if (!loaded.error.empty())
+        for (std::size_t r = 0; r < followable_.size(); ++r) followable_[r] = false;
+    follows_.cancel();
+    follow_state_.reset();
     for (const std::string& old : old_side_paths) {
         std::error_code ignored;
         if (!old.empty() && std::find(side_paths_.begin(), side_paths_.end(), old) == side_paths_.end())
@@ -192,6 +219,7 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
     } else if (!removed.isEmpty()) {
         note(last_status_ + removed);
     }
+    if (following_) start_following();
 }
 
 bool Session::load_names(const QString& path) {

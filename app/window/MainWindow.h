@@ -130,6 +130,7 @@ class MainWindow : public QMainWindow {
     QAction* export_image_ = nullptr;
     QAction* export_numbers_ = nullptr;
     QAction* save_report_ = nullptr;
+    QAction* follow_ = nullptr;
     QString example_run_;
     QLabel* job_label_ = nullptr;
     QProgressBar* job_bar_ = nullptr;

@@ -85,6 +85,18 @@ void MainWindow::build_menus() {
     file->addSeparator();
     QAction* folder = file->addAction(tr("Output &Folder..."), this, &MainWindow::choose_output_folder);
     folder->setObjectName(QStringLiteral("actionOutputFolder"));
+    follow_ = file->addAction(tr("Fo&llow"));
+    follow_->setObjectName(QStringLiteral("actionFollow"));
+    follow_->setCheckable(true);
+    follow_->setStatusTip(
+        tr("Reads what the sampler adds to the open runs' files as it writes them; the trace, "
+           "posterior and diagnostics follow"));
+    connect(follow_, &QAction::toggled, this, [this](bool on) {
+        command([&] {
+            settings_.set_number(QStringLiteral("follow"), on ? 1 : 0);
+            session_->set_following(on);
+        });
+    });
     file->addSeparator();
     QAction* quit = file->addAction(tr("&Quit"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("actionQuit"));
@@ -164,6 +176,7 @@ void MainWindow::restore_settings() {
         session_->set_output_set(static_cast<OutputSet>(static_cast<int>(*set)));
     infer_k_->show_output_set(static_cast<int>(session_->output_set()));
     session_->set_decimal_separator(locale_decimal_separator());
+    follow_->setChecked(settings_.number(QStringLiteral("follow")).value_or(0) != 0);
 }
 
 OutputSet MainWindow::output_set() const { return session_->output_set(); }

@@ -140,6 +140,7 @@ TEST(RunFollower, AFileRewrittenIsReadAgainAndABadRecordStops) {
         c.change(path, second);
         const FollowUpdate u = follower.poll();
         EXPECT_EQ(u.kind, FollowUpdate::Kind::complete) << c.what;  // the new run is whole at once
+        EXPECT_TRUE(u.from_start) << c.what;
         EXPECT_NE(u.note.find(c.why), std::string::npos) << c.what << ": " << u.note;
         expect_same_store(u.records, read_whole(second, dir.path().string()).store, c.what);
     }
