@@ -4,11 +4,16 @@
 // simulated run of 1,000,000 observations of 10 individuals: a burn-in typed digit by digit (each digit
 // recomputes the posterior and the convergence diagnostics), and a second such run added.
 //
-// Usage: window_bench [RESULT_FILE]   (without a file: a simulated run of 100,000 observations of 60
-// individuals). Run with QT_QPA_PLATFORM=offscreen, or under xvfb-run for a real X server.
+// Last, following a run: 1,000 records appended to a run of 1,000,000 observations of 10 individuals whose
+// sampler is still writing, read at one look (File > Follow).
+//
+// Usage: window_bench [RESULT_FILE | --follow]   (without a file: a simulated run of 100,000 observations of
+// 60 individuals; --follow: only the following). Run with QT_QPA_PLATFORM=offscreen, or under xvfb-run for
+// a real X server.
 
 #include "pages/NumericField.h"
 #include "sample/Simulator.h"
+#include "session/Session.h"
 #include "window/Application.h"
 #include "window/Dialogs.h"
 #include "window/MainWindow.h"
@@ -18,10 +23,12 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -105,11 +112,48 @@ void print(const char* what, const Watch& w) {
 
 }  // namespace
 
+/// A run of `records` of the `total` records its header declares: the sampler is still writing it.
+std::string run_text(std::int32_t total, std::uint64_t seed) {
+    std::ostringstream out;
+    SimulationSettings settings;
+    settings.n_obs = total;
+    settings.n_indivs = 10;
+    settings.seed = seed;
+    simulate_run(out, settings);
+    return out.str();
+}
+
+/// Opens the first 10^6 of 1,001,000 records with Follow on, then appends the rest and looks once.
+void follow(MainWindow& form, const QString& path) {
+    // The same seed draws the same records, and both headers' counts have seven digits: the run of 10^6
+    // records is the first part of the longer one.
+    const std::string text = run_text(1001000, 7);
+    const std::string first = run_text(1000000, 7);
+    const std::size_t cut = first.size() - 1;
+    {
+        std::ofstream out(path.toStdString(), std::ios::binary);
+        out << text.substr(0, cut + 1);
+    }
+    form.findChild<QAction*>(QStringLiteral("actionFollow"))->setChecked(true);
+    print("open 10^6 draws, followed", watch(form, [&] { form.open_result_files({path}); }));
+    std::ofstream(path.toStdString(), std::ios::binary | std::ios::app) << text.substr(cut + 1);
+    const Watch look = watch(form, [&] { form.session().follow_now(); });
+    print("1,000 records more, read and shown", look);
+    std::printf("%-34s %8d\n", "  draws now", form.session().run().store->get_n_samples());
+}
+
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     Application app(argc, argv);
     QTemporaryDir dir;
     QString path;
+    if (argc > 1 && QLatin1String(argv[1]) == QLatin1String("--follow")) {
+        QDir::setCurrent(dir.path());
+        MainWindow form(std::make_unique<NoDialogs>());
+        form.show();
+        follow(form, dir.filePath(QStringLiteral("followed.txt")));
+        return 0;
+    }
     if (argc > 1) {
         path = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     } else {
@@ -182,5 +226,6 @@ int main(int argc, char** argv) {
     });
     print("burn-in 1200 typed, 30 ms a digit", typed);
     print("two runs of 10^6 draws together", watch(form, [&] { form.open_result_files(long_runs); }));
+    follow(form, dir.filePath(QStringLiteral("followed.txt")));
     return 0;
 }

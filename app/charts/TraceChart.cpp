@@ -109,7 +109,7 @@ double trace_k(const TracePoint& p) { return p.k; }
 double trace_log_likelihood(const TracePoint& p) { return p.log_likelihood; }
 
 QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_t first, std::int64_t last,
-                              const std::function<double(const TracePoint&)>& value, std::int64_t origin) {
+                              double (*value)(const TracePoint&), std::int64_t origin) {
     if (origin < 0) origin = first;
     QList<QPointF> out;
     const std::int64_t n = last - first;
@@ -126,15 +126,24 @@ QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_
         const std::int64_t to = first + n * (b + 1) / stretches;
         std::int64_t low = from;
         std::int64_t high = from;
-        for (std::int64_t i = from; i < to; ++i) {
+        double low_value = value(points[static_cast<std::size_t>(from)]);
+        double high_value = low_value;
+        for (std::int64_t i = from + 1; i < to; ++i) {
             const double v = value(points[static_cast<std::size_t>(i)]);
-            if (v < value(points[static_cast<std::size_t>(low)])) low = i;
-            if (v > value(points[static_cast<std::size_t>(high)])) high = i;
+            if (v < low_value) {
+                low = i;
+                low_value = v;
+            }
+            if (v > high_value) {
+                high = i;
+                high_value = v;
+            }
         }
-        for (const std::int64_t i : {std::min(low, high), std::max(low, high)}) {
-            out.append(QPointF(static_cast<double>(i - origin), value(points[static_cast<std::size_t>(i)])));
-            if (low == high) break;
-        }
+        const bool low_first = low <= high;
+        out.append(QPointF(static_cast<double>((low_first ? low : high) - origin), low_first ? low_value : high_value));
+        if (low != high)
+            out.append(
+                QPointF(static_cast<double>((low_first ? high : low) - origin), low_first ? high_value : low_value));
     }
     return out;
 }
@@ -273,6 +282,12 @@ void TraceChart::fill_one(const std::vector<TracePoint>& points) {
 
 void TraceChart::show_trace(const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts,
                             const QStringList& run_names) {
+    show_trace(std::make_shared<const std::vector<TracePoint>>(points), starts, run_names);
+}
+
+void TraceChart::show_trace(std::shared_ptr<const std::vector<TracePoint>> shared,
+                            const std::vector<std::int64_t>& starts, const QStringList& run_names) {
+    const std::vector<TracePoint>& points = *shared;
     QObject::disconnect(zoom_);
     remove_extra_series();
     std::vector<std::int64_t> bounds = starts;
@@ -280,7 +295,7 @@ void TraceChart::show_trace(const std::vector<TracePoint>& points, const std::ve
     const std::size_t runs = bounds.size() - 1;
     std::int64_t longest = 0;
     for (std::size_t r = 0; r < runs; ++r) longest = std::max(longest, bounds[r + 1] - bounds[r]);
-    data_ = std::make_shared<const std::vector<TracePoint>>(points);
+    data_ = std::move(shared);
     starts_ = starts;
     names_ = run_names;
     const auto data = data_;

@@ -29,7 +29,7 @@ inline constexpr std::int64_t max_trace_points = 4000;
 /// their envelope as described there; `value` picks k or the log likelihood.
 /// x counts from `origin` (first when negative).
 QList<QPointF> trace_envelope(const std::vector<TracePoint>& points, std::int64_t first, std::int64_t last,
-                              const std::function<double(const TracePoint&)>& value, std::int64_t origin = -1);
+                              double (*value)(const TracePoint&), std::int64_t origin = -1);
 double trace_k(const TracePoint& p);
 double trace_log_likelihood(const TracePoint& p);
 
@@ -53,6 +53,9 @@ class TraceChart : public ChartView {
     /// exported numbers are the whole trace of every run.
     void show_trace(const std::vector<TracePoint>& points, const std::vector<std::int64_t>& starts = {},
                     const QStringList& run_names = {});
+    /// The same, keeping `points` shared rather than copied.
+    void show_trace(std::shared_ptr<const std::vector<TracePoint>> points, const std::vector<std::int64_t>& starts,
+                    const QStringList& run_names);
     void clear_trace();
     /// Shades observations 0..b - 1, the ones the burn-in b leaves out; b <= 0 shades nothing.
     void mark_burn_in(std::int32_t b);

@@ -185,8 +185,8 @@ void InferKPage::show_posterior(const PosteriorView& view) {
 }
 
 void InferKPage::show_trace() {
-    const std::vector<TracePoint>* points = session_.trace();
-    if (points == nullptr) return;
-    trace_->show_trace(*points, session_.run_starts(), session_.run_labels());
+    std::shared_ptr<const std::vector<TracePoint>> points = session_.shared_trace();
+    if (!points) return;
+    trace_->show_trace(std::move(points), session_.run_starts(), session_.run_labels());
     trace_stale_ = false;
 }

@@ -89,8 +89,7 @@ SummaryPage::SummaryPage(Session& session, QWidget* parent) : Page(parent), sess
     connect(make_both_, &QPushButton::clicked, this, &SummaryPage::make_both_clicked);
     connect(&session, &Session::opened_runs, this, [this] { opened(); });
     connect(&session, &Session::trace_changed, this, [this] {
-        const std::vector<TracePoint>* trace = session_.trace();
-        data_.trace = trace ? *trace : std::vector<TracePoint>();
+        trace_ = session_.shared_trace();
         data_.run_starts = session_.run_starts();
         data_.run_names = session_.run_labels();
         mark(Picture::trace);
@@ -152,6 +151,7 @@ void SummaryPage::opened() {
     convergence_->clear();
     k_->clear();
     data_ = ChartData{};
+    trace_.reset();
     data_.names = session_.names();
     for (std::size_t i = 0; i < stale_.size(); ++i) mark(static_cast<Picture>(i));
 }
@@ -289,6 +289,8 @@ void SummaryPage::draw_pictures() {
     for (std::size_t i = 0; i < charts.size(); ++i) {
         if (!stale_[i]) continue;
         stale_[i] = false;
+        // The trace is copied for its picture only when the picture is drawn.
+        if (i == 0) data_.trace = trace_ ? *trace_ : std::vector<TracePoint>();
         const bool have = (i == 0 && !data_.trace.empty()) || (i == 1 && !data_.posterior.empty()) ||
                           (i == 2 && data_.membership) || (i == 3 && data_.map && data_.tree);
         pictures_[i]->setEnabled(have);
@@ -311,4 +313,6 @@ void SummaryPage::draw_pictures() {
         pictures_[i]->setIcon(QIcon(pixmap));
         pictures_[i]->setText(QString());
     }
+    data_.trace.clear();
+    data_.trace.shrink_to_fit();
 }

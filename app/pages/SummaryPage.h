@@ -82,6 +82,7 @@ class SummaryPage : public Page {
     /// The clustering's text, and what came since it was made (following a run).
     QString clustering_shown_;
     QString made_from_fewer_;
-    /// What the pictures are drawn from.
+    /// What the pictures are drawn from; the trace is kept shared until its picture is drawn.
     ChartData data_;
+    std::shared_ptr<const std::vector<TracePoint>> trace_;
 };

@@ -135,7 +135,9 @@ class Session : public QObject {
     std::int32_t last_burn_in() const { return last_burn_in_; }
     /// The trace of the open runs (one point per stored observation), kept whether or not its side file
     /// could be written; null before an open. `run_starts` gives where each run begins, then the end.
-    const std::vector<TracePoint>* trace() const { return trace_ ? &*trace_ : nullptr; }
+    const std::vector<TracePoint>* trace() const { return trace_.get(); }
+    /// The same trace, shared: a chart keeps it without a copy.
+    std::shared_ptr<const std::vector<TracePoint>> shared_trace() const { return trace_; }
     const std::vector<std::int64_t>& run_starts() const { return run_starts_; }
     /// Reads the trace back from the side file when none is kept; false (and a note) when it cannot be read.
     bool reload_trace();
@@ -341,7 +343,7 @@ class Session : public QObject {
 
     RunState run_;
     std::int32_t last_burn_in_ = 0;
-    std::optional<std::vector<TracePoint>> trace_;
+    std::shared_ptr<const std::vector<TracePoint>> trace_;
     QStringList run_files_;
     /// Where each run starts in the pooled trace, then its end.
     std::vector<std::int64_t> run_starts_;

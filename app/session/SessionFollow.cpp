@@ -103,7 +103,7 @@ void Session::apply_follow(FollowOutcome&& outcome) {
             starts.push_back(static_cast<std::int64_t>(trace.size()));
             if (r < outcome.headers.size() && outcome.replaced[r]) run_headers_[r] = outcome.headers[r];
         }
-        trace_ = std::move(trace);
+        trace_ = std::make_shared<const std::vector<TracePoint>>(std::move(trace));
         run_starts_ = std::move(starts);
         run_.store = std::move(outcome.store);
         Notices posterior_notes;

@@ -170,7 +170,7 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
     run_.tree_path = params.tree_path;
     run_.heights_path = params.heights_path;
     run_.clusters_path = params.clusters_path;
-    trace_ = std::move(loaded.trace);
+    trace_ = std::make_shared<const std::vector<TracePoint>>(std::move(loaded.trace));
     if (paths.size() == 1) emit opened_file(QFileInfo(path).absoluteFilePath());
 
     // Nothing of the runs open before stays on screen.
@@ -269,6 +269,6 @@ bool Session::reload_trace() {
         note(QString::fromStdString(notes.take().front().text));
         return false;
     }
-    trace_ = *points;
+    trace_ = std::make_shared<const std::vector<TracePoint>>(std::move(*points));
     return true;
 }
