@@ -61,8 +61,10 @@ void Forest::init_proposals(const Marginal& marginal, const Progress* progress) 
         // Counts keep their order and ties exactly; as 16-bit codes they halve the table when the
         // Marginal counts each observation once, as the labels will.
         const bool narrow = consecutive_ && view.total == marginal_total_ && view.total <= 0xFFFF;
-        seed([&view](std::int32_t a, std::int32_t b) { return view.cells[pair_index(a, b)]; }, view.total, narrow,
-             progress);
+        view.cells.visit([&](auto cells) {
+            seed([cells](std::int32_t a, std::int32_t b) { return cells[pair_index(a, b)]; }, view.total, narrow,
+                 progress);
+        });
     } else {
         seed([&](std::int32_t a, std::int32_t b) { return marginal.pair_prob(a, b, k_list); }, -1, false, progress);
     }
