@@ -92,19 +92,19 @@ constexpr PlaneCount plane_counts[] = {count_planes<1>, count_planes<2>, count_p
 constexpr PlaneMerge plane_merges[] = {merge_planes<1>, merge_planes<2>, merge_planes<3>, merge_planes<4>,
                                        merge_planes<5>, merge_planes<6>, merge_planes<7>, merge_planes<8>};
 
-/// The planes of individuals [0, n) for the observations rows[0..count) (count <= 512) as one block of
+/// The planes of individuals [from, to) for the observations rows[0..count) (count <= 512) as one block of
 /// `bits` bits at `out` + i * width, turned around a group of individuals at a time through `turned`.
-VELMORA_PLANES_TARGET void write_block(const std::uint8_t* const* rows, std::size_t count, int bits, std::size_t n,
-                                       const std::uint8_t* zero_row, std::uint8_t* turned, std::uint8_t* out,
-                                       std::size_t width) {
+VELMORA_PLANES_TARGET void write_block(const std::uint8_t* const* rows, std::size_t count, int bits, std::size_t from,
+                                       std::size_t to, const std::uint8_t* zero_row, std::uint8_t* turned,
+                                       std::uint8_t* out, std::size_t width) {
     // The first plane marks the observations held: all but the padding of the last block.
     std::uint64_t held[8];
     for (std::size_t s = 0; s < 8; ++s) {
         const std::size_t from = s * 64;
         held[s] = count >= from + 64 ? ~std::uint64_t{0} : count <= from ? 0 : (std::uint64_t{1} << (count - from)) - 1;
     }
-    for (std::size_t g0 = 0; g0 < n; g0 += turn_group) {
-        const std::size_t g1 = std::min(n, g0 + turn_group);
+    for (std::size_t g0 = from; g0 < to; g0 += turn_group) {
+        const std::size_t g1 = std::min(to, g0 + turn_group);
         for (std::size_t t0 = 0; t0 < block_draws; t0 += 16) {
             const std::uint8_t* group_rows[16];
             for (std::size_t t = 0; t < 16; ++t) group_rows[t] = t0 + t < count ? rows[t0 + t] : zero_row;
@@ -133,7 +133,7 @@ VELMORA_PLANES_TARGET void write_block(const std::uint8_t* const* rows, std::siz
 }  // namespace
 
 void SharedLabels::build(const MC_Sample& store, std::int32_t n_indivs, std::int32_t k_from, std::int32_t k_to,
-                         std::int32_t first_obs, const std::function<void()>& tick) {
+                         std::int32_t first_obs, const std::function<void()>& tick, SecondThread* second) {
     const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(n_indivs, 0));
     const std::size_t stride = store.stride();
     const std::uint8_t* base = store.data();
@@ -145,17 +145,17 @@ void SharedLabels::build(const MC_Sample& store, std::int32_t n_indivs, std::int
     runs_.clear();
 #ifdef VELMORA_LABEL_PLANES
     if (!bytes_only_ && has_bit_plane_instructions()) {
-        build_planes(store, n, std::move(rows), tick);
+        build_planes(store, n, std::move(rows), tick, second);
         built_ = true;
         return;
     }
 #endif
-    build_bytes(store, n, rows, tick);
+    build_bytes(n, rows, tick, second);
     built_ = true;
 }
 
-void SharedLabels::build_bytes(const MC_Sample&, std::size_t n, const std::vector<const std::uint8_t*>& rows,
-                               const std::function<void()>& tick) {
+void SharedLabels::build_bytes(std::size_t n, const std::vector<const std::uint8_t*>& rows,
+                               const std::function<void()>& tick, SecondThread* second) {
     width_ = (retained_ + block - 1) / block * block;
     lines_ = std::make_unique_for_overwrite<Line[]>(n * width_ / block);
     data_ = reinterpret_cast<std::uint8_t*>(lines_.get());
@@ -166,27 +166,42 @@ void SharedLabels::build_bytes(const MC_Sample&, std::size_t n, const std::vecto
     for (std::size_t r0 = 0; r0 < retained_; r0 += block) {
         if (tick) tick();
         const std::size_t r1 = std::min(retained_, r0 + block);
-        for (std::size_t i = 0; i < n; ++i) {
-            std::uint8_t* out = data_ + i * width_;
-            for (std::size_t r = r0; r < r1; ++r) out[r] = rows[r][i];
-        }
+        auto turn = [&](int half) {
+            for (std::size_t i = half == 0 ? 0 : n / 2; i < (half == 0 ? n / 2 : n); ++i) {
+                std::uint8_t* out = data_ + i * width_;
+                for (std::size_t r = r0; r < r1; ++r) out[r] = rows[r][i];
+            }
+        };
+        if (second != nullptr)
+            second->split(turn);
+        else
+            turn(0), turn(1);
     }
 }
 
 void SharedLabels::build_planes([[maybe_unused]] const MC_Sample& store, [[maybe_unused]] std::size_t n,
                                 [[maybe_unused]] std::vector<const std::uint8_t*> rows,
-                                [[maybe_unused]] const std::function<void()>& tick) {
+                                [[maybe_unused]] const std::function<void()>& tick,
+                                [[maybe_unused]] SecondThread* second) {
 #ifdef VELMORA_LABEL_PLANES
     // The bits each observation needs, from its values themselves; the observations in that order (a count
     // does not depend on the order), so that a block holds values of about one width.
     std::vector<std::uint8_t> bits(rows.size());
+    auto bits_of = [&](int half) {
+        const std::size_t mid = rows.size() / 2;
+        for (std::size_t t = half == 0 ? 0 : mid; t < (half == 0 ? mid : rows.size()); ++t) {
+            std::uint8_t all = 0;
+            for (std::size_t i = 0; i < n; ++i) all |= rows[t][i];
+            bits[t] =
+                static_cast<std::uint8_t>(std::max(1, static_cast<int>(std::bit_width(static_cast<unsigned>(all)))));
+        }
+    };
+    if (second != nullptr)
+        second->split(bits_of);
+    else
+        bits_of(0), bits_of(1);
     std::array<std::size_t, 10> starts{};
-    for (std::size_t t = 0; t < rows.size(); ++t) {
-        std::uint8_t all = 0;
-        for (std::size_t i = 0; i < n; ++i) all |= rows[t][i];
-        bits[t] = static_cast<std::uint8_t>(std::max(1, static_cast<int>(std::bit_width(static_cast<unsigned>(all)))));
-        ++starts[bits[t] + 1];
-    }
+    for (const std::uint8_t b : bits) ++starts[b + 1];
     for (std::size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
     std::vector<const std::uint8_t*> ordered(rows.size());
     std::vector<std::uint8_t> ordered_bits(rows.size());
@@ -214,13 +229,21 @@ void SharedLabels::build_planes([[maybe_unused]] const MC_Sample& store, [[maybe
     data_ = reinterpret_cast<std::uint8_t*>(lines_.get());
     advise_huge_pages(data_, n * width_);
     const std::vector<std::uint8_t> zero_row(store.stride(), 0);
-    std::vector<std::uint8_t> turned(turn_group * block_draws);
+    std::vector<std::uint8_t> turned(2 * turn_group * block_draws);
     std::size_t offset = 0;
     for (std::size_t k = 0; k < blocks; ++k) {
         if (tick) tick();
         const std::size_t first = k * block_draws;
-        write_block(ordered.data() + first, std::min(block_draws, retained_ - first), block_bits[k], n, zero_row.data(),
-                    turned.data(), data_ + offset, width_);
+        auto write = [&](int half) {
+            write_block(ordered.data() + first, std::min(block_draws, retained_ - first), block_bits[k],
+                        half == 0 ? 0 : n / 2, half == 0 ? n / 2 : n, zero_row.data(),
+                        turned.data() + static_cast<std::size_t>(half) * turn_group * block_draws, data_ + offset,
+                        width_);
+        };
+        if (second != nullptr)
+            second->split(write);
+        else
+            write(0), write(1);
         offset += static_cast<std::size_t>(block_bits[k] + 1) * block;
     }
 #endif

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sample/Mc_sample.h"
+#include "tree/SecondThread.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,8 +33,9 @@ class SharedLabels {
     /// Fills slot i-1 with the cluster values of individual i (1..n_indivs). A first_obs below 0 counts
     /// from 0. Reads the store's rows directly; n_indivs must not exceed the store's.
     /// `tick`, when given, is called after every 64 to 512 observations (it may throw to stop the work).
+    /// `second`, when given, turns half of the individuals around.
     void build(const MC_Sample& store, std::int32_t n_indivs, std::int32_t k_from, std::int32_t k_to,
-               std::int32_t first_obs, const std::function<void()>& tick = {});
+               std::int32_t first_obs, const std::function<void()>& tick = {}, SecondThread* second = nullptr);
     bool built() const { return built_; }
     /// Number of retained observations.
     std::int64_t retained() const { return static_cast<std::int64_t>(retained_); }
@@ -55,10 +57,10 @@ class SharedLabels {
     };
 
   private:
-    void build_bytes(const MC_Sample& store, std::size_t n, const std::vector<const std::uint8_t*>& rows,
-                     const std::function<void()>& tick);
+    void build_bytes(std::size_t n, const std::vector<const std::uint8_t*>& rows, const std::function<void()>& tick,
+                     SecondThread* second);
     void build_planes(const MC_Sample& store, std::size_t n, std::vector<const std::uint8_t*> rows,
-                      const std::function<void()>& tick);
+                      const std::function<void()>& tick, SecondThread* second);
     const std::uint8_t* slot(std::int32_t s) const { return data_ + static_cast<std::size_t>(s) * width_; }
     std::uint8_t* slot(std::int32_t s) { return data_ + static_cast<std::size_t>(s) * width_; }
 
