@@ -79,10 +79,11 @@ bool bit_planes_available() { return has_bit_plane_instructions(); }
 
 namespace {
 
-/// Bit planes of one chunk: individual i's blocks start at bytes + i * indiv_budget, each block `Planes`
+/// Bit planes of one chunk: individual i's blocks start at bytes + i * stride, each block `Planes`
 /// vectors, bit t of plane p's vector being bit p of the cluster number in observation t of the block.
 struct Planes {
     const std::uint8_t* bytes;
+    std::size_t stride;  // bytes between individuals: at most indiv_budget
     std::size_t count;   // observations of the chunk
     std::size_t blocks;  // 512 observations each, the last padded with observations where all share 0
 };
@@ -124,16 +125,16 @@ template <int P, int R, int C, class Cell>
     for (int r = 0; r < R; ++r)
 #pragma GCC unroll 4
         for (int k = 0; k < C; ++k) acc[r][k] = _mm512_setzero_si512();
-    const std::uint8_t* x = c.bytes + i * indiv_budget;
-    const std::uint8_t* y = c.bytes + j * indiv_budget;
+    const std::uint8_t* x = c.bytes + i * c.stride;
+    const std::uint8_t* y = c.bytes + j * c.stride;
     for (std::size_t b = 0; b < c.blocks; ++b) {
         const std::size_t at = b * P * vector_bytes;
         __m512i diff[R][C];
         __m512i xv[R], yv[C];
 #pragma GCC unroll 8
-        for (int r = 0; r < R; ++r) xv[r] = _mm512_load_si512(x + r * indiv_budget + at);
+        for (int r = 0; r < R; ++r) xv[r] = _mm512_load_si512(x + r * c.stride + at);
 #pragma GCC unroll 8
-        for (int k = 0; k < C; ++k) yv[k] = _mm512_load_si512(y + k * indiv_budget + at);
+        for (int k = 0; k < C; ++k) yv[k] = _mm512_load_si512(y + k * c.stride + at);
 #pragma GCC unroll 8
         for (int r = 0; r < R; ++r)
 #pragma GCC unroll 4
@@ -142,9 +143,9 @@ template <int P, int R, int C, class Cell>
         for (int p = 1; p < P; ++p) {
             const std::size_t off = at + static_cast<std::size_t>(p) * vector_bytes;
 #pragma GCC unroll 8
-            for (int r = 0; r < R; ++r) xv[r] = _mm512_load_si512(x + r * indiv_budget + off);
+            for (int r = 0; r < R; ++r) xv[r] = _mm512_load_si512(x + r * c.stride + off);
 #pragma GCC unroll 8
-            for (int k = 0; k < C; ++k) yv[k] = _mm512_load_si512(y + k * indiv_budget + off);
+            for (int k = 0; k < C; ++k) yv[k] = _mm512_load_si512(y + k * c.stride + off);
 // diff |= x ^ y in one instruction.
 #pragma GCC unroll 8
             for (int r = 0; r < R; ++r)
@@ -225,9 +226,10 @@ ChunkCounter<Cell> chunk_counter(int planes) {
 /// group of individuals at a time through `turned` (turn_group x 512 bytes).
 VELMORA_PLANES_TARGET void make_planes(const MC_Sample& store, const std::vector<std::int32_t>& obs,
                                        const BitChunk& chunk, std::size_t b, std::size_t row_to,
-                                       const std::uint8_t* zero_row, std::uint8_t* turned, std::uint8_t* planes) {
+                                       const std::uint8_t* zero_row, std::uint8_t* turned, std::uint8_t* planes,
+                                       std::size_t stride) {
     const std::uint8_t* data = store.data();
-    const std::size_t stride = store.stride();
+    const std::size_t row_stride = store.stride();
     const auto P = static_cast<std::size_t>(chunk.planes);
     for (std::size_t g0 = 0; g0 < row_to; g0 += turn_group) {
         const std::size_t g1 = std::min(row_to, g0 + turn_group);
@@ -236,7 +238,7 @@ VELMORA_PLANES_TARGET void make_planes(const MC_Sample& store, const std::vector
             for (std::size_t t = 0; t < 16; ++t) {
                 const std::size_t d = b * block_draws + t0 + t;
                 rows[t] =
-                    d < chunk.count ? data + static_cast<std::size_t>(obs[chunk.first + d]) * stride + 1 : zero_row;
+                    d < chunk.count ? data + static_cast<std::size_t>(obs[chunk.first + d]) * row_stride + 1 : zero_row;
             }
             for (std::size_t i = g0; i < g1; ++i) {
                 std::uint8_t group[16];
@@ -246,7 +248,7 @@ VELMORA_PLANES_TARGET void make_planes(const MC_Sample& store, const std::vector
         }
         for (std::size_t i = g0; i < g1; ++i) {
             const std::uint8_t* src = turned + (i - g0) * block_draws;
-            auto* dst = reinterpret_cast<std::uint64_t*>(planes + i * indiv_budget + b * P * vector_bytes);
+            auto* dst = reinterpret_cast<std::uint64_t*>(planes + i * stride + b * P * vector_bytes);
             for (std::size_t s = 0; s < block_draws / vector_bytes; ++s) {
                 const __m512i v = _mm512_loadu_si512(src + s * vector_bytes);
                 for (std::size_t p = 0; p < P; ++p)
@@ -262,22 +264,27 @@ template <class Cell>
 void count_band_bits(const CountBand& band, const std::vector<BitChunk>& chunks, Cell* tri) {
     const std::size_t row_to = band.row_to;
     if (row_to <= band.row_from || row_to < 2) return;
+    // Each individual's planes take the room of the largest chunk: few draws take little.
+    std::size_t stride = vector_bytes;
+    for (const BitChunk& chunk : chunks)
+        stride = std::max(stride, (chunk.count + block_draws - 1) / block_draws *
+                                      static_cast<std::size_t>(chunk.planes) * vector_bytes);
     std::unique_ptr<Line[]> planes;
     std::unique_ptr<Line[]> turned;
     try {
-        planes = std::make_unique_for_overwrite<Line[]>(row_to * indiv_budget / sizeof(Line));
+        planes = std::make_unique_for_overwrite<Line[]>(row_to * stride / sizeof(Line));
         turned = std::make_unique_for_overwrite<Line[]>(turn_group * block_draws / sizeof(Line));
     } catch (const std::bad_alloc&) {
-        raise_out_of_memory("a working copy of the draws for counting pairs",
-                            static_cast<double>(row_to) * indiv_budget);
+        raise_out_of_memory("a working copy of the draws for counting pairs", static_cast<double>(row_to * stride));
     }
     auto* plane_bytes = reinterpret_cast<std::uint8_t*>(planes.get());
     auto* turned_bytes = reinterpret_cast<std::uint8_t*>(turned.get());
     const std::vector<std::uint8_t> zero_row(band.store->stride(), 0);
     for (const BitChunk& chunk : chunks) {
-        const Planes c{plane_bytes, chunk.count, (chunk.count + block_draws - 1) / block_draws};
+        const Planes c{plane_bytes, stride, chunk.count, (chunk.count + block_draws - 1) / block_draws};
         for (std::size_t b = 0; b < c.blocks; ++b)
-            make_planes(*band.store, *band.observations, chunk, b, row_to, zero_row.data(), turned_bytes, plane_bytes);
+            make_planes(*band.store, *band.observations, chunk, b, row_to, zero_row.data(), turned_bytes, plane_bytes,
+                        stride);
         chunk_counter<Cell>(chunk.planes)(c, band.row_from, row_to, tri);
         if (band.shared != nullptr) {
             band.shared->chunks_done.fetch_add(1, std::memory_order_relaxed);
