@@ -165,7 +165,7 @@ class PsmRows {
 }  // namespace
 
 void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, int threads) {
+                   const std::vector<std::string>& names, int threads, const Progress* progress) {
     const PsmRows rows(marginal, k_list, names);
     std::string head = "individual";
     for (const std::string& name : names) {
@@ -189,8 +189,11 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
         const std::int32_t first = 1 + b * per_block;
         slot.length = rows.format(first, std::min(first + per_block, n + 1), slot.text, slot.counts);
     };
+    std::int32_t rows_written = 0;
     const auto write_slot = [&](const Slot& slot) {
         out.write(slot.text.data(), static_cast<std::streamsize>(slot.length));
+        rows_written = std::min(n, rows_written + per_block);
+        if (progress != nullptr) progress->step(rows_written, n);
     };
     if (workers == 0) {
         Slot slot;
@@ -269,7 +272,7 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
 }
 
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, Notices& notes, int threads) {
-    return write_output_file(path, "", notes,
-                             [&](std::ostream& out) { print_psm_tsv(out, marginal, k_list, names, threads); });
+                   const std::vector<std::string>& names, Notices& notes, int threads, const Progress* progress) {
+    return write_output_file(
+        path, "", notes, [&](std::ostream& out) { print_psm_tsv(out, marginal, k_list, names, threads, progress); });
 }

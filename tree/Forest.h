@@ -118,7 +118,7 @@ class Forest {
         return a.code < b.code || (a.code == b.code && a.owner > b.owner);
     }
     /// Proposals an owner remembers from the last scan of its row.
-    static constexpr std::size_t cached = 16;
+    static constexpr std::size_t cached = 32;
 
     bool is_active(std::int32_t id) const { return (where_[static_cast<std::size_t>(id)] & in_active) != 0; }
     std::int32_t slot(std::int32_t id) const { return slot_[static_cast<std::size_t>(id)]; }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <functional>
 
 // The loops over a whole row are written so that the compiler turns them into vector code; on x86-64 with
 // GCC each is built for AVX-512, AVX2 and the baseline, picked when the program starts.
@@ -215,12 +216,12 @@ void PairTable::set_slot(std::int32_t slot, std::int32_t id, std::uint32_t cap) 
 
 std::size_t PairTable::row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k,
                                SecondThread* second) {
-    std::size_t count = 0;
     if (hi < lo || k == 0) return 0;
     const auto lo16 = static_cast<std::uint16_t>(lo);
     const auto span = static_cast<std::uint16_t>(hi - lo);
     const std::size_t n = static_cast<std::size_t>(dim_);
     if (!narrow_) {
+        std::size_t count = 0;
         const std::uint32_t* codes = wide_cells_.get() + cell(row, 0);
         for (std::size_t s = 0; s < n; ++s)
             if (static_cast<std::uint16_t>(ids_[s] - lo16) <= span)
@@ -241,15 +242,30 @@ std::size_t PairTable::row_top(std::int32_t row, std::int32_t lo, std::int32_t h
     else
         keys_of(0), keys_of(1);
     // The k best keys lie in the k blocks of the highest block bests: a block holding one of them has a
-    // best at least as high, and each such block's best is a different key among the k.
+    // best at least as high, and each such block's best is a different key among the k. So the k-th best
+    // of those bests is a floor for the k best keys, and only keys at or above it need ranking.
     std::size_t blocks = 0;
     for (std::size_t b = 0; b < padded_ / block; ++b)
-        if (block_best_[b] != 0) enter(std::uint64_t{block_best_[b]} << 32 | b, block_top_.data(), blocks, k);
+        if (block_best_[b] != 0) block_top_[blocks++] = std::uint64_t{block_best_[b]} << 32 | b;
+    if (blocks > k) {
+        std::nth_element(block_top_.begin(), block_top_.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                         block_top_.begin() + static_cast<std::ptrdiff_t>(blocks), std::greater<>());
+        blocks = k;
+    }
+    std::uint32_t floor = 1;
+    for (std::size_t t = 0; t < blocks && blocks == k; ++t)
+        floor = t == 0 ? static_cast<std::uint32_t>(block_top_[t] >> 32)
+                       : std::min(floor, static_cast<std::uint32_t>(block_top_[t] >> 32));
+    candidates_.clear();
     for (std::size_t t = 0; t < blocks; ++t) {
         const std::size_t b = block_top_[t] & 0xFFFFFFFFu;
         for (std::size_t s = b * block; s < (b + 1) * block; ++s)
-            if (keys_[s] != 0) enter(std::uint64_t{keys_[s]}, top, count, k);
+            if (keys_[s] >= floor) candidates_.push_back(keys_[s]);
     }
+    const std::size_t count = std::min(k, candidates_.size());
+    std::partial_sort(candidates_.begin(), candidates_.begin() + static_cast<std::ptrdiff_t>(count), candidates_.end(),
+                      std::greater<>());
+    std::copy_n(candidates_.begin(), count, top);
     return count;
 }
 

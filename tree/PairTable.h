@@ -69,7 +69,7 @@ class PairTable {
     void kill_slot(std::int32_t slot) { ids_[static_cast<std::size_t>(slot)] = 0; }
     std::uint32_t cap(std::int32_t slot) const { return caps_[static_cast<std::size_t>(slot)]; }
 
-    /// The best `k` (at most 64) entries of row `row` among the live slots whose id lies in [lo, hi]
+    /// The best `k` (at most 256) entries of row `row` among the live slots whose id lies in [lo, hi]
     /// (1 <= lo, hi < 32768) as keys into top, best first (the highest code, the lowest id on ties);
     /// returns how many there are. `second`, when given, reads half of a long row.
     std::size_t row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k,
@@ -113,6 +113,7 @@ class PairTable {
     std::vector<std::uint32_t> keys_;        // row_top's keys of one row
     std::vector<std::uint32_t> block_best_;  // row_top's best key of each block
     std::vector<std::uint64_t> block_top_;   // row_top's best blocks
+    std::vector<std::uint32_t> candidates_;  // row_top's keys at or above the floor of its best blocks
     std::vector<std::uint32_t> caps_;        // by slot: code of the cluster's own level
     std::vector<std::uint32_t> scratch_;     // one row of codes
     std::vector<std::uint8_t> zero_;         // make_union_row's zero marks, one per slot
