@@ -1,6 +1,7 @@
 #include "coassign/Marginal.h"
 
 #include "coassign/PairCounts.h"
+#include "sample/CpuFeatures.h"
 #include "sample/Exceptions.h"
 #include "sample/OutputFile.h"
 
@@ -41,7 +42,7 @@ std::string k_list_text(const KList& k_list) {
 }  // namespace
 
 Marginal::Marginal(std::int32_t Kmax, std::int32_t n_indivs)
-    : Kmax_(Kmax), n_indivs_(n_indivs), threads_(static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))) {}
+    : Kmax_(Kmax), n_indivs_(n_indivs), threads_(available_cores()) {}
 
 void Marginal::set_worker_threads(int threads) { threads_ = std::max(threads, 1); }
 

@@ -78,7 +78,7 @@ class Marginal {
     bool print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
                                       Notices& notes, const Progress* progress = nullptr) const;
 
-    /// Worker threads the pair counting may use (at least 1; by default the machine's cores). The results
+    /// Worker threads the pair counting may use (at least 1; by default the cores it may run on). The results
     /// do not depend on it.
     void set_worker_threads(int threads);
 

@@ -28,11 +28,11 @@ struct LoadOptions {
     /// open_runs: put each run's side file in place when loading ends, unless it failed. False leaves them
     /// pending in OpenedRuns::side_files, for the caller to commit or discard.
     bool commit_side_files = true;
-    /// Threads that parse a regular file (0: one per core). With more than one, a file holding at least two
-    /// pieces of `piece_bytes` after its header is cut near record boundaries into pieces parsed at once,
-    /// each piece taken as read only when the reading of the pieces before ends exactly where it starts and
-    /// it held nothing but clean records; otherwise it is read again in order. Standard input, pipes and
-    /// loads with the digest read in order. The store, side file and report never depend on these.
+    /// Threads that parse a regular file (0: one per core it may run on). With more than one, a file holding at least
+    /// two pieces of `piece_bytes` after its header is cut near record boundaries into pieces parsed at once, each
+    /// piece taken as read only when the reading of the pieces before ends exactly where it starts and it held nothing
+    /// but clean records; otherwise it is read again in order. Standard input, pipes and loads with the digest read in
+    /// order. The store, side file and report never depend on these.
     int threads = 0;
     std::int64_t piece_bytes = std::int64_t{8} << 20;
 };

@@ -1,6 +1,7 @@
 #include "tree/Forest.h"
 
 #include "coassign/PairCounts.h"
+#include "sample/CpuFeatures.h"
 
 #include <algorithm>
 #include <array>
@@ -31,10 +32,7 @@ void sift_down_top(std::vector<T>& heap, Below below) {
 }  // namespace
 
 Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
-    : n_indivs_(n_indivs),
-      k_list_(&k_list),
-      burn_in_(burn_in),
-      threads_(static_cast<int>(std::min(2u, std::max(1u, std::thread::hardware_concurrency())))) {
+    : n_indivs_(n_indivs), k_list_(&k_list), burn_in_(burn_in), threads_(std::min(2, available_cores())) {
     assert(n_indivs >= 1 && n_indivs <= 16384);
     const std::size_t ids = 2 * static_cast<std::size_t>(n_indivs);
     nodes_.resize(ids);

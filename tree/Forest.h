@@ -92,7 +92,7 @@ class Forest {
     /// differs; memory does not depend on it.
     void set_pair_bound_limit(std::int32_t max_indivs) { pair_bound_limit_ = max_indivs; }
 
-    /// Threads the merge loop may use (at least 1; by default 2 where the machine has two cores): with 2, a
+    /// Threads the merge loop may use (at least 1; by default 2 where two cores are free to it): with 2, a
     /// second thread updates and scans half of each long row and computes every other level of a batch.
     /// The tree does not depend on it. Set before the first merge.
     void set_threads(int threads) { threads_ = std::max(threads, 1); }
