@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <cmath>
 
-CoassignMap::CoassignMap(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total,
-                         std::vector<std::int32_t> order, const std::function<void(double)>& progress,
-                         const std::atomic<bool>* cancel)
+CoassignMap::CoassignMap(SharedPairCells cells, std::int64_t total, std::vector<std::int32_t> order,
+                         const std::function<void(double)>& progress, const std::atomic<bool>* cancel)
     : n_(static_cast<std::int32_t>(order.size())), total_(total), cells_(std::move(cells)), order_(std::move(order)) {
     const auto n = static_cast<std::size_t>(n_);
-    if (!cells_ || cells_->size() != n * (n - (n > 0 ? 1 : 0)) / 2 || total_ <= 0)
+    if (!cells_ || cells_.size() != n * (n - (n > 0 ? 1 : 0)) / 2 || total_ <= 0)
         raise_exception("the pair counts do not fit the tree's individuals");
     position_.assign(n, -1);
     for (std::size_t p = 0; p < n; ++p) {
@@ -30,15 +29,17 @@ CoassignMap::CoassignMap(std::shared_ptr<const std::vector<std::uint32_t>> cells
     std::vector<double> sum(s * s, 0.0);
     std::vector<std::int32_t> block_of(n);
     for (std::size_t i = 0; i < n; ++i) block_of[i] = position_[i] >> base_level_;
-    const std::uint32_t* cell = cells_->data();
-    for (std::int32_t b = 2; b <= n_; ++b) {
-        double* row = sum.data() + static_cast<std::size_t>(block_of[static_cast<std::size_t>(b - 1)]) * s;
-        for (std::int32_t a = 1; a < b; ++a) row[block_of[static_cast<std::size_t>(a - 1)]] += *cell++;
-        if ((b & 255) == 0) {
-            if (cancel && cancel->load()) throw Cancelled();
-            if (progress) progress(static_cast<double>(b) * b / (static_cast<double>(n_) * n_));
+    cells_.cells().visit([&](auto cells) {
+        const auto* cell = cells.data();
+        for (std::int32_t b = 2; b <= n_; ++b) {
+            double* row = sum.data() + static_cast<std::size_t>(block_of[static_cast<std::size_t>(b - 1)]) * s;
+            for (std::int32_t a = 1; a < b; ++a) row[block_of[static_cast<std::size_t>(a - 1)]] += *cell++;
+            if ((b & 255) == 0) {
+                if (cancel && cancel->load()) throw Cancelled();
+                if (progress) progress(static_cast<double>(b) * b / (static_cast<double>(n_) * n_));
+            }
         }
-    }
+    });
     std::vector<double> full(s * s, 0.0);
     for (std::size_t x = 0; x < s; ++x)
         for (std::size_t y = 0; y < s; ++y) full[x * s + y] = sum[x * s + y] + sum[y * s + x];
@@ -79,7 +80,7 @@ double CoassignMap::probability(std::int32_t r, std::int32_t c) const {
     if (r == c) return 1.0;
     const std::int32_t a = order_[static_cast<std::size_t>(r)];
     const std::int32_t b = order_[static_cast<std::size_t>(c)];
-    const std::uint32_t count = (*cells_)[pair_index(std::min(a, b), std::max(a, b))];
+    const std::uint32_t count = cells_.cells()[pair_index(std::min(a, b), std::max(a, b))];
     return static_cast<double>(count) / static_cast<double>(total_);
 }
 

@@ -3,6 +3,8 @@
 // The co-assignment probabilities of every pair of individuals, arranged in the order of a tree's leaves
 // for the map, with block means for drawing the map smaller than one pixel a cell. Plain values: no Qt.
 
+#include "coassign/PairCells.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -14,7 +16,7 @@
 /// on the diagonal. A block of size g (a power of two) covers rows [g br, g br + g) and columns
 /// [g bc, g bc + g), cut at n; its value is the mean of the cells it covers.
 ///
-/// The pair counts are kept (4 bytes a pair: 0.5 GB at 16,384 individuals), not a dense matrix; block means
+/// The pair counts are kept (up to 4 bytes a pair: 0.5 GB at 16,384 individuals), not a dense matrix; block means
 /// are kept for the sizes from the smallest that makes at most 1024 blocks a side upward (at most 4 MB
 /// plus a third), and smaller blocks are computed from the counts for the part shown.
 class CoassignMap {
@@ -31,13 +33,13 @@ class CoassignMap {
         float at(std::int32_t r, std::int32_t c) const { return mean[static_cast<std::size_t>(r) * cols + c]; }
     };
 
-    /// `cells`: the pair counts laid out by pair_index (coassign/PairCounts.h), n (n - 1) / 2 of them;
+    /// `cells`: the pair counts laid out by pair_index (coassign/PairCounts.h), n (n - 1) / 2 of them,
+    /// shared with whoever else holds them (kept, not copied);
     /// `total`: the draws counted (above 0); `order`: the individuals (1..n, each once) in leaf order.
     /// Builds the block means, telling `progress` the fraction done (0..1) and stopping with Cancelled
     /// when `cancel` is raised. Raises Exceptions when the sizes disagree.
-    CoassignMap(std::shared_ptr<const std::vector<std::uint32_t>> cells, std::int64_t total,
-                std::vector<std::int32_t> order, const std::function<void(double)>& progress = {},
-                const std::atomic<bool>* cancel = nullptr);
+    CoassignMap(SharedPairCells cells, std::int64_t total, std::vector<std::int32_t> order,
+                const std::function<void(double)>& progress = {}, const std::atomic<bool>* cancel = nullptr);
 
     std::int32_t size() const { return n_; }
     std::int64_t draws() const { return total_; }
@@ -68,7 +70,7 @@ class CoassignMap {
     };
     std::int32_t n_ = 0;
     std::int64_t total_ = 0;
-    std::shared_ptr<const std::vector<std::uint32_t>> cells_;
+    SharedPairCells cells_;
     std::vector<std::int32_t> order_;
     std::vector<std::int32_t> position_;
     int base_level_ = 0;

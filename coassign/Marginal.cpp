@@ -1,6 +1,7 @@
 #include "coassign/Marginal.h"
 
 #include "coassign/PairCounts.h"
+#include "sample/CpuFeatures.h"
 #include "sample/Exceptions.h"
 #include "sample/OutputFile.h"
 
@@ -41,7 +42,7 @@ std::string k_list_text(const KList& k_list) {
 }  // namespace
 
 Marginal::Marginal(std::int32_t Kmax, std::int32_t n_indivs)
-    : Kmax_(Kmax), n_indivs_(n_indivs), threads_(static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))) {}
+    : Kmax_(Kmax), n_indivs_(n_indivs), threads_(available_cores()) {}
 
 void Marginal::set_worker_threads(int threads) { threads_ = std::max(threads, 1); }
 
@@ -112,8 +113,8 @@ const Marginal::Table& Marginal::table_for(const KList& k_list, const Progress* 
                 }
             // Threads pay off only on larger counts.
             const double work = static_cast<double>(n_indivs_) * n_indivs_ / 2 * static_cast<double>(listed.size());
-            t->cells = count_co_assigned_pairs(*store_, listed, n_indivs_, work < 5e7 ? 1 : threads_,
-                                               std::size_t{8} << 20, true, progress);
+            t->cells = count_pair_cells(*store_, listed, n_indivs_, work < 5e7 ? 1 : threads_, std::size_t{8} << 20,
+                                        true, progress);
         }
     }
     table_ = std::move(t);
@@ -123,13 +124,19 @@ const Marginal::Table& Marginal::table_for(const KList& k_list, const Progress* 
 Marginal::PairCountView Marginal::pair_counts(const KList& k_list) const {
     const Table& t = table_for(k_list);
     if (t.direct || t.total == 0) return {{}, t.total};
-    return {t.cells, t.total};
+    return {t.cells.cells(), t.total};
+}
+
+SharedPairCells Marginal::shared_pair_counts(const KList& k_list) const {
+    const Table& t = table_for(k_list);
+    if (t.direct || t.total == 0 || t.cells.cells().empty()) return {};
+    return t.cells;
 }
 
 void Marginal::prepare(const KList& k_list, const Progress& progress) const { table_for(k_list, &progress); }
 
 std::int64_t Marginal::pair_numerator(const Table& t, std::int32_t a, std::int32_t b) const {
-    if (!t.direct) return t.cells[pair_index(a, b)];
+    if (!t.direct) return t.cells.cells()[pair_index(a, b)];
     std::int64_t s = 0;
     const std::uint8_t* data = store_->data();
     const std::size_t stride = store_->stride();

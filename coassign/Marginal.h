@@ -1,6 +1,7 @@
 #pragma once
 
 #include "coassign/Count.h"
+#include "coassign/PairCells.h"
 #include "sample/Mc_sample.h"
 #include "sample/Notices.h"
 #include "sample/Progress.h"
@@ -40,15 +41,18 @@ class Marginal {
     double pair_prob(std::int32_t a, std::int32_t b, const KList& k_list) const;
 
     /// The counts behind pair_prob for k_list: pair_prob(a, b, k_list) is cells[pair_index(a, b)] / total
-    /// (see coassign/PairCounts.h), computed in double; cells holds n_indivs (n_indivs - 1) / 2 entries, or
-    /// none when nothing is counted, or when the weighted observations exceed 2^32 - 1 and pairs are
-    /// counted on request (then ask pair_prob). Makes the counts when they are not made yet. Valid until
-    /// another k list is asked for or release_counts is called.
+    /// (see coassign/PairCounts.h), computed in double; cells holds n_indivs (n_indivs - 1) / 2 entries, in
+    /// cells no wider than total needs (PairCells), or none when nothing is counted, or when the weighted
+    /// observations exceed 2^32 - 1 and pairs are counted on request (then ask pair_prob). Makes the counts
+    /// when they are not made yet. Valid until another k list is asked for or release_counts is called.
     struct PairCountView {
-        std::span<const std::uint32_t> cells;
+        PairCells cells;
         std::int64_t total = 0;
     };
     PairCountView pair_counts(const KList& k_list) const;
+    /// The same counts, shared rather than borrowed: they stay valid for as long as the holder is kept,
+    /// whatever the Marginal does next (no copy is made). Empty when pair_counts(k_list).cells is.
+    SharedPairCells shared_pair_counts(const KList& k_list) const;
     /// Frees the pair counts; the next query makes them again. For callers done with the pairs that need
     /// the memory (the counts of 16,384 individuals take 0.5 GB).
     void release_counts() { table_.reset(); }
@@ -74,7 +78,7 @@ class Marginal {
     bool print_pairwise_co_assi_probs(const std::string& path, std::int32_t n_indivs, const KList& k_list,
                                       Notices& notes, const Progress* progress = nullptr) const;
 
-    /// Worker threads the pair counting may use (at least 1; by default the machine's cores). The results
+    /// Worker threads the pair counting may use (at least 1; by default the cores it may run on). The results
     /// do not depend on it.
     void set_worker_threads(int threads);
 
@@ -85,7 +89,7 @@ class Marginal {
         KList source;                       ///< the k list as given
         std::vector<std::int32_t> weights;  ///< by k, 0..Kmax
         std::int64_t total = 0;             ///< weighted counted observations
-        std::vector<std::uint32_t> cells;   ///< weighted co-assigned counts, by pair_index
+        SharedPairCells cells;              ///< weighted co-assigned counts, by pair_index
         bool direct = false;                ///< too many for 32-bit cells: pairs are counted on request
     };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coassign/PairCells.h"
 #include "sample/Mc_sample.h"
 #include "sample/Progress.h"
 
@@ -19,10 +20,19 @@ inline std::size_t pair_index(std::int32_t a, std::int32_t b) {
 /// at most 2^32 - 1 entries) in which a and b hold equal cluster values; laid out by pair_index. Uses up to
 /// `threads` threads. `chunk_bytes` bounds each thread's working copy of a chunk of observations (at least
 /// 64 observations a chunk). `widest_vectors` false keeps to the 16-byte vectors every target has instead
-/// of the widest the processor offers. None of these change the counts. `progress`, when given, hears how
+/// of the widest the processor offers (with 64-byte vectors and their population count, the draws are
+/// compared as bit planes of their cluster numbers). None of these change the counts. `progress`, when given, hears how
 /// many chunks of observations are done (reported on the calling thread) and stops the work with Cancelled
 /// when cancel is raised.
 std::vector<std::uint32_t> count_co_assigned_pairs(const MC_Sample& store,
                                                    const std::vector<std::int32_t>& observations, std::int32_t n_indivs,
                                                    int threads, std::size_t chunk_bytes = std::size_t{8} << 20,
                                                    bool widest_vectors = true, const Progress* progress = nullptr);
+
+/// count_co_assigned_pairs into cells of the narrowest width that holds observations.size() (1 byte up to
+/// 255 entries, 2 up to 65,535, else 4), held by the result alone (shared with whoever it is copied to). The
+/// counts are those of count_co_assigned_pairs whatever the width, threads, chunk size or vectors. For fewer
+/// than 2 individuals the result holds no cell (but is not empty).
+SharedPairCells count_pair_cells(const MC_Sample& store, const std::vector<std::int32_t>& observations,
+                                 std::int32_t n_indivs, int threads, std::size_t chunk_bytes = std::size_t{8} << 20,
+                                 bool widest_vectors = true, const Progress* progress = nullptr);

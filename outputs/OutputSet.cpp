@@ -9,6 +9,8 @@
 #include "tidy/Psm.h"
 #include "tidy/TreeExport.h"
 
+#include <atomic>
+
 namespace {
 
 // The tidy set: tables, trees and the estimate that R and Python read as they are.
@@ -149,15 +151,19 @@ MakeTreeOutputs tree_outputs(const TreeOutputs& out, Notices& notes, bool& faile
     hooks.write_files = writes_legacy(out.set);
     const bool tidy = writes_tidy(out.set);
     if (!tidy && !also) return hooks;
+    // psm.tsv is written on a thread of its own (make_tree puts its notices in order), tree_average.nwk here.
+    if (tidy)
+        hooks.write_from_counts = [folder = out.folder, names = out.names, &failed](const Marginal& marginal,
+                                                                                    const KList& k_list, Notices& own,
+                                                                                    const Progress& progress) {
+            if (!write_psm_tsv(path_in_folder(folder, tidy_name::psm_tsv), marginal, k_list, names, own, 1, &progress))
+                std::atomic_ref<bool>(failed).store(true);
+        };
     hooks.pairs_counted = [tidy, folder = out.folder, names = out.names, &notes, &failed, also = std::move(also),
                            average](const Marginal& marginal, const KList& k_list) {
-        if (tidy) {
-            if (!write_psm_tsv(path_in_folder(folder, tidy_name::psm_tsv), marginal, k_list, names, notes))
-                failed = true;
-            if (!write_average_tree(path_in_folder(folder, tidy_name::average_newick), marginal, k_list, names, notes,
-                                    average))
-                failed = true;
-        }
+        if (tidy && !write_average_tree(path_in_folder(folder, tidy_name::average_newick), marginal, k_list, names,
+                                        notes, average))
+            std::atomic_ref<bool>(failed).store(true);
         if (also) also(marginal, k_list);
     };
     return hooks;

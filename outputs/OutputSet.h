@@ -96,11 +96,12 @@ struct TreeOutputs {
 
 /// The files make_tree writes as it goes: the four legacy files (pairwise_probs.txt, tree.txt,
 /// node_clusters.txt, node_heights.txt) when the set has them, and when it has the tidy ones psm.tsv from
-/// the pair counts, then tree_average.nwk from their average linkage (average_linkage, made while the
-/// counts are there, before the tree's own merges hold memory); `also` (may be empty) hears the pair
-/// counts after that. The average-linkage tree is handed to `*average` when given (null when the set has
-/// no tidy files or the counts were too many to hold as a table). A tidy file that cannot be written is
-/// reported to `notes` and sets `failed`. `notes`, `failed` and `average` must outlive the tree's making.
+/// the pair counts (on a thread of its own, alongside the pairwise file), and tree_average.nwk from their
+/// average linkage (average_linkage, made while the counts are there, before the tree's own merges hold
+/// memory); `also` (may be empty) hears the pair counts after that. The average-linkage tree is handed to `*average`
+/// when given (null when the set has no tidy files or the counts were too many to hold as a table). A tidy file that
+/// cannot be written is reported to `notes` and sets `failed`. `notes`, `failed` and `average` must outlive the tree's
+/// making.
 MakeTreeOutputs tree_outputs(const TreeOutputs& out, Notices& notes, bool& failed,
                              std::function<void(const Marginal&, const KList&)> also = {},
                              std::shared_ptr<const AverageTree>* average = nullptr);

@@ -54,6 +54,24 @@ std::int64_t ByteSource::read(char* buffer, std::size_t size) {
     }
 }
 
+std::int64_t ByteSource::read_at(char* buffer, std::size_t size, std::int64_t offset, std::string* why) const {
+    for (;;) {
+        const ssize_t n = ::pread(fd_, buffer, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && why != nullptr) *why = std::strerror(errno);
+        return n;
+    }
+}
+
+bool ByteSource::skip_to(std::int64_t offset) {
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        error_ = std::strerror(errno);
+        return false;
+    }
+    bytes_read_ = offset;
+    return true;
+}
+
 bool ByteSource::wait_readable(int milliseconds) const {
     if (regular_) return true;
     pollfd p{fd_, POLLIN, 0};

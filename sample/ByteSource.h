@@ -27,6 +27,16 @@ class ByteSource {
 
     /// A regular file's size when it was opened; 0 when not known (a pipe, a FIFO, a device).
     std::int64_t size_hint() const { return size_hint_; }
+    /// Whether the input is a regular file, whose bytes read_at can read anywhere.
+    bool regular() const { return regular_; }
+
+    /// Reads up to `size` bytes of a regular file from byte `offset` on into `buffer`, leaving the sequential
+    /// reading where it is; safe from several threads at once. How many, 0 at the end, -1 when reading
+    /// failed (`why`, when given, says why).
+    std::int64_t read_at(char* buffer, std::size_t size, std::int64_t offset, std::string* why = nullptr) const;
+    /// Moves the sequential reading of a regular file on to byte `offset`, the bytes before it counting as
+    /// read (they were read with read_at). False, with error() saying why, when it cannot.
+    bool skip_to(std::int64_t offset);
     std::int64_t bytes_read() const { return bytes_read_; }
     /// At the end of a regular file: fewer bytes were read than it held when opened, so it shrank while it
     /// was read.

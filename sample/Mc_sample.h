@@ -3,6 +3,7 @@
 #include "sample/LoadReport.h"
 #include "sample/Notices.h"
 #include "sample/Progress.h"
+#include "sample/ZeroedAllocator.h"
 
 #include <cstdint>
 #include <functional>
@@ -122,7 +123,9 @@ class MC_Sample {
   private:
     friend class ResultReader;  // fills the rows as it reads them
 
-    std::vector<std::uint8_t> samples_;
+    // Zeros past the rows in use, so that a row the reader opens lists every individual in no cluster
+    // without being cleared.
+    std::vector<std::uint8_t, ZeroedAllocator<std::uint8_t>> samples_;
     std::vector<double> log_likelihoods_;      // by observation
     std::vector<std::int32_t> run_starts_{0};  // first observation of each run
     std::int32_t n_indivs_ = 0;

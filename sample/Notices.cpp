@@ -1,5 +1,7 @@
 #include "sample/Notices.h"
 
+#include <algorithm>
+#include <iterator>
 #include <ostream>
 #include <utility>
 
@@ -11,6 +13,18 @@ void Notices::report(std::string legacy, std::string text, NoticeLevel level) {
         legacy_out_->flush();
     }
     notices_.push_back(Notice{std::move(legacy), std::move(text), level});
+}
+
+void Notices::insert(std::size_t at, std::vector<Notice> more) {
+    if (legacy_out_)
+        for (const Notice& n : more)
+            if (!n.legacy.empty()) {
+                *legacy_out_ << n.legacy;
+                legacy_out_->flush();
+            }
+    at = std::min(at, notices_.size());
+    notices_.insert(notices_.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(more.begin()),
+                    std::make_move_iterator(more.end()));
 }
 
 std::vector<Notice> Notices::take() {

@@ -32,6 +32,9 @@ class Notices {
     bool empty() const { return notices_.empty(); }
     /// Hands out the collected notices and forgets them.
     std::vector<Notice> take();
+    /// Puts notices collected elsewhere before the one at position `at` (0..size; clamped), as if they had
+    /// been reported then; their legacy texts are written now.
+    void insert(std::size_t at, std::vector<Notice> more);
 
   private:
     std::ostream* legacy_out_;

@@ -26,7 +26,7 @@ std::int64_t record_byte_limit(std::int32_t n_indivs) { return 64 * (std::int64_
 ResultReader::ResultReader(std::string name, ReadOptions options) : name_(std::move(name)), options_(options) {}
 
 ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options)
-    : name_(std::move(name)), options_(options), header_(header), line_(line) {
+    : name_(std::move(name)), options_(options), header_(header), line_(line), first_line_(line) {
     header_ok_ = true;
     begin_records();
 }
@@ -50,6 +50,38 @@ void ResultReader::begin_records() {
     } catch (const std::bad_alloc&) {
         // Growing row by row will tell whether the records fit.
     }
+}
+
+void ResultReader::set_size_hint(std::int64_t bytes) {
+    size_hint_ = bytes;
+    if (phase_ == Phase::records && records_ == 0 && pending_.empty()) begin_records();
+}
+
+bool ResultReader::continue_with(ResultReader& next) {
+    const bool here = phase_ == Phase::records && pending_.empty() && offset_ == bytes_ && !after_cr_ && !listed_;
+    const LoadReport& r = next.report_;
+    const bool there = next.phase_ == Phase::records && next.options_.strict == options_.strict &&
+                       next.header_.n_indivs == header_.n_indivs && next.header_.Kmax == header_.Kmax &&
+                       next.header_.n_obs == header_.n_obs && r.stop == LoadStop::none &&
+                       r.not_clusterings.records == 0 && !r.goes_on && !r.last_listed_unused && !next.listed_ &&
+                       std::int64_t{records_} + next.records_ <= header_.n_obs;
+    if (!here || !there) return false;
+    try {
+        if (!store_.extend(next.take_records())) return false;
+    } catch (const std::bad_alloc&) {
+        out_of_memory();
+        return true;
+    }
+    records_ += next.records_;
+    line_ += next.line_ - next.first_line_;
+    after_cr_ = next.after_cr_;
+    offset_ += next.offset_;
+    bytes_ = offset_;
+    report_.input.bytes = bytes_;
+    if (!side_set_ || side_ != nullptr) side_buffer_ += next.side_buffer_;
+    next.side_buffer_.clear();
+    flush_side();
+    return true;
 }
 
 void ResultReader::feed(const char* data, std::size_t size) {
@@ -193,16 +225,20 @@ void ResultReader::scan_trailing(const char* begin, const char* end) {
 }
 
 std::uint8_t* ResultReader::open_row(std::int32_t k) {
+    // The store's bytes past its rows are zeros (ZeroedAllocator): the new row starts with every individual
+    // in no cluster, and only its listed individuals are written.
     const std::size_t offset = store_.samples_.size();
-    store_.samples_.resize(offset + store_.stride(), 0);
+    store_.samples_.resize(offset + store_.stride());
     std::uint8_t* row = store_.samples_.data() + offset;
     row[0] = static_cast<std::uint8_t>(k);
     return row;
 }
 
 void ResultReader::drop_row() {
-    const std::size_t rows = store_.log_likelihoods_.size();
-    store_.samples_.resize(rows * store_.stride());
+    const std::size_t kept = store_.log_likelihoods_.size() * store_.stride();
+    if (store_.samples_.size() > kept)
+        std::fill(store_.samples_.begin() + static_cast<std::ptrdiff_t>(kept), store_.samples_.end(), std::uint8_t{0});
+    store_.samples_.resize(kept);
 }
 
 void ResultReader::set_side_output(std::ostream* side) {

@@ -56,8 +56,9 @@ class ResultReader {
     /// or the one that stopped loading), written at the end of each feed() and at finish(). Lines read
     /// before the output is set wait for it.
     void set_side_output(std::ostream* side);
-    /// The input's size in bytes when known (0: unknown), to reserve the store at once.
-    void set_size_hint(std::int64_t bytes) { size_hint_ = bytes; }
+    /// The input's size in bytes when known (0: unknown), to reserve the store at once (before any record
+    /// is read).
+    void set_size_hint(std::int64_t bytes);
 
     /// Reads the next `size` bytes of the input.
     void feed(const char* data, std::size_t size);
@@ -86,6 +87,17 @@ class ResultReader {
     /// The records read since the last take, as a store of one run (n_indivs and Kmax of the header; empty
     /// before the header). Append them to the records taken before with MC_Sample::extend.
     MC_Sample take_records();
+
+    /// Reads on with what `next` read: a reader of the same input, header and options, started (with the
+    /// header given) on the byte where this one's fed bytes end, while its reading was under way. Takes its
+    /// records, side lines and lines only when that is exactly what this reader would have read of those
+    /// bytes: this one holds no unfinished record and the byte before is no carriage return, and `next`
+    /// met nothing but clean records (no stop, no record that is not a clustering, no text past the
+    /// declared records). Then this reader stands where `next`'s last whole record ends (records_end()
+    /// there; feed on from bytes()), and `next`'s records and side lines are taken; else nothing changes and
+    /// false is returned.
+    /// For reading pieces of one file in parallel.
+    bool continue_with(ResultReader& next);
     /// The records read and not yet taken.
     const MC_Sample& store() const { return store_; }
 
@@ -132,6 +144,7 @@ class ResultReader {
     std::int64_t offset_ = 0;  // of pending_[0]
     std::int64_t bytes_ = 0;
     int line_ = 1;           // line at offset_
+    int first_line_ = 1;     // line of the first byte fed
     bool after_cr_ = false;  // the byte before offset_ is a carriage return
     char last_byte_ = '\n';  // of the input so far
 

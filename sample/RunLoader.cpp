@@ -1,6 +1,7 @@
 #include "sample/RunLoader.h"
 
 #include "sample/ClusteringCheck.h"
+#include "sample/CpuFeatures.h"
 #include "sample/Header.h"
 #include "sample/RunChecks.h"
 
@@ -165,7 +166,13 @@ void RunLoader::read_rest(std::ostream* side, const Progress* progress) {
     if (!reader_.header_read()) return;
     bool at_end = reader_.ended() && report_.input.whole;
     bool failed = false;
-    if (!at_end) {
+    const int parts = options_.threads > 0 ? options_.threads : available_cores();
+    const std::int64_t left = source_.size_hint() - source_.bytes_read();
+    const std::int64_t pieces =
+        std::min<std::int64_t>({parts, 16, left / std::max<std::int64_t>(options_.piece_bytes, 1)});
+    if (!at_end && !reader_.ended() && pieces > 1 && source_.regular() && !options_.digest)
+        failed = !read_in_parallel(static_cast<int>(pieces), progress);
+    if (!at_end && !failed) {
         InputPipeline pipe(source_, options_.digest ? &sha_ : nullptr);
         for (;;) {
             if (reader_.ended()) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 /// How a result file is loaded.
 struct LoadOptions {
@@ -27,6 +28,13 @@ struct LoadOptions {
     /// open_runs: put each run's side file in place when loading ends, unless it failed. False leaves them
     /// pending in OpenedRuns::side_files, for the caller to commit or discard.
     bool commit_side_files = true;
+    /// Threads that parse a regular file (0: one per core it may run on). With more than one, a file holding at least
+    /// two pieces of `piece_bytes` after its header is cut near record boundaries into pieces parsed at once, each
+    /// piece taken as read only when the reading of the pieces before ends exactly where it starts and it held nothing
+    /// but clean records; otherwise it is read again in order. Standard input, pipes and loads with the digest read in
+    /// order. The store, side file and report never depend on these.
+    int threads = 0;
+    std::int64_t piece_bytes = std::int64_t{8} << 20;
 };
 
 /// Loads one result file ("-": standard input) in one pass over its bytes, in two steps so that the
@@ -58,6 +66,11 @@ class RunLoader {
 
   private:
     void update_report(bool at_end);
+    /// Reads a regular file on from where the header ended in `parts` pieces at once, then leaves the
+    /// sequential reading where the pieces ended; false when it cannot be moved there.
+    bool read_in_parallel(int parts, const Progress* progress);
+    bool read_range(ResultReader& reader, std::int64_t from, std::int64_t to, std::vector<char>& buffer,
+                    const Progress* progress);
 
     std::string path_;
     std::string name_;

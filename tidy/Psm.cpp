@@ -136,25 +136,27 @@ class PsmRows {
     void gather(std::int32_t first, std::int32_t last, std::vector<std::uint32_t>& counts) const {
         const auto n = static_cast<std::size_t>(n_);
         counts.resize(static_cast<std::size_t>(last - first) * n);
-        for (std::int32_t i = first; i < last; ++i) {
-            // (j, i) for j < i: the cells of i, in a run.
-            if (i > 1)
-                std::memcpy(counts.data() + static_cast<std::size_t>(i - first) * n, &cells_[pair_index(1, i)],
-                            static_cast<std::size_t>(i - 1) * sizeof(std::uint32_t));
-        }
-        // (i, j) for j > i: the cells of each later j hold the block's rows side by side.
-        for (std::int32_t j = first + 1; j <= n_; ++j) {
-            const std::int32_t upto = std::min(last, j);  // rows i < j of the block
-            const std::uint32_t* src = &cells_[pair_index(first, j)];
-            for (std::int32_t i = first; i < upto; ++i)
-                counts[static_cast<std::size_t>(i - first) * n + static_cast<std::size_t>(j - 1)] = src[i - first];
-        }
+        cells_.visit([&](auto cells) {
+            for (std::int32_t i = first; i < last; ++i) {
+                // (j, i) for j < i: the cells of i, in a run.
+                if (i > 1)
+                    std::copy_n(cells.data() + pair_index(1, i), i - 1,
+                                counts.data() + static_cast<std::size_t>(i - first) * n);
+            }
+            // (i, j) for j > i: the cells of each later j hold the block's rows side by side.
+            for (std::int32_t j = first + 1; j <= n_; ++j) {
+                const std::int32_t upto = std::min(last, j);  // rows i < j of the block
+                const auto* src = cells.data() + pair_index(first, j);
+                for (std::int32_t i = first; i < upto; ++i)
+                    counts[static_cast<std::size_t>(i - first) * n + static_cast<std::size_t>(j - 1)] = src[i - first];
+            }
+        });
     }
 
     const Marginal& marginal_;
     const KList& k_list_;
     std::int32_t n_;
-    std::span<const std::uint32_t> cells_;
+    PairCells cells_;
     std::int64_t total_ = 0;
     std::vector<std::string> fields_;
     std::vector<char> texts_;
@@ -163,7 +165,7 @@ class PsmRows {
 }  // namespace
 
 void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, int threads) {
+                   const std::vector<std::string>& names, int threads, const Progress* progress) {
     const PsmRows rows(marginal, k_list, names);
     std::string head = "individual";
     for (const std::string& name : names) {
@@ -187,8 +189,11 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
         const std::int32_t first = 1 + b * per_block;
         slot.length = rows.format(first, std::min(first + per_block, n + 1), slot.text, slot.counts);
     };
+    std::int32_t rows_written = 0;
     const auto write_slot = [&](const Slot& slot) {
         out.write(slot.text.data(), static_cast<std::streamsize>(slot.length));
+        rows_written = std::min(n, rows_written + per_block);
+        if (progress != nullptr) progress->step(rows_written, n);
     };
     if (workers == 0) {
         Slot slot;
@@ -267,7 +272,7 @@ void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_l
 }
 
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, Notices& notes, int threads) {
-    return write_output_file(path, "", notes,
-                             [&](std::ostream& out) { print_psm_tsv(out, marginal, k_list, names, threads); });
+                   const std::vector<std::string>& names, Notices& notes, int threads, const Progress* progress) {
+    return write_output_file(
+        path, "", notes, [&](std::ostream& out) { print_psm_tsv(out, marginal, k_list, names, threads, progress); });
 }

@@ -2,6 +2,7 @@
 
 #include "coassign/Marginal.h"
 #include "sample/Notices.h"
+#include "sample/Progress.h"
 
 #include <iosfwd>
 #include <string>
@@ -18,7 +19,11 @@
 /// thread does both. The text does not depend on it. An exception from a worker reaches the caller.
 /// One thread is the default: on a shared two-core machine (tidy_bench) workers made the file no faster,
 /// formatting (a few nanoseconds a cell) and writing taking turns for the same cores.
+///
+/// `progress`, when given, hears the rows written (of n) after each block and stops the writing with
+/// Cancelled when cancel is raised (the file is then left as it was).
 void print_psm_tsv(std::ostream& out, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, int threads = 1);
+                   const std::vector<std::string>& names, int threads = 1, const Progress* progress = nullptr);
 bool write_psm_tsv(const std::string& path, const Marginal& marginal, const KList& k_list,
-                   const std::vector<std::string>& names, Notices& notes, int threads = 1);
+                   const std::vector<std::string>& names, Notices& notes, int threads = 1,
+                   const Progress* progress = nullptr);

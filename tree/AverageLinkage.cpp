@@ -2,6 +2,7 @@
 
 #include "coassign/PairCounts.h"
 #include "sample/Exceptions.h"
+#include "sample/RunChecks.h"
 #include "tree/LinkageSums.h"
 
 #include <algorithm>
@@ -99,6 +100,17 @@ Real rounded(std::uint64_t num, std::uint64_t den) {
     const bool rest = q * den != scaled;
     const std::uint64_t bits = static_cast<std::uint64_t>(q) | (rest ? 1u : 0u);
     return std::ldexp(static_cast<Real>(bits), -k);
+}
+
+/// The linkage's working copy of the counts, 32-bit whatever their width.
+std::vector<std::uint32_t> working_copy(const PairCells& cells, std::int32_t n) {
+    try {
+        return cells.visit([](auto span) { return std::vector<std::uint32_t>(span.begin(), span.end()); });
+    } catch (const std::bad_alloc&) {
+        raise_out_of_memory(
+            "the average linkage's working copy of the pair counts of " + grouped_digits(n) + " individuals",
+            static_cast<double>(cells.size()) * sizeof(std::uint32_t));
+    }
 }
 
 }  // namespace
@@ -236,7 +248,15 @@ AverageTree link_groups(LinkageSums& sums, std::vector<std::uint32_t> sizes, std
 AverageTree average_linkage(std::span<const std::uint32_t> cells, std::int64_t total, std::int32_t n_indivs,
                             const Progress* progress) {
     check_linkage_input("average_linkage", cells.size(), total, n_indivs);
-    LinkageSums sums(std::vector<std::uint32_t>(cells.begin(), cells.end()));
+    LinkageSums sums(working_copy(PairCells(cells), n_indivs));
+    return link_groups(sums, std::vector<std::uint32_t>(static_cast<std::size_t>(n_indivs), 1),
+                       static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0)), progress);
+}
+
+AverageTree average_linkage(const PairCells& cells, std::int64_t total, std::int32_t n_indivs,
+                            const Progress* progress) {
+    check_linkage_input("average_linkage", cells.size(), total, n_indivs);
+    LinkageSums sums(working_copy(cells, n_indivs));
     return link_groups(sums, std::vector<std::uint32_t>(static_cast<std::size_t>(n_indivs), 1),
                        static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0)), progress);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coassign/PairCells.h"
 #include "sample/Progress.h"
 #include "tree/TreeShape.h"
 
@@ -48,6 +49,9 @@ struct AverageTree {
 /// work done of 2 (n_indivs - 1) (the rows scanned at the start, then the merges) now and then and at the
 /// end, and stops the work with Cancelled when cancel is raised.
 AverageTree average_linkage(std::span<const std::uint32_t> cells, std::int64_t total, std::int32_t n_indivs,
+                            const Progress* progress = nullptr);
+/// As above, on counts in cells of any width (its working copy is 32-bit whatever their width).
+AverageTree average_linkage(const PairCells& cells, std::int64_t total, std::int32_t n_indivs,
                             const Progress* progress = nullptr);
 /// As above, working in the memory of `cells`, which it takes over and frees: no second copy of the counts.
 AverageTree average_linkage(std::vector<std::uint32_t>&& cells, std::int64_t total, std::int32_t n_indivs,

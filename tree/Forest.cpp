@@ -1,10 +1,13 @@
 #include "tree/Forest.h"
 
 #include "coassign/PairCounts.h"
+#include "sample/CpuFeatures.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -29,7 +32,7 @@ void sift_down_top(std::vector<T>& heap, Below below) {
 }  // namespace
 
 Forest::Forest(std::int32_t n_indivs, const KList& k_list, std::int32_t burn_in)
-    : n_indivs_(n_indivs), k_list_(&k_list), burn_in_(burn_in) {
+    : n_indivs_(n_indivs), k_list_(&k_list), burn_in_(burn_in), threads_(std::min(2, available_cores())) {
     assert(n_indivs >= 1 && n_indivs <= 16384);
     const std::size_t ids = 2 * static_cast<std::size_t>(n_indivs);
     nodes_.resize(ids);
@@ -61,8 +64,10 @@ void Forest::init_proposals(const Marginal& marginal, const Progress* progress) 
         // Counts keep their order and ties exactly; as 16-bit codes they halve the table when the
         // Marginal counts each observation once, as the labels will.
         const bool narrow = consecutive_ && view.total == marginal_total_ && view.total <= 0xFFFF;
-        seed([&view](std::int32_t a, std::int32_t b) { return view.cells[pair_index(a, b)]; }, view.total, narrow,
-             progress);
+        view.cells.visit([&](auto cells) {
+            seed([cells](std::int32_t a, std::int32_t b) { return cells[pair_index(a, b)]; }, view.total, narrow,
+                 progress);
+        });
     } else {
         seed([&](std::int32_t a, std::int32_t b) { return marginal.pair_prob(a, b, k_list); }, -1, false, progress);
     }
@@ -153,15 +158,37 @@ void Forest::seed(const Count& count, std::int64_t total, bool narrow, const Pro
     std::make_heap(heap_.begin(), heap_.end(), ranks_below);
 }
 
-std::uint32_t Forest::evaluate(std::int32_t a, std::int32_t b) {
-    ++stats_.evaluations;
-    const std::int32_t sa = slot(a);
-    const std::int32_t sb = slot(b);
-    const std::uint32_t code = pairs_.code_of_count(labels_.count_shared(sa, sb), labels_.retained());
-    assert(code <= pairs_.code(sa, sb));
-    pairs_.set_code(sa, sb, code);
-    pairs_.set_exact(sa, sb);
-    return code;
+void Forest::evaluate_remembered(std::int32_t o) {
+    std::uint64_t* keys = cache_.data() + static_cast<std::size_t>(o) * cached;
+    const std::size_t size = cache_size_[static_cast<std::size_t>(o)];
+    const std::int32_t so = slot(o);
+    std::array<std::uint8_t, cached> which{};
+    std::array<std::int64_t, cached> shared{};
+    std::size_t m = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::int32_t x = PairTable::key_id(keys[i]);
+        if (is_active(x) && !pairs_.exact(so, slot(x))) which[m++] = static_cast<std::uint8_t>(i);
+    }
+    // Levels are computed in any order and only ever replace bounds, so computing more of them than the
+    // ranking needs changes the work, never the tree.
+    auto count = [&](int half) {
+        for (std::size_t t = static_cast<std::size_t>(half); t < m; t += 2)
+            shared[t] = labels_.count_shared(so, slot(PairTable::key_id(keys[which[t]])));
+    };
+    if (second_ && m >= 2)
+        second_->split(count);
+    else
+        count(0), count(1);
+    for (std::size_t t = 0; t < m; ++t) {
+        ++stats_.evaluations;
+        const std::int32_t x = PairTable::key_id(keys[which[t]]);
+        const std::uint32_t code = pairs_.code_of_count(shared[t], labels_.retained());
+        assert(code <= pairs_.code(so, slot(x)));
+        pairs_.set_code(so, slot(x), code);
+        pairs_.set_exact(so, slot(x));
+        keys[which[t]] = PairTable::key(code, x);
+    }
+    std::sort(keys, keys + size, std::greater<>());
 }
 
 std::uint64_t Forest::best_of(std::int32_t o) {
@@ -176,7 +203,7 @@ std::uint64_t Forest::best_of(std::int32_t o) {
     }
     if ((size == 0 || keys[0] < floor_[uo]) && floor_[uo] != 0) {
         ++stats_.scans;
-        size = pairs_.row_top(slot(o), lo_[uo], hi_[uo], keys, cached);
+        size = pairs_.row_top(slot(o), lo_[uo], hi_[uo], keys, cached, second_.get());
         floor_[uo] = size == cached ? keys[cached - 1] : 0;
     }
     cache_size_[uo] = static_cast<std::uint8_t>(size);
@@ -217,10 +244,7 @@ std::uint32_t Forest::top_proposal(std::int32_t& owner, std::int32_t& partner, c
         const std::int32_t x = PairTable::key_id(best);
         // Seeded proposals are exact; those made after a merge are exact once computed or when bounded by 0.
         if (o > n_indivs_ && !pairs_.exact(slot(o), slot(x))) {
-            std::uint64_t* keys = cache_.data() + static_cast<std::size_t>(o) * cached;
-            keys[0] = PairTable::key(evaluate(o, x), x);
-            for (std::size_t i = 1; i < cache_size_[static_cast<std::size_t>(o)] && keys[i] > keys[i - 1]; ++i)
-                std::swap(keys[i], keys[i - 1]);
+            evaluate_remembered(o);
             continue;
         }
         owner = o;
@@ -256,13 +280,14 @@ void Forest::merge_best_proposal(std::int32_t s, std::int32_t id, const Progress
 void Forest::update_proposals(std::int32_t id, const MC_Sample& store, const Progress* progress) {
     const KList& k_list = *k_list_;
     if (!labels_.built()) {
+        if (threads_ >= 2 && n_indivs_ >= 2048) second_ = std::make_unique<SecondThread>(true);
         const std::int32_t s = id - n_indivs_;
         last_beat_ = std::chrono::steady_clock::now();
         const std::function<void()> tick = [this, progress, s] { beat(progress, s); };
         if (k_list.empty())
-            labels_.build(store, n_indivs_, 1, 0, burn_in_, tick);
+            labels_.build(store, n_indivs_, 1, 0, burn_in_, tick, second_.get());
         else
-            labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_, tick);
+            labels_.build(store, n_indivs_, k_list.front(), k_list.back(), burn_in_, tick, second_.get());
         // Levels from the Marginal bound those from the labels only when both counted the same observations.
         pairs_agree_ = consecutive_ && marginal_total_ == labels_.retained();
         if (!pairs_agree_ && pairs_.narrow()) {
@@ -296,7 +321,7 @@ void Forest::update_proposals(std::int32_t id, const MC_Sample& store, const Pro
                                                     : PairTable::Bound::caps;
     pairs_.kill_slot(sb);
     pairs_.set_slot(sa, id, cap);
-    pairs_.make_union_row(sa, sb, cap, bound);
+    pairs_.make_union_row(sa, sb, cap, bound, second_.get());
     if (active_.size() < 2) return;
     lo_[static_cast<std::size_t>(id)] = 1;
     hi_[static_cast<std::size_t>(id)] = id - 1;

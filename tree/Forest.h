@@ -6,6 +6,7 @@
 #include "sample/Progress.h"
 #include "tree/Node.h"
 #include "tree/PairTable.h"
+#include "tree/SecondThread.h"
 #include "tree/SharedLabels.h"
 
 #include <chrono>
@@ -91,6 +92,11 @@ class Forest {
     /// differs; memory does not depend on it.
     void set_pair_bound_limit(std::int32_t max_indivs) { pair_bound_limit_ = max_indivs; }
 
+    /// Threads the merge loop may use (at least 1; by default 2 where two cores are free to it): with 2, a
+    /// second thread updates and scans half of each long row and computes every other level of a batch.
+    /// The tree does not depend on it. Set before the first merge.
+    void set_threads(int threads) { threads_ = std::max(threads, 1); }
+
     /// Counters of the work done, for benchmarks.
     struct Stats {
         std::int64_t proposals = 0;    ///< proposals made, seeding included
@@ -112,12 +118,13 @@ class Forest {
         return a.code < b.code || (a.code == b.code && a.owner > b.owner);
     }
     /// Proposals an owner remembers from the last scan of its row.
-    static constexpr std::size_t cached = 16;
+    static constexpr std::size_t cached = 32;
 
     bool is_active(std::int32_t id) const { return (where_[static_cast<std::size_t>(id)] & in_active) != 0; }
     std::int32_t slot(std::int32_t id) const { return slot_[static_cast<std::size_t>(id)]; }
-    /// Computes the level of the union of a and b into the table; returns its code.
-    std::uint32_t evaluate(std::int32_t a, std::int32_t b);
+    /// Computes the levels of every proposal among owner o's remembered ones that is still a bound, and
+    /// puts them back in order.
+    void evaluate_remembered(std::int32_t o);
     /// The key (PairTable::key) of owner o's best live proposal, 0 when it has none.
     std::uint64_t best_of(std::int32_t o);
     /// The owner and partner of the best live proposal, computing levels as needed; returns its code.
@@ -151,6 +158,8 @@ class Forest {
     std::int32_t pair_bound_limit_ = 16384;
     std::uint32_t accepted_code_ = 0;  // code of the last proposal accepted
     std::chrono::steady_clock::time_point last_beat_;
+    int threads_;
+    std::unique_ptr<SecondThread> second_;  // made with the labels, when threads_ >= 2 and rows are long
     PairTable pairs_;
     SharedLabels labels_;
     Stats stats_;

@@ -1,5 +1,6 @@
 #include "tree/MakeTree.h"
 
+#include "tree/CountsWriters.h"
 #include "tree/Forest.h"
 #include "tree/History.h"
 
@@ -62,16 +63,29 @@ MakeTreeResult make_tree(const MC_Sample* store, RunParameters params, Notices& 
     marginal.prepare(k_list, stage(TreeStage::counts));
     const Progress writing = stage(TreeStage::pairwise_file);
     writing.step(0, n);
+    // The files of the counts are written on threads of their own (the Marginal is only read from here on,
+    // until its counts are released) while the seeding runs here: writing them is mostly the system's
+    // copying, which a second core does alongside.
+    CountsWriters writers(notes, cancel);
     if (outputs.write_files)
-        note(marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, notes, &writing),
-             params.pairwise_path);
-    writing.step(n, n);
+        writers.start([&](Notices& own, const Progress& p) {
+            return marginal.print_pairwise_co_assi_probs(params.pairwise_path, n, k_list, own, &p);
+        });
+    if (outputs.write_from_counts)
+        writers.start([&](Notices& own, const Progress& p) {
+            outputs.write_from_counts(marginal, k_list, own, p);
+            return true;
+        });
     if (outputs.pairs_counted) outputs.pairs_counted(marginal, k_list);
 
     Forest forest(n, k_list, params.burn_in);
     const Progress seeding = stage(TreeStage::seeding);
     seeding.step(0, n);
     forest.init_proposals(marginal, &seeding);
+    const std::deque<bool> written = writers.finish([&](std::int64_t done, std::int64_t total) {
+        if (outputs.write_files && total > 0 && progress) progress(TreeStage::pairwise_file, done, total);
+    });
+    if (outputs.write_files) note(written.front(), params.pairwise_path);
     // The forest holds the pair levels it needs from here on; the counts would only add to the peak.
     marginal.release_counts();
     seeding.step(n, n);

@@ -37,9 +37,17 @@ using TreeProgress = std::function<void(TreeStage stage, std::int64_t done, std:
 struct MakeTreeOutputs {
     /// false: the tree is made but none of the four files is written (the batch tool's tidy-only output).
     bool write_files = true;
-    /// Called once the pair counts of the tree's k list are made (after the pairwise file, before the
-    /// merges); both arguments are valid only during the call.
+    /// Called once the pair counts of the tree's k list are made, before the seeding and the merges, while
+    /// the pairwise file and write_from_counts are written on threads of their own; both arguments are valid
+    /// only during the call.
     std::function<void(const Marginal& marginal, const KList& k_list)> pairs_counted;
+    /// Files written from the pair counts alone (psm.tsv): called once the counts are made, on a thread of
+    /// its own, while the pairwise file is written on another and pairs_counted and the seeding run on the
+    /// calling thread. It may only read the Marginal for k_list, must stop with Cancelled when `progress`
+    /// raises it, and reports to `notes`, whose notices make_tree puts after the pairwise file's and before
+    /// pairs_counted's, as if each had run after the other.
+    std::function<void(const Marginal& marginal, const KList& k_list, Notices& notes, const Progress& progress)>
+        write_from_counts;
 };
 
 struct MakeTreeResult {

@@ -25,15 +25,9 @@ std::int32_t append_tree(AverageTree& whole, const AverageTree& part, const std:
     return id(part.shape.root());
 }
 
-}  // namespace
-
-std::vector<std::int32_t> average_linkage_order(std::span<const std::uint32_t> cells, std::int64_t total,
-                                                std::int32_t n_indivs, const Progress* progress) {
-    return average_linkage(cells, total, n_indivs, progress).shape.leaf_order();
-}
-
-EstimateOrder estimate_order(std::span<const std::uint32_t> cells, std::int64_t total, std::int32_t n_indivs,
-                             const std::vector<std::int32_t>& cluster, const Progress* progress) {
+template <class Cell>
+EstimateOrder order_of(std::span<const Cell> cells, std::int64_t total, std::int32_t n_indivs,
+                       const std::vector<std::int32_t>& cluster, const Progress* progress) {
     check_linkage_input("estimate_order", cells.size(), total, n_indivs);
     const std::int32_t n = n_indivs;
     if (cluster.size() != static_cast<std::size_t>(n))
@@ -80,7 +74,7 @@ EstimateOrder estimate_order(std::span<const std::uint32_t> cells, std::int64_t 
         std::vector<std::uint64_t> row(static_cast<std::size_t>(k) + 1, 0);
         std::vector<std::int32_t> touched;
         for (std::int32_t b = 2; b <= n; ++b) {
-            const std::uint32_t* col = cells.data() + pair_index(1, b);
+            const Cell* col = cells.data() + pair_index(1, b);
             const std::int32_t gb = group_of[static_cast<std::size_t>(b)];
             for (std::int32_t a = 1; a < b; ++a) {
                 const auto ga = static_cast<std::size_t>(group_of[static_cast<std::size_t>(a)]);
@@ -129,4 +123,26 @@ EstimateOrder estimate_order(std::span<const std::uint32_t> cells, std::int64_t 
         out.cluster_order.push_back(number_of_group[static_cast<std::size_t>(g - 1)]);
     if (progress) progress->step(all, all);
     return out;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> average_linkage_order(std::span<const std::uint32_t> cells, std::int64_t total,
+                                                std::int32_t n_indivs, const Progress* progress) {
+    return average_linkage(cells, total, n_indivs, progress).shape.leaf_order();
+}
+
+std::vector<std::int32_t> average_linkage_order(const PairCells& cells, std::int64_t total, std::int32_t n_indivs,
+                                                const Progress* progress) {
+    return average_linkage(cells, total, n_indivs, progress).shape.leaf_order();
+}
+
+EstimateOrder estimate_order(std::span<const std::uint32_t> cells, std::int64_t total, std::int32_t n_indivs,
+                             const std::vector<std::int32_t>& cluster, const Progress* progress) {
+    return order_of(cells, total, n_indivs, cluster, progress);
+}
+
+EstimateOrder estimate_order(const PairCells& cells, std::int64_t total, std::int32_t n_indivs,
+                             const std::vector<std::int32_t>& cluster, const Progress* progress) {
+    return cells.visit([&](auto span) { return order_of(span, total, n_indivs, cluster, progress); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "coassign/PairCells.h"
 #include "sample/Progress.h"
 #include "tree/AverageLinkage.h"
 
@@ -14,6 +15,9 @@
 /// the lower smallest member) before child2. Raises and reports as average_linkage does.
 std::vector<std::int32_t> average_linkage_order(std::span<const std::uint32_t> cells, std::int64_t total,
                                                 std::int32_t n_indivs, const Progress* progress = nullptr);
+/// As above, on counts in cells of any width.
+std::vector<std::int32_t> average_linkage_order(const PairCells& cells, std::int64_t total, std::int32_t n_indivs,
+                                                const Progress* progress = nullptr);
 
 /// The map order of an estimated clustering, and the dendrogram drawn beside it.
 struct EstimateOrder {
@@ -40,4 +44,7 @@ struct EstimateOrder {
 /// linkages) and stops the work with Cancelled when cancel is raised. Memory: 4 bytes for each pair of
 /// members of the largest cluster, and for each pair of clusters.
 EstimateOrder estimate_order(std::span<const std::uint32_t> cells, std::int64_t total, std::int32_t n_indivs,
+                             const std::vector<std::int32_t>& cluster, const Progress* progress = nullptr);
+/// As above, on counts in cells of any width.
+EstimateOrder estimate_order(const PairCells& cells, std::int64_t total, std::int32_t n_indivs,
                              const std::vector<std::int32_t>& cluster, const Progress* progress = nullptr);

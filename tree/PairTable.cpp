@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <functional>
 
 // The loops over a whole row are written so that the compiler turns them into vector code; on x86-64 with
 // GCC each is built for AVX-512, AVX2 and the baseline, picked when the program starts.
@@ -18,6 +19,8 @@
 namespace {
 
 constexpr std::size_t block = 64;
+/// Rows shorter than this are not worth a second thread.
+constexpr std::size_t split_slots = 2048;
 
 using Codes32 = std::uint16_t __attribute__((vector_size(64)));
 using Keys16 = std::uint32_t __attribute__((vector_size(64)));
@@ -211,35 +214,63 @@ void PairTable::set_slot(std::int32_t slot, std::int32_t id, std::uint32_t cap) 
     caps_[static_cast<std::size_t>(slot)] = cap;
 }
 
-std::size_t PairTable::row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k) {
-    std::size_t count = 0;
+std::size_t PairTable::row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k,
+                               SecondThread* second) {
     if (hi < lo || k == 0) return 0;
     const auto lo16 = static_cast<std::uint16_t>(lo);
     const auto span = static_cast<std::uint16_t>(hi - lo);
     const std::size_t n = static_cast<std::size_t>(dim_);
     if (!narrow_) {
+        std::size_t count = 0;
         const std::uint32_t* codes = wide_cells_.get() + cell(row, 0);
         for (std::size_t s = 0; s < n; ++s)
             if (static_cast<std::uint16_t>(ids_[s] - lo16) <= span)
                 enter(std::uint64_t{codes[s]} << 16 | (0xFFFFu - ids_[s]), top, count, k);
         return count;
     }
+    // The keys of each half of the row (at a block boundary) are made on their own.
+    const std::uint16_t* codes = narrow_cells_.get() + cell(row, 0);
+    const std::size_t mid = padded_ / 2 / block * block;
+    auto keys_of = [&](int half) {
+        const std::size_t from = half == 0 ? 0 : mid;
+        const std::size_t to = half == 0 ? mid : padded_;
+        narrow_keys_cloned(codes + from, ids_.data() + from, to - from, lo16, span, keys_.data() + from,
+                           block_best_.data() + from / block);
+    };
+    if (second != nullptr && padded_ >= split_slots)
+        second->split(keys_of);
+    else
+        keys_of(0), keys_of(1);
     // The k best keys lie in the k blocks of the highest block bests: a block holding one of them has a
-    // best at least as high, and each such block's best is a different key among the k.
-    narrow_keys_cloned(narrow_cells_.get() + cell(row, 0), ids_.data(), padded_, lo16, span, keys_.data(),
-                       block_best_.data());
+    // best at least as high, and each such block's best is a different key among the k. So the k-th best
+    // of those bests is a floor for the k best keys, and only keys at or above it need ranking.
     std::size_t blocks = 0;
     for (std::size_t b = 0; b < padded_ / block; ++b)
-        if (block_best_[b] != 0) enter(std::uint64_t{block_best_[b]} << 32 | b, block_top_.data(), blocks, k);
+        if (block_best_[b] != 0) block_top_[blocks++] = std::uint64_t{block_best_[b]} << 32 | b;
+    if (blocks > k) {
+        std::nth_element(block_top_.begin(), block_top_.begin() + static_cast<std::ptrdiff_t>(k - 1),
+                         block_top_.begin() + static_cast<std::ptrdiff_t>(blocks), std::greater<>());
+        blocks = k;
+    }
+    std::uint32_t floor = 1;
+    for (std::size_t t = 0; t < blocks && blocks == k; ++t)
+        floor = t == 0 ? static_cast<std::uint32_t>(block_top_[t] >> 32)
+                       : std::min(floor, static_cast<std::uint32_t>(block_top_[t] >> 32));
+    candidates_.clear();
     for (std::size_t t = 0; t < blocks; ++t) {
         const std::size_t b = block_top_[t] & 0xFFFFFFFFu;
         for (std::size_t s = b * block; s < (b + 1) * block; ++s)
-            if (keys_[s] != 0) enter(std::uint64_t{keys_[s]}, top, count, k);
+            if (keys_[s] >= floor) candidates_.push_back(keys_[s]);
     }
+    const std::size_t count = std::min(k, candidates_.size());
+    std::partial_sort(candidates_.begin(), candidates_.begin() + static_cast<std::ptrdiff_t>(count), candidates_.end(),
+                      std::greater<>());
+    std::copy_n(candidates_.begin(), count, top);
     return count;
 }
 
-void PairTable::make_union_row(std::int32_t dst, std::int32_t src, std::uint32_t cap, Bound bound) {
+void PairTable::make_union_row(std::int32_t dst, std::int32_t src, std::uint32_t cap, Bound bound,
+                               SecondThread* second) {
     const std::size_t n = static_cast<std::size_t>(dim_);
     const bool rows = bound == Bound::caps_rows;
     if (bound == Bound::none) {
@@ -247,24 +278,37 @@ void PairTable::make_union_row(std::int32_t dst, std::int32_t src, std::uint32_t
         cap = code_of_one();
     }
     const std::uint32_t* caps = bound == Bound::none ? scratch_.data() : caps_.data();
-    // The zero marks go through a byte row, packed into the flag bits below.
-    std::vector<std::uint8_t> zero(n);
-    if (narrow_)
-        union_row_narrow(narrow_cells_.get() + cell(dst, 0), narrow_cells_.get() + cell(src, 0), caps, cap, rows, n,
-                         zero.data());
-    else
-        union_row_wide(wide_cells_.get() + cell(dst, 0), wide_cells_.get() + cell(src, 0), caps, cap, rows, n,
-                       zero.data());
+    zero_.resize(n);
     std::uint64_t* flags = flags_.data() + row_words() * static_cast<std::size_t>(dst);
-    for (std::size_t w = 0; w < row_words(); ++w) {
-        std::uint64_t bits = 0;
-        for (std::size_t b = 0; b < 64 && w * 64 + b < n; ++b) bits |= std::uint64_t{zero[w * 64 + b]} << b;
-        flags[w] = bits;
-    }
-    // Every live row learns its cell in the new column.
-    for (std::size_t s = 0; s < n; ++s) {
-        if (ids_[s] == 0 || s == static_cast<std::size_t>(dst)) continue;
-        set_one(s * n + static_cast<std::size_t>(dst),
-                narrow_ ? narrow_cells_[cell(dst, 0) + s] : wide_cells_[cell(dst, 0) + s]);
-    }
+    const std::size_t row_dst = cell(dst, 0);
+    // Each half of the slots (split at a word of flags) is independent: the cells of rows dst and src at
+    // its slots, its words of flags, and the rows of its slots, in which only column dst is written.
+    const std::size_t mid = std::min(n, n / 2 / 64 * 64);
+    auto half = [&](int which) {
+        const std::size_t from = which == 0 ? 0 : mid;
+        const std::size_t to = which == 0 ? mid : n;
+        if (from >= to) return;
+        // The zero marks go through a byte row, packed into the flag bits below.
+        if (narrow_)
+            union_row_narrow(narrow_cells_.get() + row_dst + from, narrow_cells_.get() + cell(src, 0) + from,
+                             caps + from, cap, rows, to - from, zero_.data() + from);
+        else
+            union_row_wide(wide_cells_.get() + row_dst + from, wide_cells_.get() + cell(src, 0) + from, caps + from,
+                           cap, rows, to - from, zero_.data() + from);
+        for (std::size_t w = from / 64; w * 64 < to; ++w) {
+            std::uint64_t bits = 0;
+            for (std::size_t b = 0; b < 64 && w * 64 + b < n; ++b) bits |= std::uint64_t{zero_[w * 64 + b]} << b;
+            flags[w] = bits;
+        }
+        // Every live row learns its cell in the new column.
+        for (std::size_t s = from; s < to; ++s) {
+            if (ids_[s] == 0 || s == static_cast<std::size_t>(dst)) continue;
+            set_one(s * n + static_cast<std::size_t>(dst),
+                    narrow_ ? narrow_cells_[row_dst + s] : wide_cells_[row_dst + s]);
+        }
+    };
+    if (second != nullptr && n >= split_slots)
+        second->split(half);
+    else
+        half(0), half(1);
 }

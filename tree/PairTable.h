@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sample/Progress.h"
+#include "tree/SecondThread.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -68,10 +69,11 @@ class PairTable {
     void kill_slot(std::int32_t slot) { ids_[static_cast<std::size_t>(slot)] = 0; }
     std::uint32_t cap(std::int32_t slot) const { return caps_[static_cast<std::size_t>(slot)]; }
 
-    /// The best `k` (at most 64) entries of row `row` among the live slots whose id lies in [lo, hi]
+    /// The best `k` (at most 256) entries of row `row` among the live slots whose id lies in [lo, hi]
     /// (1 <= lo, hi < 32768) as keys into top, best first (the highest code, the lowest id on ties);
-    /// returns how many there are.
-    std::size_t row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k);
+    /// returns how many there are. `second`, when given, reads half of a long row.
+    std::size_t row_top(std::int32_t row, std::int32_t lo, std::int32_t hi, std::uint64_t* top, std::size_t k,
+                        SecondThread* second = nullptr);
 
     /// How make_union_row bounds the new cluster's levels.
     enum class Bound {
@@ -81,8 +83,10 @@ class PairTable {
     };
     /// Row `dst` becomes the row of the union of the clusters in dst and src, whose own level has code
     /// `cap`: for every live slot s, a bound of the level of the union with s, flagged exact when it is 0.
-    /// Also writes the column dst of every live slot's row; src is left to the caller to kill.
-    void make_union_row(std::int32_t dst, std::int32_t src, std::uint32_t cap, Bound bound);
+    /// Also writes the column dst of every live slot's row; src is left to the caller to kill. `second`,
+    /// when given, does half of the slots of a long row.
+    void make_union_row(std::int32_t dst, std::int32_t src, std::uint32_t cap, Bound bound,
+                        SecondThread* second = nullptr);
 
     static std::uint32_t float_bits(float f);
 
@@ -109,6 +113,8 @@ class PairTable {
     std::vector<std::uint32_t> keys_;        // row_top's keys of one row
     std::vector<std::uint32_t> block_best_;  // row_top's best key of each block
     std::vector<std::uint64_t> block_top_;   // row_top's best blocks
+    std::vector<std::uint32_t> candidates_;  // row_top's keys at or above the floor of its best blocks
     std::vector<std::uint32_t> caps_;        // by slot: code of the cluster's own level
     std::vector<std::uint32_t> scratch_;     // one row of codes
+    std::vector<std::uint8_t> zero_;         // make_union_row's zero marks, one per slot
 };

@@ -34,8 +34,8 @@ EstimateOutcome estimate_job(const EstimateRequest& request, JobControl& control
         membership(*request.store, draws, out.estimate.cluster, request.settings.threads, &shares));
     if (request.cells && request.total > 0) {
         const Progress ordering = stage_progress(control, tr("Ordering the clusters for the map"));
-        out.order = std::make_shared<const EstimateOrder>(
-            estimate_order(*request.cells, request.total, request.tree->n_indivs, out.estimate.cluster, &ordering));
+        out.order = std::make_shared<const EstimateOrder>(estimate_order(
+            request.cells.cells(), request.total, request.tree->n_indivs, out.estimate.cluster, &ordering));
     }
     out.membership_order =
         membership_order(*out.membership, out.order ? out.order->cluster_order : std::vector<std::int32_t>{});

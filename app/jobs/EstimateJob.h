@@ -3,6 +3,7 @@
 // The point estimate of the clustering over the draws of a tree, on a worker, with what is drawn from it:
 // the membership of every individual in its clusters and the map order of its clusters.
 
+#include "coassign/PairCells.h"
 #include "estimate/Estimate.h"
 #include "estimate/Membership.h"
 #include "jobs/JobRunner.h"
@@ -24,7 +25,7 @@ struct EstimateRequest {
     EstimateSettings settings;
     /// The pair counts of the tree's draws (by pair_index, `total` draws), for the estimate's map order;
     /// null: no order is made.
-    std::shared_ptr<const std::vector<std::uint32_t>> cells;
+    SharedPairCells cells;
     std::int64_t total = 0;
 };
 

@@ -11,7 +11,7 @@
 
 /// The pair counts of a tree's draws (by pair_index; `total` draws) and the order of the individuals.
 struct MapRequest {
-    std::shared_ptr<const std::vector<std::uint32_t>> cells;
+    SharedPairCells cells;
     std::int64_t total = 0;
     std::vector<std::int32_t> order;
 };

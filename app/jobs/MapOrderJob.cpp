@@ -29,7 +29,7 @@ std::shared_ptr<const AverageTree> average_tree_job(const LinkageRequest& reques
     const Progress progress([&](std::int64_t done, std::int64_t total) { control.report(stage, done, total); },
                             control.cancel_flag());
     return std::make_shared<const AverageTree>(
-        average_linkage(*request.cells, request.total, request.n_indivs, &progress));
+        average_linkage(request.cells.cells(), request.total, request.n_indivs, &progress));
 }
 
 std::shared_ptr<const TreeShape> shape_of(const std::shared_ptr<const AverageTree>& tree) {

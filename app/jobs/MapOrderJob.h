@@ -3,6 +3,7 @@
 // The orders the co-assignment map can show its rows and columns in, and the average-linkage tree behind
 // one of them, made on a worker from a tree's pair counts.
 
+#include "coassign/PairCells.h"
 #include "jobs/JobRunner.h"
 #include "tree/AverageLinkage.h"
 #include "tree/MapOrder.h"
@@ -27,7 +28,7 @@ QString map_order_text(MapOrder order);
 
 /// The pair counts of a tree's draws (by pair_index, `total` draws) over n_indivs individuals.
 struct LinkageRequest {
-    std::shared_ptr<const std::vector<std::uint32_t>> cells;
+    SharedPairCells cells;
     std::int64_t total = 0;
     std::int32_t n_indivs = 0;
 };

@@ -35,10 +35,10 @@ TreeOutcome make_tree_job(const TreeRequest& request, JobControl& control) {
     const MakeTreeOutputs outputs = tree_outputs(
         request.files, notes, failed,
         [&out](const Marginal& marginal, const KList& k_list) {
-            const Marginal::PairCountView view = marginal.pair_counts(k_list);
-            if (view.cells.empty() || view.total <= 0) return;
-            out.pair_cells = std::make_shared<const std::vector<std::uint32_t>>(view.cells.begin(), view.cells.end());
-            out.pair_total = view.total;
+            SharedPairCells cells = marginal.shared_pair_counts(k_list);
+            if (!cells) return;
+            out.pair_cells = std::move(cells);
+            out.pair_total = marginal.pair_counts(k_list).total;
         },
         &out.average);
     try {

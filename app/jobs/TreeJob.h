@@ -2,6 +2,7 @@
 
 // "Make Tree" on a worker: the tree, its files and the pair counts the map draws.
 
+#include "coassign/PairCells.h"
 #include "jobs/JobRunner.h"
 #include "outputs/OutputSet.h"
 #include "outputs/WrittenRecord.h"
@@ -28,9 +29,9 @@ struct TreeOutcome {
     std::vector<Notice> notices;
     /// Text of the exception that stopped the command; files written before it stay.
     std::string error;
-    /// The pair counts of the tree's draws, by pair_index, for the co-assignment map; null when the
-    /// Marginal did not hold them as a table.
-    std::shared_ptr<const std::vector<std::uint32_t>> pair_cells;
+    /// The pair counts of the tree's draws, by pair_index, for the co-assignment map, shared with the
+    /// Marginal that made them (no copy); empty when the Marginal did not hold them as a table.
+    SharedPairCells pair_cells;
     std::int64_t pair_total = 0;
     /// The average-linkage tree of the pair counts when the tidy files were written (tree_average.nwk is
     /// written from it); null otherwise.

@@ -361,7 +361,7 @@ class Session : public QObject {
     std::vector<std::string> groups_;
 
     /// The pair counts of the last tree's draws, shared with the maps made from them.
-    std::shared_ptr<const std::vector<std::uint32_t>> pair_cells_;
+    SharedPairCells pair_cells_;
     std::int64_t pair_total_ = 0;
     /// The average-linkage tree of those counts once made, and what waits for it.
     std::shared_ptr<const AverageTree> average_tree_;

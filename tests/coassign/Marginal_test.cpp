@@ -1,5 +1,6 @@
 #include "coassign/Marginal.h"
 
+#include "coassign/PairCounts.h"
 #include "sample/Exceptions.h"
 #include "tests/support/ResultText.h"
 #include "tests/support/TestUtil.h"
@@ -258,4 +259,26 @@ TEST(Marginal, TenThousandAndOneIndividuals) {
     EXPECT_EQ(f.marginal.pair_prob(1000, n, ks), 0.0);
     EXPECT_EQ(f.marginal.pair_prob(1000, 1001, ks), 1.0);
     EXPECT_EQ(f.marginal.pair_prob(5000, 5001, ks), 2.0 / 3);
+}
+
+TEST(Marginal, SharedCountsOutliveTheTable) {
+    const int n = 9;
+    const auto rows = testutil::random_rows(n, 300, 4, 17);
+    MC_Sample store;
+    testutil::load_rows(store, n, 4, rows);
+    Marginal marginal(4, n);
+    marginal.fill_co_assi_counts(store, 0, n, 4);
+    const KList k_list{1, 2, 3, 4};
+    const SharedPairCells shared = marginal.shared_pair_counts(k_list);
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(shared.cells().cell_bytes(), 2);  // 300 draws need two bytes
+    std::vector<double> before;
+    for (int b = 2; b <= n; ++b)
+        for (int a = 1; a < b; ++a) before.push_back(marginal.pair_prob(a, b, k_list));
+    marginal.release_counts();
+    std::size_t at = 0;
+    for (int b = 2; b <= n; ++b)
+        for (int a = 1; a < b; ++a)
+            EXPECT_EQ(static_cast<double>(shared.cells()[pair_index(a, b)]) / 300.0, before[at++]);
+    EXPECT_FALSE(marginal.shared_pair_counts(KList{}));
 }

@@ -65,3 +65,60 @@ TEST(PairCounts, SmallestCases) {
     EXPECT_TRUE(count_co_assigned_pairs(store, {0, 1, 2}, 1, 4).empty());
     EXPECT_TRUE(count_co_assigned_pairs(store, {0, 1, 2}, 0, 1).empty());
 }
+
+TEST(PairCounts, EveryCellWidthAndKernelMatchesADirectCount) {
+    // Cluster numbers of 1 to 8 bits (k up to k_high, drawn anew for each observation, so that widths mix
+    // within a chunk), partial blocks of 512 observations, entries listed several times, and counts that
+    // need one, two and four bytes.
+    struct Case {
+        int n;
+        int n_obs;
+        int k_high;
+        int listed;  // times each observation is listed
+        int cell_bytes;
+    };
+    const Case cases[] = {
+        {37, 200, 3, 1, 1}, {70, 1100, 7, 1, 2}, {66, 600, 254, 3, 2}, {129, 5000, 30, 1, 2}, {20, 66000, 2, 1, 4},
+    };
+    std::uint32_t seed = 40;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.n << " x " << c.n_obs << ", k up to " << c.k_high);
+        const auto rows = testutil::random_rows(c.n, c.n_obs, c.k_high, ++seed);
+        MC_Sample store;
+        testutil::load_rows(store, c.n, c.k_high, rows);
+        std::vector<std::int32_t> obs;
+        for (std::int32_t j = 0; j < c.n_obs; ++j)
+            for (int r = 0; r < c.listed; ++r) obs.push_back(j);
+        const auto expected = direct_counts(rows, obs, c.n);
+        for (const int threads : {1, 2})
+            for (const bool widest : {true, false}) {
+                const SharedPairCells cells = count_pair_cells(store, obs, c.n, threads, std::size_t{8} << 20, widest);
+                ASSERT_TRUE(cells);
+                EXPECT_EQ(cells.cells().cell_bytes(), c.cell_bytes);
+                EXPECT_EQ(std::vector<std::uint32_t>(cells.cells().begin(), cells.cells().end()), expected)
+                    << threads << " threads, widest vectors " << widest;
+            }
+        EXPECT_EQ(count_co_assigned_pairs(store, obs, c.n, 2), expected);
+    }
+}
+
+TEST(PairCounts, ASharedHolderKeepsTheCountsAndReadsEveryWidth) {
+    const auto narrow = std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{3, 0, 255});
+    SharedPairCells holder(narrow);
+    const std::weak_ptr<const std::vector<std::uint8_t>> watch = narrow;
+    {
+        const auto copy = holder;
+        EXPECT_EQ(copy.cells().cell_bytes(), 1);
+        EXPECT_EQ(copy.cells()[2], 255u);
+    }
+    EXPECT_FALSE(watch.expired());
+    const SharedPairCells wide(std::make_shared<std::vector<std::uint32_t>>(std::vector<std::uint32_t>{70000, 1}));
+    EXPECT_EQ(wide.cells().cell_bytes(), 4);
+    EXPECT_EQ(wide.cells().visit([](auto cells) { return static_cast<std::uint64_t>(cells[0]) + cells[1]; }), 70001u);
+    const SharedPairCells middle(std::make_shared<std::vector<std::uint16_t>>(std::vector<std::uint16_t>{65535}));
+    EXPECT_EQ(middle.cells().cell_bytes(), 2);
+    EXPECT_EQ(middle.cells()[0], 65535u);
+    EXPECT_FALSE(SharedPairCells(std::shared_ptr<const std::vector<std::uint16_t>>()));
+    holder.reset();
+    EXPECT_TRUE(holder.cells().empty());
+}

@@ -1,5 +1,6 @@
 #include "tree/Forest.h"
 
+#include "sample/Simulator.h"
 #include "sample/TextFormat.h"
 #include "tests/support/TestUtil.h"
 #include "tests/tree/TreeTestUtil.h"
@@ -169,3 +170,29 @@ TEST(Forest, TreeWriterSetsDecimalPointOnlyWhenItCanWrite) {
 }
 
 }  // namespace
+
+TEST(Forest, TheTreeDoesNotDependOnTheThreads) {
+    // Long enough rows for the second thread to update, scan and count half of them; groups make many
+    // levels worth computing, a burn-in and a k range leave observations out.
+    SimulationSettings s;
+    s.n_indivs = 2100;
+    s.n_obs = 140;
+    s.Kmax = 12;
+    s.groups = 6;
+    s.seed = 3;
+    std::ostringstream text;
+    simulate_run(text, s);
+    const auto store = std::make_unique<MC_Sample>();
+    Notices notes;
+    testutil::load_text(*store, text.str(), notes);
+    Forest::Stats one_stats, two_stats;
+    const treetest::Grown one = grow(*store, s.n_indivs, {2, 3, 4, 5, 6, 7, 8}, 10, 16384, &one_stats, 1);
+    const treetest::Grown two = grow(*store, s.n_indivs, {2, 3, 4, 5, 6, 7, 8}, 10, 16384, &two_stats, 2);
+    EXPECT_GT(one_stats.evaluations, 1000);
+    EXPECT_EQ(one.child1, two.child1);
+    EXPECT_EQ(one.child2, two.child2);
+    EXPECT_EQ(one.levels, two.levels);
+    EXPECT_EQ(one.tree, two.tree);
+    EXPECT_EQ(one.clusters, two.clusters);
+    EXPECT_EQ(one.heights, two.heights);
+}

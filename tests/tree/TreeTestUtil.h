@@ -40,13 +40,14 @@ struct Grown {
 };
 
 /// Grows the tree with Forest and internal_node_history as the make-tree command does.
-/// `stats`, when given, receives the Forest's counters.
+/// `stats`, when given, receives the Forest's counters; `threads` goes to Forest::set_threads.
 inline Grown grow(const MC_Sample& store, std::int32_t n, const KList& k_list, std::int32_t burn_in,
-                  std::int32_t bound_limit = 16384, Forest::Stats* stats = nullptr) {
+                  std::int32_t bound_limit = 16384, Forest::Stats* stats = nullptr, int threads = 2) {
     Marginal marginal(store.Kmax(), n);
     marginal.fill_co_assi_counts(store, burn_in, n, store.Kmax());
     Forest forest(n, k_list, burn_in);
     forest.set_pair_bound_limit(bound_limit);
+    forest.set_threads(threads);
     forest.init_proposals(marginal);
     internal_node_history history(n);
     Grown g;
