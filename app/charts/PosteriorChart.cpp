@@ -99,8 +99,12 @@ void PosteriorChart::show_posterior(const std::vector<double>& p, const std::vec
     set_fitted_range(attached_axis(series_, Qt::Horizontal), 0.5, shown_last + 0.5);
     // Room above the tallest bar for its value, written upright above it.
     QValueAxis* y = attached_axis(series_, Qt::Vertical);
-    y->setRange(0, top > 0 ? top * 1.3 : 1.0);
-    y->applyNiceNumbers();
+    // The axis ends at the first round step above it, with a tick at each step (at most 5 intervals).
+    const double room = top > 0 ? top * 1.3 : 1.0;
+    const double step = round_step(room, 5);
+    const double steps = std::max(1.0, std::ceil(room / step - 1e-9));
+    y->setRange(0, steps * step);
+    y->setTickCount(static_cast<int>(steps) + 1);
 
     const bool several = runs.size() > 1;
     // The pool is red like a single run's bars; beside runs drawn in their colours it turns dark grey.

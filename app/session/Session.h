@@ -316,7 +316,8 @@ class Session : public QObject {
     void show_posterior(std::int32_t b, Notices& notes);
     void start_convergence();
     void start_run_files();
-    void show_run_warnings();
+    /// The runs' warnings (cut short, k above Kmax) beside the trace; also in the status bar when `tell`.
+    void show_run_warnings(bool tell = true);
     void apply_tree(const QString& name, TreeOutcome&& outcome);
     void forget_tree();
     void take_tree(const MakeTreeResult& result, const TreeOutcome& outcome);

@@ -109,6 +109,8 @@ void Session::apply_follow(FollowOutcome&& outcome) {
         Notices posterior_notes;
         show_posterior(std::max(0, last_burn_in_), posterior_notes);
         emit trace_changed();
+        // The counts beside the trace follow the runs; the status bar told them once, at the open.
+        show_run_warnings(false);
         emit burn_in_marked(std::max(0, last_burn_in_));
         start_convergence();
         start_run_files();

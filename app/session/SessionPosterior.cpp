@@ -139,7 +139,7 @@ void Session::start_run_files() {
         });
 }
 
-void Session::show_run_warnings() {
+void Session::show_run_warnings(bool tell) {
     if (!run_.opened || !run_.store) return;
     QStringList lines;
     const QStringList labels = run_labels();
@@ -154,5 +154,5 @@ void Session::show_run_warnings() {
     if (!above.empty()) lines.append(QString::fromStdString(above));
     const QString text = lines.join(QLatin1Char(' '));
     emit run_warning(text);
-    if (!text.isEmpty()) note(text);
+    if (tell && !text.isEmpty()) note(text);
 }

@@ -80,6 +80,23 @@ class ChartsTest : public QObject {
         QCOMPARE(view.bars(), (std::vector<double>{0.25, 0.75}));
     }
 
+    void posteriorAxisEndsAtTheFirstRoundStepAboveTheTallestBarsLabel() {
+        struct Case {
+            double tallest;
+            double top;
+            int ticks;
+        };
+        for (const Case c : {Case{0.391, 0.6, 4}, Case{0.302, 0.4, 5}, Case{0.75, 1.0, 6}, Case{1.0, 1.5, 4},
+                             Case{0.02, 0.03, 4}, Case{0.0, 1.0, 6}}) {
+            PosteriorChart view;
+            view.show_posterior({0.0, c.tallest / 2, c.tallest});
+            auto* y = qobject_cast<QValueAxis*>(view.series()->attachedAxes().constLast());
+            QCOMPARE(y->min(), 0.0);
+            QVERIFY2(std::abs(y->max() - c.top) < 1e-12, qPrintable(QString::number(y->max())));
+            QCOMPARE(y->tickCount(), c.ticks);
+        }
+    }
+
     void traceFillsEachSeriesInOneUpdate() {
         TraceChart view;
         auto* k = series_of<QLineSeries>(view, "Series5");

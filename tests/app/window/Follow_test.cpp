@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QStatusBar>
 
 namespace {
@@ -59,6 +60,8 @@ class FollowTest : public QObject {
         w.find<QAction>("actionFollow")->setChecked(true);
         w.open(path);
         w.make_tree();
+        // Beside the trace, how much of the run is there follows the reads, and goes once it is complete.
+        QVERIFY(w.find<QLabel>("run_warning")->text().contains(QStringLiteral(" of the 400 observations")));
         while (at < text.size()) {
             const std::size_t piece = std::min(text.size() - at, std::size_t{1} + gen() % 3000);
             append(path, text.substr(at, piece));
@@ -68,6 +71,7 @@ class FollowTest : public QObject {
         }
         QCOMPARE(w->session().run().store->get_n_samples(), 400);
         QCOMPARE(w->session().trace()->size(), std::size_t(400));
+        QCOMPARE(w.find<QLabel>("run_warning")->text(), QString());
         QVERIFY2(w.fake->messages.empty(), qPrintable(w.fake->messages.empty() ? QString() : w.fake->messages[0].text));
         const std::vector<std::string> followed = outputs_in(ws.file(QString()));
 
