@@ -32,6 +32,24 @@ struct alignas(64) Line {
 
 }  // namespace
 
+namespace {
+
+/// Pairs of a slice of rows: a few tens of milliseconds of counting for the largest chunks.
+constexpr std::size_t slice_pairs = std::size_t{1} << 22;
+
+/// The row after a slice that starts at row `from`, before `to`.
+std::size_t slice_end(std::size_t from, std::size_t to) {
+    return std::min(to, from + std::max<std::size_t>(64, slice_pairs / std::max<std::size_t>(from, 1)));
+}
+
+}  // namespace
+
+std::size_t bit_band_slices(std::size_t row_from, std::size_t row_to) {
+    std::size_t slices = 0;
+    for (std::size_t r = row_from; r < row_to; r = slice_end(r, row_to)) ++slices;
+    return slices;
+}
+
 std::vector<BitChunk> plan_bit_chunks(const MC_Sample& store, const std::vector<std::int32_t>& observations,
                                       std::size_t n_indivs, std::vector<std::int32_t>& ordered) {
     const std::uint8_t* data = store.data();
@@ -285,10 +303,16 @@ void count_band_bits(const CountBand& band, const std::vector<BitChunk>& chunks,
         for (std::size_t b = 0; b < c.blocks; ++b)
             make_planes(*band.store, *band.observations, chunk, b, row_to, zero_row.data(), turned_bytes, plane_bytes,
                         stride);
-        chunk_counter<Cell>(chunk.planes)(c, band.row_from, row_to, tri);
-        if (band.shared != nullptr) {
-            band.shared->chunks_done.fetch_add(1, std::memory_order_relaxed);
-            if (band.shared->stop.load(std::memory_order_relaxed)) return;
+        // In slices of rows, so that progress moves and a cancel is heard while a large chunk is counted.
+        const ChunkCounter<Cell> count = chunk_counter<Cell>(chunk.planes);
+        for (std::size_t r = band.row_from; r < row_to;) {
+            const std::size_t next = slice_end(r, row_to);
+            count(c, r, next, tri);
+            r = next;
+            if (band.shared != nullptr) {
+                band.shared->chunks_done.fetch_add(1, std::memory_order_relaxed);
+                if (band.shared->stop.load(std::memory_order_relaxed)) return;
+            }
         }
     }
 }

@@ -57,3 +57,6 @@ std::vector<BitChunk> plan_bit_chunks(const MC_Sample& store, const std::vector<
 /// Counts the band over the chunks of plan_bit_chunks; band.observations is the planned order.
 template <class Cell>
 void count_band_bits(const CountBand& band, const std::vector<BitChunk>& chunks, Cell* tri);
+/// The slices of rows [row_from, row_to) that count_band_bits counts a chunk in, each of about the same
+/// number of pairs: it tells CountShared::chunks_done and looks for a stop after each.
+std::size_t bit_band_slices(std::size_t row_from, std::size_t row_to);

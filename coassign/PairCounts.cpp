@@ -54,7 +54,7 @@ void count_into(const MC_Sample& store, const std::vector<std::int32_t>& observa
     for (int w = 0; w < workers; ++w) {
         if (bounds[w + 1] <= bounds[w] || bounds[w + 1] < 2) continue;
         if (bits) {
-            total_chunks += static_cast<std::int64_t>(chunks.size());
+            total_chunks += static_cast<std::int64_t>(chunks.size() * bit_band_slices(bounds[w], bounds[w + 1]));
         } else {
             const std::size_t per = byte_chunk_size(bounds[w + 1], chunk_bytes);
             total_chunks += static_cast<std::int64_t>((observations.size() + per - 1) / per);

@@ -11,6 +11,7 @@
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLegendMarker>
+#include <QLineSeries>
 #include <QPainter>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -32,13 +33,16 @@ QString individual_chart_title(std::int32_t n, const QString& name) {
 }
 
 IndividualChart::IndividualChart(QWidget* parent)
-    : ChartView(QStringLiteral("Chart3"), tr(starting_title), false, parent), series_(new QScatterSeries) {
+    : ChartView(QStringLiteral("Chart3"), tr(starting_title), false, parent), series_(new QLineSeries) {
     chart()->setMargins(QMargins(4, 26, 4, 2));
     series_->setObjectName(QStringLiteral("Series4"));
-    series_->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    series_->setMarkerSize(2);
-    series_->setColor(QColor(255, 0, 0));
-    series_->setPen(Qt::NoPen);
+    // Points without a line, painted by the series itself: a scatter series makes an item of every point,
+    // which takes seconds for thousands of individuals. The pen's width sets the points' size.
+    QPen points(QColor(255, 0, 0));
+    points.setStyle(Qt::NoPen);
+    points.setWidthF(2.0 / 3.0);
+    series_->setPen(points);
+    series_->setPointsVisible(true);
     QChart* c = chart();
     c->addSeries(series_);
     QValueAxis* x = integer_axis(c, Qt::AlignBottom, 10);
@@ -164,7 +168,7 @@ void IndividualChart::reset() {
 void IndividualChart::set_names(const QStringList& names) {
     names_ = names;
     label_axis();
-    QScatterSeries* series = series_;
+    QLineSeries* series = series_;
     set_value_text([this, series](QPointF at) {
         const double m = std::round(at.x());
         if (m < 1 || m > static_cast<double>(series->count())) return QString();
@@ -193,7 +197,12 @@ void IndividualChart::colour_points() {
             delete s;
         }
     c->legend()->setVisible(false);
-    if (clusters_.empty() || static_cast<qsizetype>(clusters_.size()) != series_->count()) return;
+    if (clusters_.empty() || static_cast<qsizetype>(clusters_.size()) != series_->count()) {
+        // A series with a point configured clips its points to the plot area, which a zoom needs.
+        if (series_->count() > 0)
+            series_->setPointConfiguration(0, QXYSeries::PointConfiguration::Color, QColor(255, 0, 0));
+        return;
+    }
     if (for_file()) {
         const std::int32_t k = *std::max_element(clusters_.begin(), clusters_.end());
         for (std::int32_t cluster = 1; cluster <= std::min(k, 12); ++cluster) {

@@ -9,7 +9,7 @@
 
 #include <QStringList>
 
-class QScatterSeries;
+class QLineSeries;
 
 /// Title of the individual chart for individual n: "Posterior prob of co-assignement for Indiv 7 with the
 /// others", or "... Indiv 7 (name) with the others" when the individuals are named (the name escaped, as
@@ -40,7 +40,7 @@ class IndividualChart : public ChartView {
     void set_clusters(const std::vector<std::int32_t>& cluster);
     /// The clusters the points are coloured by; empty when plain.
     std::vector<std::int32_t> point_clusters() const;
-    QScatterSeries* series() const { return series_; }
+    QLineSeries* series() const { return series_; }
     /// The individuals' names stand at the ticks of the individual axis: there are names, at most 60
     /// individuals, and room between the ticks for a line of text.
     bool named_ticks() const;
@@ -57,7 +57,7 @@ class IndividualChart : public ChartView {
     void label_axis();
     QString label(std::int32_t i) const;
 
-    QScatterSeries* series_;
+    QLineSeries* series_;
     QStringList names_;
     std::vector<std::int32_t> clusters_;
     std::vector<std::int32_t> coloured_;

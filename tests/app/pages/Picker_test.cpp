@@ -5,8 +5,8 @@
 #include <QLineSeries>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QTest>
+#include <QXYSeries>
 
 namespace {
 
@@ -82,7 +82,7 @@ class PickerTest : public QObject {
                  QStringLiteral("Posterior prob of co-assignement for Indiv 4 with the others"));
         const QList<QPointF> expected{QPointF(1, 0.5), QPointF(2, 0.5), QPointF(3, 0.5), QPointF(4, 1.0),
                                       QPointF(5, 1.0)};
-        QCOMPARE(w.series<QScatterSeries>("Chart3", "Series4")->points(), expected);
+        QCOMPARE(w.series<QXYSeries>("Chart3", "Series4")->points(), expected);
     }
 
     void reversedKRangeCountsTheValuesBetweenItsEnds() {
@@ -122,7 +122,7 @@ class PickerTest : public QObject {
         w.pick(0);
         QCOMPARE(w.chart("Chart3")->note(),
                  QStringLiteral("nothing to count: no observation from number 30 on has k in 1..4."));
-        QCOMPARE(w.series<QScatterSeries>("Chart3", "Series4")->count(), 0);
+        QCOMPARE(w.series<QXYSeries>("Chart3", "Series4")->count(), 0);
     }
 
     void openingAnotherFileClearsWhatBelongedToTheFirst() {
@@ -144,7 +144,7 @@ class PickerTest : public QObject {
         QCOMPARE(w.items("SrcList"), texts({"1", "2", "3"}));
         QCOMPARE(w.items("list_indiv"), texts({"1", "2", "3"}));
         QCOMPARE(w.text("Label3"), QString());
-        QCOMPARE(w.series<QScatterSeries>("Chart3", "Series4")->count(), 0);
+        QCOMPARE(w.series<QXYSeries>("Chart3", "Series4")->count(), 0);
         QCOMPARE(w.chart("Chart3")->title(),
                  QStringLiteral("Posterior prob of co-assignement for Indiv with the others"));
         QCOMPARE(w.series<QLineSeries>("Chart1", "Series1")->count(), 0);
