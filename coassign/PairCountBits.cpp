@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -37,9 +38,12 @@ namespace {
 /// Pairs of a slice of rows: a few tens of milliseconds of counting for the largest chunks.
 constexpr std::size_t slice_pairs = std::size_t{1} << 22;
 
-/// The row after a slice that starts at row `from`, before `to`.
+/// The row after a slice that starts at row `from`, before `to`: rows [from, end) hold about slice_pairs
+/// pairs (row i holds i), and at least 64 rows.
 std::size_t slice_end(std::size_t from, std::size_t to) {
-    return std::min(to, from + std::max<std::size_t>(64, slice_pairs / std::max<std::size_t>(from, 1)));
+    const double f = static_cast<double>(from);
+    const auto end = static_cast<std::size_t>(std::sqrt(f * f + 2.0 * static_cast<double>(slice_pairs)));
+    return std::min(to, std::max(from + 64, end));
 }
 
 }  // namespace

@@ -93,11 +93,19 @@ void count_into(const MC_Sample& store, const std::vector<std::int32_t>& observa
         const std::int64_t done = shared.chunks_done.load(std::memory_order_relaxed);
         if (shared.running.load() == 0) break;
         if (progress != nullptr) {
-            if (progress->cancelled()) {
+            // step() throws when cancel comes between the two looks: the workers must be stopped first.
+            bool cancelled = progress->cancelled();
+            if (!cancelled && done != reported) {
+                try {
+                    progress->step(done, total_chunks);
+                } catch (const Cancelled&) {
+                    cancelled = true;
+                }
+            }
+            if (cancelled) {
                 shared.stop.store(true);
                 break;
             }
-            if (done != reported) progress->step(done, total_chunks);
             reported = done;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
