@@ -122,3 +122,19 @@ TEST(PairCounts, ASharedHolderKeepsTheCountsAndReadsEveryWidth) {
     holder.reset();
     EXPECT_TRUE(holder.cells().empty());
 }
+
+TEST(PairCounts, ACancelRaisedWhileProgressIsReportedStopsTheWorkersAndThrowsCancelled) {
+    // The report itself raises the flag, so the cancel comes between the look at the flag and the report:
+    // the workers must be stopped and joined before Cancelled leaves.
+    const int n = 300;
+    const auto rows = testutil::random_rows(n, 3000, 6, 5);
+    MC_Sample store;
+    testutil::load_rows(store, n, 6, rows);
+    std::vector<std::int32_t> obs(3000);
+    for (std::int32_t j = 0; j < 3000; ++j) obs[static_cast<std::size_t>(j)] = j;
+    for (const bool widest : {true, false}) {
+        std::atomic<bool> cancel{false};
+        const Progress progress([&cancel](std::int64_t, std::int64_t) { cancel = true; }, &cancel);
+        EXPECT_THROW(count_pair_cells(store, obs, n, 2, 4096, widest, &progress), Cancelled);
+    }
+}
