@@ -44,5 +44,17 @@ FollowOutcome follow_job(const FollowRequest& request, JobControl& control) {
     control.report(QObject::tr("Adding the new records"), 0, 0);
     std::optional<MC_Sample> store = request.store->with_runs_grown(grown, out.replaced);
     if (store) out.store = std::make_shared<MC_Sample>(std::move(*store));
+    if (!out.store) return out;
+    // Each run's points as shown (unless it was read again), then its new ones.
+    auto whole = std::make_shared<std::vector<TracePoint>>();
+    out.run_starts.push_back(0);
+    for (std::size_t r = 0; r + 1 < request.run_starts.size(); ++r) {
+        if (request.trace && !out.replaced[r])
+            whole->insert(whole->end(), request.trace->begin() + request.run_starts[r],
+                          request.trace->begin() + request.run_starts[r + 1]);
+        if (r < out.trace.size()) whole->insert(whole->end(), out.trace[r].begin(), out.trace[r].end());
+        out.run_starts.push_back(static_cast<std::int64_t>(whole->size()));
+    }
+    out.whole_trace = std::move(whole);
     return out;
 }

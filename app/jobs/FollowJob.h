@@ -8,6 +8,7 @@
 #include "sample/RunFollower.h"
 #include "summary/Trajectory.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct FollowState {
 struct FollowRequest {
     std::shared_ptr<FollowState> state;
     std::shared_ptr<const MC_Sample> store;  ///< the runs as shown
+    /// The trace as shown and where each run starts in it (one more than the runs: the end).
+    std::shared_ptr<const std::vector<TracePoint>> trace;
+    std::vector<std::int64_t> run_starts;
 };
 
 /// What one look found.
@@ -36,6 +40,10 @@ struct FollowOutcome {
     std::vector<FollowUpdate::Kind> kinds;
     std::vector<std::string> notes;
     std::vector<RunHeader> headers;  ///< each run's header (read again for a restarted run)
+    /// With a store: the whole trace with the new points, run after run, and where each run starts in it
+    /// (one more than the runs: the end). Made here so that the window only swaps it in.
+    std::shared_ptr<const std::vector<TracePoint>> whole_trace;
+    std::vector<std::int64_t> run_starts;
 };
 
 /// Looks at every run still followed; a run read again with another number of individuals than the others

@@ -53,7 +53,7 @@ void Session::follow_now() {
             follow_timer_->stop();
             return;
         }
-        const FollowRequest request{follow_state_, run_.store};
+        const FollowRequest request{follow_state_, run_.store, trace_, run_starts_};
         follows_.start<FollowOutcome>(
             tr("Looking at the followed runs"), [request](JobControl& control) { return follow_job(request, control); },
             [this, state = follow_state_](FollowOutcome&& outcome) {
@@ -94,17 +94,10 @@ void Session::apply_follow(FollowOutcome&& outcome) {
                                std::ios::binary | (outcome.replaced[r] ? std::ios::trunc : std::ios::app));
             side << outcome.side_lines[r];
         }
-        std::vector<TracePoint> trace;
-        std::vector<std::int64_t> starts{0};
-        for (std::size_t r = 0; r + 1 < run_starts_.size(); ++r) {
-            if (trace_ && !outcome.replaced[r])
-                trace.insert(trace.end(), trace_->begin() + run_starts_[r], trace_->begin() + run_starts_[r + 1]);
-            if (r < outcome.trace.size()) trace.insert(trace.end(), outcome.trace[r].begin(), outcome.trace[r].end());
-            starts.push_back(static_cast<std::int64_t>(trace.size()));
+        for (std::size_t r = 0; r + 1 < run_starts_.size(); ++r)
             if (r < outcome.headers.size() && outcome.replaced[r]) run_headers_[r] = outcome.headers[r];
-        }
-        trace_ = std::make_shared<const std::vector<TracePoint>>(std::move(trace));
-        run_starts_ = std::move(starts);
+        trace_ = std::move(outcome.whole_trace);
+        run_starts_ = std::move(outcome.run_starts);
         run_.store = std::move(outcome.store);
         Notices posterior_notes;
         show_posterior(std::max(0, last_burn_in_), posterior_notes);
