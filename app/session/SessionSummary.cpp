@@ -12,12 +12,9 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-std::string to_path(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
 /// The size and SHA-256 of `path` as it is now; nothing when it cannot be read.
 std::optional<std::pair<std::uint64_t, std::string>> digest_of(const std::string& path, const Progress& progress) {
