@@ -38,6 +38,7 @@
 
 struct EstimateOutcome;
 struct LoadedRun;
+class StagedSideFiles;
 struct TreeOutcome;
 
 /// How a problem is shown to the user: its box's icon.
@@ -310,7 +311,8 @@ class Session : public QObject {
     /// What write_outputs_to_folder writes into `folder`.
     FolderRequest folder_request(const QString& folder) const;
     RunOutputs run_outputs(std::int32_t burn_in) const;
-    void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
+    void apply_load(const QStringList& paths, const std::string& side_path, const StagedSideFiles& staged,
+                    LoadedRun&& loaded);
     void show_posterior(std::int32_t b, Notices& notes);
     void start_convergence();
     void start_run_files();
