@@ -383,6 +383,8 @@ class Session : public QObject {
     /// cluster[i - 1] of individual i in the last cut of the tree shown; empty when none.
     std::vector<std::int32_t> cut_;
     double cut_level_ = 0;
+    /// How many cuts were asked: a cut waiting for the average-linkage tree is made only if it is the last.
+    std::uint64_t cuts_asked_ = 0;
     CutTree cut_tree_ = CutTree::tree;
     /// The folder the last tree's files went to.
     std::string tree_folder_;

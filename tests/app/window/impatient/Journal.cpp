@@ -56,6 +56,8 @@ void Journal::watch(Session& session) {
 
 void Journal::cut_pressed(CutTree tree_kind, int level_percent) {
     pressing_ = CutAsked{tree_kind, level_percent, ++cuts_asked_};
+    // A cut still waiting for the average-linkage tree is replaced by this one: it will never be made.
+    waiting_.clear();
 }
 
 void Journal::cut_done(const CutAsked& asked) {
