@@ -23,7 +23,7 @@ struct FolderRequest {
     std::optional<TreeRequest> tree;
     std::optional<Estimate> estimate;
     std::shared_ptr<const Membership> membership;  ///< the estimate's, for membership.tsv
-    std::vector<std::int32_t> cut;  ///< the last cut; empty when none
+    std::vector<std::int32_t> cut;                 ///< the last cut; empty when none
     std::vector<std::string> names;
     /// For the record: the result files, and each moment's settings.
     std::string runs_text;

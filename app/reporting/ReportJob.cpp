@@ -73,12 +73,9 @@ void clustering(const ReportRequest& request, const RunParameters& params, JobCo
     data.facts.k_from = tree.result.used.k_from;
     data.facts.k_to = tree.result.used.k_to;
 
-    EstimateRequest estimate_request{request.store,
-                                     std::make_shared<const TreeShape>(std::move(tree.result.shape)),
-                                     tree.result.used,
-                                     request.estimate,
-                                     tree.pair_cells,
-                                     tree.pair_total};
+    EstimateRequest estimate_request{request.store,    std::make_shared<const TreeShape>(std::move(tree.result.shape)),
+                                     tree.result.used, request.estimate,
+                                     tree.pair_cells,  tree.pair_total};
     EstimateOutcome estimate = estimate_job(estimate_request, control);
     if (estimate.estimate.status != Estimate::Status::done) throw Cancelled();
     charts.clusters = estimate.estimate.cluster;
@@ -186,11 +183,12 @@ ReportFigures report_figures(const ReportData& data) {
     if (!c.levels.empty())
         out.levels = figure_of(c, "levels", "The probability level of each merge of the tree.", false);
     if (c.map)
-        out.map = figure_of(c, "heatmap",
-                            "Pairwise co-assignment probabilities, in the estimate's order, its clusters outlined.",
-                            crowded);
+        out.map =
+            figure_of(c, "heatmap",
+                      "Pairwise co-assignment probabilities, in the estimate's order, its clusters outlined.", crowded);
     if (c.membership)
-        out.membership = figure_of(c, "membership", "Each individual's membership in the estimate's clusters.", crowded);
+        out.membership =
+            figure_of(c, "membership", "Each individual's membership in the estimate's clusters.", crowded);
     return out;
 }
 

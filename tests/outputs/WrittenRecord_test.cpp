@@ -51,7 +51,8 @@ TEST(WrittenRecord, EachMomentRecordsItsFilesBeyondTheLegacySet) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(recorded_outputs(OutputMoment::open),
               (Names{"trace.tsv", "posterior_k.tsv", "diagnostics.tsv", "runs.tsv", "posterior_k_runs.tsv"}));
-    EXPECT_EQ(recorded_outputs(OutputMoment::tree), (Names{"psm.tsv", "tree_average.nwk", "tree.nwk", "tree.nex", "nodes.tsv"}));
+    EXPECT_EQ(recorded_outputs(OutputMoment::tree),
+              (Names{"psm.tsv", "tree_average.nwk", "tree.nwk", "tree.nex", "nodes.tsv"}));
     EXPECT_EQ(recorded_outputs(OutputMoment::estimate), (Names{"clustering.tsv", "estimate.txt", "membership.tsv"}));
     EXPECT_EQ(recorded_outputs(OutputMoment::cut), Names{"cut.tsv"});
     EXPECT_EQ(recorded_outputs(OutputMoment::save_trajectory), Names{});
