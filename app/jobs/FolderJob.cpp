@@ -1,5 +1,6 @@
 #include "jobs/FolderJob.h"
 
+#include "jobs/StoppedWrites.h"
 #include "outputs/WrittenRecord.h"
 #include "sample/OutputNames.h"
 #include "sample/Progress.h"
@@ -72,13 +73,21 @@ FolderOutcome folder_job(const FolderRequest& request, JobControl& control) {
         take(out.failures, notes);
         if (writes_tidy(request.set)) {
             check();
-            for (std::string& f : tidy_run_job(*request.runs, control)) out.failures.push_back(std::move(f));
+            // A job stopped part way records what it had written, as the window's other writers do.
+            std::vector<std::string> failures =
+                recording_stopped_writes(request.folder, recorded_outputs(OutputMoment::open), request.runs_text,
+                                         request.run_settings, [&] { return tidy_run_job(*request.runs, control); });
+            for (std::string& f : failures) out.failures.push_back(std::move(f));
             record(request, OutputMoment::open, request.run_settings);
         }
     }
     if (request.tree) {
         check();
-        const TreeOutcome tree = make_tree_job(*request.tree, control);
+        const std::vector<std::string> tidy =
+            writes_tidy(request.set) ? recorded_outputs(OutputMoment::tree) : std::vector<std::string>();
+        const TreeOutcome tree =
+            recording_stopped_writes(request.folder, tidy, request.runs_text, request.tree_settings,
+                                     [&] { return make_tree_job(*request.tree, control); });
         if (!tree.error.empty()) out.failures.push_back(tree.error);
         for (const std::string& f : tree.result.not_written) out.failures.push_back(f + ": not written");
         if (writes_tidy(request.set)) record(request, OutputMoment::tree, request.tree_settings);

@@ -38,6 +38,7 @@
 
 struct EstimateOutcome;
 struct LoadedRun;
+class StagedSideFiles;
 struct TreeOutcome;
 
 /// How a problem is shown to the user: its box's icon.
@@ -312,7 +313,8 @@ class Session : public QObject {
     /// What write_outputs_to_folder writes into `folder`.
     FolderRequest folder_request(const QString& folder) const;
     RunOutputs run_outputs(std::int32_t burn_in) const;
-    void apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded);
+    void apply_load(const QStringList& paths, const std::string& side_path, const StagedSideFiles& staged,
+                    LoadedRun&& loaded);
     void show_posterior(std::int32_t b, Notices& notes);
     void start_convergence();
     void start_run_files();
@@ -384,6 +386,8 @@ class Session : public QObject {
     /// cluster[i - 1] of individual i in the last cut of the tree shown; empty when none.
     std::vector<std::int32_t> cut_;
     double cut_level_ = 0;
+    /// How many cuts were asked: a cut waiting for the average-linkage tree is made only if it is the last.
+    std::uint64_t cuts_asked_ = 0;
     CutTree cut_tree_ = CutTree::tree;
     /// The folder the last tree's files went to.
     std::string tree_folder_;

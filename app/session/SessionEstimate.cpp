@@ -161,6 +161,9 @@ void Session::cut(double level, CutTree tree) {
             emit problem(Severity::warning, tr("There is no tree to cut: make a tree on the Make Tree page first."));
             return;
         }
+        // A cut asked replaces one still waiting for the average-linkage tree: that one is dropped unseen, so
+        // that the cut shown and written is always the last one asked.
+        const std::uint64_t asked = ++cuts_asked_;
         if (tree == CutTree::tree) {
             apply_cut(cut_tree(*tree_shape_, level), level, tree);
             return;
@@ -171,8 +174,13 @@ void Session::cut(double level, CutTree tree) {
             return;
         }
         if (!average_tree_) emit cut_made({}, tr("Making the average-linkage tree..."));
-        with_average_tree([this, level] { apply_cut(cut_tree(*average_tree_, level), level, CutTree::average); },
-                          [this] { emit cut_made({}, tr("The average linkage was stopped: no cut was made.")); });
+        with_average_tree(
+            [this, level, asked] {
+                if (asked == cuts_asked_) apply_cut(cut_tree(*average_tree_, level), level, CutTree::average);
+            },
+            [this, asked] {
+                if (asked == cuts_asked_) emit cut_made({}, tr("The average linkage was stopped: no cut was made."));
+            });
     });
 }
 

@@ -2,6 +2,7 @@
 // and the warnings about them, made again at every change.
 
 #include "jobs/OutputJob.h"
+#include "jobs/StoppedWrites.h"
 #include "outputs/WrittenRecord.h"
 #include "sample/RunChecks.h"
 #include "session/Session.h"
@@ -126,10 +127,11 @@ void Session::start_run_files() {
     outputs_.start<std::vector<std::string>>(
         tr("Writing the tidy files"),
         [request, folder, runs, settings](JobControl& control) {
-            std::vector<std::string> failures = tidy_run_job(request, control);
+            const std::vector<std::string> names = recorded_outputs(OutputMoment::open);
+            std::vector<std::string> failures =
+                recording_stopped_writes(folder, names, runs, settings, [&] { return tidy_run_job(request, control); });
             Notices notes;
-            add_to_written_record(
-                folder, describe_written(folder, recorded_outputs(OutputMoment::open), runs, settings), notes);
+            add_to_written_record(folder, describe_written(folder, names, runs, settings), notes);
             return failures;
         },
         [this](std::vector<std::string>&& failures) {

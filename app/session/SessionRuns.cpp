@@ -5,6 +5,7 @@
 #include "sample/OpenRuns.h"
 #include "sample/OutputFile.h"
 #include "session/Session.h"
+#include "session/StagedSideFiles.h"
 #include "summary/Trajectory.h"
 #include "tidy/Names.h"
 
@@ -39,29 +40,38 @@ void Session::open(const QStringList& paths) {
             if (loaded.header_status == HeaderStatus::ok && loaded.error.empty() && !control.cancelled())
                 loaded.removed = clear_written(folder);
         };
+        // The side files are written under names of their own and put in place only if the runs open: a
+        // load cancelled or replaced after writing them must not leave its trace in the side files of the
+        // runs still open.
+        const auto staged = std::make_shared<const StagedSideFiles>(side, static_cast<std::size_t>(paths.size()));
+        const auto apply = [this, paths, side, staged](LoadedRun&& loaded) {
+            apply_load(paths, side, *staged, std::move(loaded));
+        };
         if (paths.size() == 1) {
             const QString path = paths.front();
-            const LoadRequest request{to_path(path), side};
+            const LoadRequest request{to_path(path), staged->path()};
             loads_.start<LoadedRun>(
                 tr("Opening %1").arg(QFileInfo(path).fileName()),
-                [request, clean](JobControl& control) {
+                [request, clean, staged](JobControl& control) {
                     LoadedRun loaded = load_run(request, control);
+                    staged->rename_in(loaded.notices);
                     clean(loaded, control);
                     return loaded;
                 },
-                [this, paths, side](LoadedRun&& loaded) { apply_load(paths, side, std::move(loaded)); });
+                apply);
             return;
         }
         std::vector<std::string> files;
         for (const QString& p : paths) files.push_back(to_path(p));
         loads_.start<LoadedRun>(
             tr("Opening %n runs", nullptr, static_cast<int>(paths.size())),
-            [files, side, clean](JobControl& control) {
-                LoadedRun loaded = load_runs(files, side, control);
+            [files, clean, staged](JobControl& control) {
+                LoadedRun loaded = load_runs(files, staged->path(), control);
+                staged->rename_in(loaded.notices);
                 clean(loaded, control);
                 return loaded;
             },
-            [this, paths, side](LoadedRun&& loaded) { apply_load(paths, side, std::move(loaded)); });
+            apply);
     });
 }
 
@@ -84,7 +94,8 @@ void Session::remove_run(int r) {
     open(rest);
 }
 
-void Session::apply_load(const QStringList& paths, const std::string& side_path, LoadedRun&& loaded) {
+void Session::apply_load(const QStringList& paths, const std::string& side_path, const StagedSideFiles& staged,
+                         LoadedRun&& loaded) {
     const QString& path = paths.front();
     note(QString());
     Notices notes(&std::cout);
@@ -106,6 +117,8 @@ void Session::apply_load(const QStringList& paths, const std::string& side_path,
             paths.size() > 1 ? tr("The runs were not opened together; what was open stays open.") : QString());
         return;
     }
+    staged.put_in_place();
+    for (RunInfo& r : loaded.runs) r.side_path = staged.in_place(r.side_path);
     // Names stay while the individuals stay: a run added to or removed from those open.
     bool same_individuals = run_.opened && run_.header.n_indivs == loaded.header.n_indivs;
     if (same_individuals) {

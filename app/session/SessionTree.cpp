@@ -1,6 +1,7 @@
 // "Make Tree" and the co-assignment queries on the draws of the last tree (or of the open, before any).
 
 #include "jobs/QueryJob.h"
+#include "jobs/StoppedWrites.h"
 #include "jobs/TreeJob.h"
 #include "sample/TextFormat.h"
 #include "session/Session.h"
@@ -29,12 +30,20 @@ void Session::make_tree() {
         trees_.start<TreeOutcome>(
             tr("Making the tree of %1").arg(name),
             [request, runs](JobControl& control) {
-                TreeOutcome outcome = make_tree_job(request, control);
-                if (outcome.result.status == MakeTreeResult::Status::done && writes_tidy(request.files.set)) {
-                    outcome.written = describe_written(request.files.folder, recorded_outputs(OutputMoment::tree), runs,
-                                                       range_text(outcome.result.used));
+                // A tree stopped part way may have written some of its tidy files (those of the pair counts
+                // go first): they are recorded too.
+                const std::vector<std::string> tidy =
+                    writes_tidy(request.files.set) ? recorded_outputs(OutputMoment::tree) : std::vector<std::string>();
+                const std::string& folder = request.files.folder;
+                const std::string settings = range_text(request.params);
+                TreeOutcome outcome = recording_stopped_writes(folder, tidy, runs, settings,
+                                                               [&] { return make_tree_job(request, control); });
+                if (outcome.result.status != MakeTreeResult::Status::done || !outcome.error.empty()) {
+                    record_stopped_writes(folder, tidy, runs, settings);
+                } else if (!tidy.empty()) {
+                    outcome.written = describe_written(folder, tidy, runs, range_text(outcome.result.used));
                     Notices notes;
-                    add_to_written_record(request.files.folder, outcome.written, notes);
+                    add_to_written_record(folder, outcome.written, notes);
                 }
                 return outcome;
             },

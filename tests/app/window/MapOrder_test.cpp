@@ -189,6 +189,36 @@ class MapOrderTest : public QObject {
         QVERIFY(*std::max_element(cuts[1].expected.begin(), cuts[1].expected.end()) > 5);
     }
 
+    void aCutAskedWhileTheAverageLinkageIsMadeReplacesTheCutWaitingForIt() {
+        Workspace ws;
+        Window w;
+        w.open(planted_run(ws));
+        choose(w, "map_order", 0);  // the tree's leaves: the map needs no average linkage
+        w.make_tree();
+        std::ostringstream tree_cut;
+        write_cut(tree_cut, cut_tree(*w->session().tree(), 0.5), {});
+
+        // The average-linkage cut waits for its tree, made on a worker; the tree's cut asked meanwhile is made
+        // at once, and stays when the average-linkage tree is ready.
+        w.find<QComboBox>("cut_tree")->setCurrentIndex(1);
+        w.set_number("cut_level", 0.5);
+        w.click("cut_apply");
+        QVERIFY(w->busy());
+        w.find<QComboBox>("cut_tree")->setCurrentIndex(0);
+        w.click("cut_apply");
+        QVERIFY(w.wait());
+        QCOMPARE(read_file(QStringLiteral("cut.tsv")), tree_cut.str());
+        QVERIFY2(w.text("cut_summary").startsWith(QLatin1String("The tree cut at level 0.5: ")),
+                 qPrintable(w.text("cut_summary")));
+
+        // The average-linkage tree made meanwhile is kept, and its cut is another.
+        w.find<QComboBox>("cut_tree")->setCurrentIndex(1);
+        w.click("cut_apply");
+        QVERIFY(w.wait());
+        QVERIFY(read_file(QStringLiteral("cut.tsv")) != tree_cut.str());
+        QVERIFY(w.text("cut_summary").startsWith(QLatin1String("The average-linkage tree cut at level 0.5: ")));
+    }
+
     void membershipChartExportsTheMeanCoAssignmentOfEachIndividual() {
         Workspace ws;
         // Six individuals: 1-3 mostly together, 4-5 mostly together, 6 usually alone.

@@ -1,11 +1,18 @@
 // What the window leaves in its output folder: the optional files of the runs open before go when other runs
-// open (only those still as written), and a newly chosen folder receives the outputs made so far.
+// open (only those still as written, and those of work stopped part way too), and a newly chosen folder
+// receives the outputs made so far.
 
 #include "outputs/WrittenRecord.h"
+#include "sample/Simulator.h"
 #include "tests/app/support/TestClasses.h"
 #include "tests/app/support/WindowFixture.h"
 
+#include <algorithm>
+#include <fstream>
+#include <thread>
+
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QStatusBar>
 #include <QTest>
@@ -120,6 +127,43 @@ class OutputFolderTest : public QObject {
         QCOMPARE(QString::fromStdString(read_file(QStringLiteral("trace.tsv"))).count(QLatin1Char('\n')), 21);
         for (const char* f : {"psm.tsv", "tree_average.nwk", "tree.nwk", "tree.nex", "nodes.tsv"})
             QVERIFY2(!file_exists(QLatin1String(f)), f);
+    }
+
+    void aTreeStoppedPartWayLeavesTheTidyFilesItWroteRecorded() {
+        Workspace ws;
+        const QString big = ws.file(QStringLiteral("big.txt"));
+        {
+            std::ofstream out(QFile::encodeName(big).toStdString(), std::ios::binary);
+            simulate_run(out, SimulationSettings{600, 80, 20, 5, 4});
+        }
+        const QString small = ws.file(QStringLiteral("small.txt"));
+        write_file(small, result_text(3, 3, std::vector<Record>(20, Record{-5.0, {{1}, {2, 3}}})));
+        Window w;
+        choose_tidy(w);
+        w.open(big);
+        // The tree is cancelled once the files of its pair counts are written, before its merges end; no events
+        // are processed meanwhile.
+        w.click("Button1");
+        const QDeadlineTimer deadline(20000);
+        while (!file_exists(QStringLiteral("psm.tsv")) && !deadline.hasExpired()) std::this_thread::yield();
+        QVERIFY(file_exists(QStringLiteral("psm.tsv")));
+        w.click("job_cancel");
+        QVERIFY(w.wait());
+
+        // Every optional file there is in the record as it is...
+        const std::vector<WrittenFile> record = record_in(ws.file(QString()));
+        for (const QString& name : QDir().entryList(QDir::Files)) {
+            if (!is_recorded_output(name.toStdString())) continue;
+            const auto entry = std::find_if(record.begin(), record.end(),
+                                            [&name](const WrittenFile& f) { return f.name == name.toStdString(); });
+            QVERIFY2(entry != record.end(), qPrintable(name));
+            QCOMPARE(file_checksum(QFile::encodeName(name).toStdString())->second, entry->checksum);
+        }
+        // ... so that other runs opened take them away.
+        w.open(small);
+        QVERIFY(w.wait());
+        QVERIFY(!file_exists(QStringLiteral("psm.tsv")));
+        QVERIFY(!file_exists(QStringLiteral("tree_average.nwk")));
     }
 
     void aNewFolderReceivesTheOutputsMadeSoFar_data() {
