@@ -193,14 +193,39 @@ bool take_from_written_record(const std::string& folder, const std::vector<Writt
 }
 
 std::vector<std::string> clear_written(const std::string& folder) {
-    std::vector<WrittenFile> entries;
+    return clear_checked(folder, check_written(folder));
+}
+
+WrittenCheck check_written(const std::string& folder) {
+    WrittenCheck check;
     {
         const std::lock_guard<std::mutex> hold(record_lock());
-        entries = read_written_record(folder);
+        check.entries = read_written_record(folder);
     }
-    std::vector<std::string> removed = remove_unchanged(folder, entries);
+    for (const WrittenFile& e : check.entries) {
+        const fs::path path = path_in_folder(folder, e.name);
+        const auto before = stamp(path);
+        if (!before || before->first != e.bytes) continue;
+        const auto sum = file_checksum(path.string());
+        if (!sum || sum->first != e.bytes || sum->second != e.checksum) continue;
+        // A file replaced while it was being read (a new one renamed over it) is not the one recorded.
+        if (stamp(path) != before) continue;
+        check.unchanged.push_back(e);
+        check.stamps.push_back(*before);
+    }
+    return check;
+}
+
+std::vector<std::string> clear_checked(const std::string& folder, const WrittenCheck& check) {
+    std::vector<std::string> removed;
+    for (std::size_t i = 0; i < check.unchanged.size(); ++i) {
+        const fs::path path = path_in_folder(folder, check.unchanged[i].name);
+        if (stamp(path) != check.stamps[i]) continue;  // written again since the check
+        std::error_code ec;
+        if (fs::remove(path, ec)) removed.push_back(check.unchanged[i].name);
+    }
     Notices ignored;
-    take_from_written_record(folder, entries, ignored);
+    take_from_written_record(folder, check.entries, ignored);
     return removed;
 }
 

@@ -10,6 +10,7 @@
 #include "sample/Notices.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -72,6 +73,21 @@ bool take_from_written_record(const std::string& folder, const std::vector<Writt
 /// removed (remove_unchanged), and every entry read leaves the record (a file changed since is no longer
 /// the window's). Returns the names removed.
 std::vector<std::string> clear_written(const std::string& folder);
+
+/// A file's size and last write time when it was looked at.
+using FileStamp = std::pair<std::uintmax_t, std::filesystem::file_time_type>;
+
+/// clear_written in two steps, for an open that may still be cancelled after the slow part: check_written
+/// reads the record and checksums its files (removing nothing); clear_checked, once the open is accepted,
+/// removes each file found unchanged whose size and time are still those it had then, and takes every
+/// entry read out of the record. Returns the names removed.
+struct WrittenCheck {
+    std::vector<WrittenFile> entries;    ///< every entry of the record
+    std::vector<WrittenFile> unchanged;  ///< the entries whose file was still as written
+    std::vector<FileStamp> stamps;       ///< each unchanged file's stamp when it was checked
+};
+WrittenCheck check_written(const std::string& folder);
+std::vector<std::string> clear_checked(const std::string& folder, const WrittenCheck& check);
 
 /// Removes from `folder` each file of `entries` that is still as recorded: same size and checksum, and not
 /// changed while it was being read. A file changed since, missing or unreadable is left alone. Returns the

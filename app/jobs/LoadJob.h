@@ -3,6 +3,7 @@
 // Opening result files on a worker: the runs loaded, their trace and what loading reported.
 
 #include "jobs/JobRunner.h"
+#include "outputs/WrittenRecord.h"
 #include "sample/Header.h"
 #include "sample/Mc_sample.h"
 #include "sample/Notices.h"
@@ -40,6 +41,8 @@ struct LoadedRun {
     /// The optional files of the runs open before that the open removed from the output folder (still as
     /// the window wrote them; see outputs/WrittenRecord.h).
     std::vector<std::string> removed;
+    /// The look at those files made by the load's worker; they are removed only once the runs open.
+    WrittenCheck written;
 };
 
 /// The trace as the side file would hold it, one point per stored observation: log likelihoods with six

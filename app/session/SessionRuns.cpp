@@ -34,17 +34,20 @@ void Session::open(const QStringList& paths) {
         queries_.cancel();
         const std::string side = output_path(QString::fromLatin1(output_name::side_file));
         // Once the runs are open, the optional files left in the output folder for the runs before go, when
-        // they are still as the window wrote them.
+        // they are still as the window wrote them: the worker checks them, and they are removed only when
+        // the open is accepted, so that an open cancelled late leaves the open runs' files alone.
         const std::string folder = folder_path();
         const auto clean = [folder](LoadedRun& loaded, const JobControl& control) {
             if (loaded.header_status == HeaderStatus::ok && loaded.error.empty() && !control.cancelled())
-                loaded.removed = clear_written(folder);
+                loaded.written = check_written(folder);
         };
         // The side files are written under names of their own and put in place only if the runs open: a
         // load cancelled or replaced after writing them must not leave its trace in the side files of the
         // runs still open.
         const auto staged = std::make_shared<const StagedSideFiles>(side, static_cast<std::size_t>(paths.size()));
-        const auto apply = [this, paths, side, staged](LoadedRun&& loaded) {
+        const auto apply = [this, paths, side, staged, folder](LoadedRun&& loaded) {
+            if (loaded.header_status == HeaderStatus::ok && loaded.error.empty())
+                loaded.removed = clear_checked(folder, loaded.written);
             apply_load(paths, side, *staged, std::move(loaded));
         };
         if (paths.size() == 1) {

@@ -141,3 +141,27 @@ TEST(WrittenRecord, AnOpenRemovesWhatIsStillAsWrittenAndForgetsEveryEntry) {
     EXPECT_FALSE(testutil::exists(dir.file(written_record_name)));
     EXPECT_TRUE(clear_written(folder).empty());
 }
+
+TEST(WrittenRecord, ACheckRemovesNothingAndItsClearingSparesFilesWrittenSince) {
+    // An open checks the files on its worker and clears them only once accepted: one cancelled in between
+    // leaves everything as it was; one accepted leaves what was written again meanwhile.
+    testutil::TempDir dir;
+    const std::string folder = dir.path().string();
+    for (const char* name : {"cut.tsv", "clustering.tsv", "estimate.txt"})
+        testutil::write_text(dir.file(name), std::string("made for a.txt: ") + name);
+    Notices notes;
+    ASSERT_TRUE(add_to_written_record(
+        folder, describe_written(folder, {"cut.tsv", "clustering.tsv", "estimate.txt"}, "a.txt", "b 1"), notes));
+    testutil::write_text(dir.file("estimate.txt"), "the user's notes");
+
+    const WrittenCheck check = check_written(folder);
+    EXPECT_EQ(names_of(check.unchanged), (std::vector<std::string>{"cut.tsv", "clustering.tsv"}));
+    for (const char* name : {"cut.tsv", "clustering.tsv", "estimate.txt", written_record_name})
+        EXPECT_TRUE(testutil::exists(dir.file(name))) << name;
+
+    testutil::write_text(dir.file("clustering.tsv"), "written again, longer than before");
+    EXPECT_EQ(clear_checked(folder, check), std::vector<std::string>{"cut.tsv"});
+    EXPECT_TRUE(testutil::exists(dir.file("clustering.tsv")));
+    EXPECT_TRUE(testutil::exists(dir.file("estimate.txt")));
+    EXPECT_FALSE(testutil::exists(dir.file(written_record_name)));
+}
