@@ -13,26 +13,13 @@ namespace {
 
 std::string hostile(const std::string& name) { return std::string(VELMORA_TEST_DATA_DIR) + "/hostile/" + name; }
 
-const std::vector<std::string> outputs = {"_trajectories.txt",
-                                          "clustering.tsv",
-                                          "diagnostics.tsv",
-                                          "estimate.txt",
-                                          "membership.tsv",
-                                          "node_clusters.txt",
-                                          "node_heights.txt",
-                                          "nodes.tsv",
-                                          "pairwise_probs.txt",
-                                          "posterior_k.tsv",
-                                          "posterior_k.txt",
-                                          "posterior_k_runs.tsv",
-                                          "psm.tsv",
-                                          "runs.tsv",
-                                          "trace.tsv",
-                                          "trajectories.txt",
-                                          "tree.nex",
-                                          "tree.nwk",
-                                          "tree.txt",
-                                          "tree_average.nwk"};
+const std::vector<std::string> outputs = {"_trajectories.txt", "clustering.tsv",  "diagnostics.tsv",
+                                          "estimate.txt",      "membership.tsv",  "node_clusters.txt",
+                                          "node_heights.txt",  "nodes.tsv",       "pairwise_probs.txt",
+                                          "posterior_k.tsv",   "posterior_k.txt", "posterior_k_runs.tsv",
+                                          "psm.tsv",           "runs.tsv",        "trace.tsv",
+                                          "trajectories.txt",  "tree.nex",        "tree.nwk",
+                                          "tree.txt",          "tree_average.nwk"};
 
 /// An output folder holding the files of an earlier analysis, each "earlier\n".
 void fill_earlier(const testutil::TempDir& dir) {
