@@ -53,6 +53,12 @@ bool MC_Sample::extend(MC_Sample&& more) {
         more = MC_Sample();
         return true;
     }
+    // A poll that found nothing new hands over a store that never read a header (0 individuals): nothing
+    // to add, whatever its n_indivs.
+    if (more.n_samples_ == 0) {
+        more = MC_Sample();
+        return true;
+    }
     if (more.n_indivs_ != n_indivs_) return false;
     samples_.insert(samples_.end(), more.samples_.begin(), more.samples_.end());
     log_likelihoods_.insert(log_likelihoods_.end(), more.log_likelihoods_.begin(), more.log_likelihoods_.end());

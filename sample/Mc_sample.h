@@ -39,7 +39,8 @@ class MC_Sample {
     /// Appends the observations of `more`, a store of the same n_indivs holding one run, to the last run of
     /// this one: the records a growing file added since it was last read, or the next piece of a file read
     /// in pieces. Kmax becomes the larger of the two; `more` is left empty. An empty store takes `more` as
-    /// it is. Returns false and changes nothing when n_indivs differ.
+    /// it is; a `more` without observations adds nothing. Returns false and changes nothing when `more` holds
+    /// observations of another n_indivs.
     bool extend(MC_Sample&& more);
 
   public:
