@@ -25,8 +25,9 @@ std::int64_t record_byte_limit(std::int32_t n_indivs) { return 64 * (std::int64_
 
 ResultReader::ResultReader(std::string name, ReadOptions options) : name_(std::move(name)), options_(options) {}
 
-ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options)
-    : name_(std::move(name)), options_(options), header_(header), line_(line) {
+ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options,
+                           std::int32_t records_before)
+    : name_(std::move(name)), options_(options), header_(header), records_before_(records_before), line_(line) {
     header_ok_ = true;
     begin_records();
 }
@@ -234,7 +235,8 @@ void ResultReader::stop(LoadStop why, int line, const std::string& text, bool af
     report_.stop = why;
     report_.line = line;
     report_.message = name_ + " line " + std::to_string(line) + ": " + text;
-    if (after_records) report_.message += "; loading stopped after " + std::to_string(records_) + " observations";
+    if (after_records)
+        report_.message += "; loading stopped after " + std::to_string(records_before_ + records_) + " observations";
     report_.message += '.';
     phase_ = Phase::ended;
 }

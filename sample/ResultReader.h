@@ -46,8 +46,10 @@ class ResultReader {
     /// `name` names the input in messages.
     explicit ResultReader(std::string name, ReadOptions options = {});
     /// Starts after the header, which is known: the first byte fed starts a record, on line `line` (from 1).
-    /// For a file read from a record boundary.
-    ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options = {});
+    /// For a file read from a record boundary, after `records_before` records read before: a stop's message
+    /// counts those as well.
+    ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options = {},
+                 std::int32_t records_before = 0);
 
     ResultReader(const ResultReader&) = delete;
     ResultReader& operator=(const ResultReader&) = delete;
@@ -127,6 +129,7 @@ class ResultReader {
     MC_Sample store_;
     LoadReport report_;
     std::int32_t records_ = 0;
+    std::int32_t records_before_ = 0;  // read by another reader before this one started
 
     std::string pending_;      // the unfinished record (or header), from offset_
     std::int64_t offset_ = 0;  // of pending_[0]

@@ -50,7 +50,7 @@ RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions
     // The reader goes on at a record boundary, with the records still due.
     RunHeader rest = start.header;
     rest.n_obs = std::max(0, start.header.n_obs - start.records);
-    reader_ = std::make_unique<ResultReader>(input_name(path_), rest, start.line, options_);
+    reader_ = std::make_unique<ResultReader>(input_name(path_), rest, start.line, options_, start.records);
     side_ = std::make_unique<std::ostringstream>();
     reader_->set_side_output(side_.get());
     skip_side_line_ = start.listed;

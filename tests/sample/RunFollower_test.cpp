@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 
@@ -156,4 +157,47 @@ TEST(RunFollower, AFileRewrittenIsReadAgainAndABadRecordStops) {
     EXPECT_NE(bad.note.find("a record has k = 300"), std::string::npos) << bad.note;
     EXPECT_GT(before, 0);
     EXPECT_EQ(follower.poll().kind, FollowUpdate::Kind::complete);  // no longer read
+}
+
+// A bad record met while following says how many observations came before it in the whole file, as a
+// full read says it, whether the follower read them all or went on from a load; a poll that found nothing
+// new in between appends to the records as nothing.
+TEST(RunFollower, ABadRecordCountsEveryObservationBeforeItAndAQuietPollAddsNothing) {
+    const std::string first = simulated(6, 40, 3);
+    const std::string start = first.substr(0, first.find("\n", first.size() / 2) + 1);
+    const std::string bad = "99 -5.5 300\n";
+    for (const bool from_load : {false, true}) {
+        SCOPED_TRACE(from_load ? "from a load" : "from the start");
+        testutil::TempDir dir;
+        const std::string path = dir.file("run.txt");
+        testutil::write_text(path, start);
+        MC_Sample store;
+        std::unique_ptr<RunFollower> follower;
+        if (from_load) {
+            RunLoader loader(path);
+            ASSERT_TRUE(loader.read_header());
+            loader.read_rest(nullptr);
+            const LoadReport& r = loader.report();
+            store = loader.take_store();
+            follower = std::make_unique<RunFollower>(
+                path, FollowStart{loader.header(), r.records_end, r.records_end_line, store.get_n_samples(), false});
+        } else {
+            follower = std::make_unique<RunFollower>(path);
+            ASSERT_TRUE(store.extend(follower->poll().records));
+        }
+        ASSERT_GT(store.get_n_samples(), 0);
+        FollowUpdate quiet = follower->poll();
+        EXPECT_EQ(quiet.kind, FollowUpdate::Kind::unchanged);
+        EXPECT_TRUE(store.extend(std::move(quiet.records)));
+        append(path, bad);
+        const FollowUpdate u = follower->poll();
+        EXPECT_EQ(u.kind, FollowUpdate::Kind::stopped);
+        const std::string whole = start + bad;
+        ResultReader reader(path);
+        reader.feed(whole);
+        reader.finish();
+        EXPECT_EQ(u.note, reader.report().message);
+        EXPECT_NE(u.note.find("after " + std::to_string(store.get_n_samples()) + " observations"), std::string::npos)
+            << u.note;
+    }
 }
