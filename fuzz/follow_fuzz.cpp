@@ -137,7 +137,12 @@ bool poll_and_check(RunFollower& follower, Gathered& got, const std::string& con
     check(n <= full.store.get_n_samples() && same_rows(got.store, full.store, n));
     check(full.side.compare(0, got.side.size(), got.side) == 0);
     if (done || must_equal) {
-        check(n == full.store.get_n_samples() && got.side == full.side);
+        check(n == full.store.get_n_samples());
+        // A record cut short is still being written for the follower: its side line, which a full read
+        // writes, comes once the record is whole.
+        const std::string rest = full.side.substr(got.side.size());
+        const bool pending = !done && fault == LoadFault::incomplete && full.report.last_listed_unused;
+        check(rest.empty() || (pending && rest.find("\r\n") + 2 == rest.size()));
         if (n > 0) check(got.store.n_indivs() == full.store.n_indivs());
     }
     if (u.kind == FollowUpdate::Kind::stopped) check(fault == LoadFault::bad_record && u.note == full.report.message);

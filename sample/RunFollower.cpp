@@ -36,6 +36,15 @@ struct Fd {
     }
 };
 
+bool is_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\v' || c == '\f'; }
+
+/// True when the byte before `offset` of the file is white space, or cannot be read (the first poll tells).
+bool space_before(const std::string& path, std::int64_t offset) {
+    const Fd file(path);
+    char c = ' ';
+    return file.fd < 0 || read_at(file.fd, &c, 1, offset - 1) != 1 || is_space(c);
+}
+
 }  // namespace
 
 struct RunFollower::Identity {
@@ -47,6 +56,13 @@ RunFollower::RunFollower(std::string path, ReadOptions options) : path_(std::mov
 
 RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions options)
     : path_(std::move(path)), options_(options), header_(start.header), base_(start.offset), before_(start.records) {
+    // A load that ended just after the header's last number, with no white space after it, may have taken
+    // a number that the end of the file cut short (the sampler was writing it): the file is read from its
+    // start instead, as a run followed from the beginning.
+    if (start.records == 0 && base_ > 0 && !space_before(path_, base_)) {
+        base_ = 0;
+        return;
+    }
     // The reader goes on at a record boundary, with the records still due.
     RunHeader rest = start.header;
     rest.n_obs = std::max(0, start.header.n_obs - start.records);

@@ -201,3 +201,35 @@ TEST(RunFollower, ABadRecordCountsEveryObservationBeforeItAndAQuietPollAddsNothi
             << u.note;
     }
 }
+
+// The sampler was writing the header's last number when the file was opened: the load took the number as
+// far as it went. Following reads the header again, so the run and its records are those of a full read;
+// a load that ended after white space goes on from where it stopped.
+TEST(RunFollower, AHeaderCutInsideItsLastNumberAtTheLoadIsReadAgain) {
+    const std::string text = "run\n3 4 2 10 1 125.5\n0 -1.5 1\n3 1 2 3\n10 -2.5 2\n1 1\n2 2 3\n";
+    const struct {
+        const char* what;
+        std::size_t loaded;  // bytes the file held at the load
+    } cases[] = {
+        {"cut inside Theta", text.find("25.5")},
+        {"Theta whole, no line end yet", text.find("\n0 -1.5")},
+        {"after the header's line end", text.find("0 -1.5")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir dir;
+        const std::string path = dir.file("run.txt");
+        testutil::write_text(path, text.substr(0, c.loaded));
+        RunLoader loader(path);
+        ASSERT_TRUE(loader.read_header());
+        loader.read_rest(nullptr);
+        const LoadReport& r = loader.report();
+        ASSERT_EQ(loader.take_store().get_n_samples(), 0);
+        RunFollower follower(path, FollowStart{loader.header(), r.records_end, r.records_end_line, 0, false});
+        append(path, text.substr(c.loaded));
+        FollowUpdate u = follower.poll();
+        EXPECT_EQ(u.kind, FollowUpdate::Kind::complete) << u.note;
+        EXPECT_EQ(follower.header().Theta, 125.5);
+        expect_same_store(u.records, read_whole(text, dir.path().string()).store, c.what);
+    }
+}
