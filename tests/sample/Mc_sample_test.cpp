@@ -363,3 +363,27 @@ TEST(McSample, ExtendAddsNothingForAStoreWithoutObservations) {
         EXPECT_EQ(row(base.store, 1), (std::vector<int>{1, 1, 1, 1})) << c.what;
     }
 }
+
+// The side file lists a last record cut short once its k is known: white space after k, not the end of
+// the file, which may have cut k inside (a k of 1 that the sampler was writing as 12).
+TEST(McSample, ARecordCutShortIsListedOnlyWhenItsKEndsBeforeTheEndOfTheFile) {
+    const struct {
+        const char* tail;
+        const char* side;
+    } cases[] = {
+        {"1 -2 2\n", "-1\t1\r\n-2\t2\r\n"},
+        {"1 -2 2 ", "-1\t1\r\n-2\t2\r\n"},
+        {"1 -2 2\n2 1", "-1\t1\r\n-2\t2\r\n"},
+        {"1 -2 2", "-1\t1\r\n"},
+        {"1 -2 1", "-1\t1\r\n"},
+        {"1 -2", "-1\t1\r\n"},
+    };
+    for (const auto& c : cases) {
+        Loaded l;
+        load(l, header(3, 3, 5) + "0 -1 1\n3 1 2 3\n" + c.tail);
+        EXPECT_EQ(l.store.get_n_samples(), 1) << c.tail;
+        EXPECT_EQ(l.side, c.side) << c.tail;
+        EXPECT_EQ(l.report.stop, LoadStop::cut_short) << c.tail;
+        EXPECT_EQ(l.report.last_listed_unused, std::string(c.side).size() > 7) << c.tail;
+    }
+}

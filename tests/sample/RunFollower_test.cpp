@@ -233,3 +233,25 @@ TEST(RunFollower, AHeaderCutInsideItsLastNumberAtTheLoadIsReadAgain) {
         expect_same_store(u.records, read_whole(text, dir.path().string()).store, c.what);
     }
 }
+
+// The file was opened while the sampler wrote a record's k: the load's side file and the lines following
+// adds are the side file of a full read, k as it was written in the end.
+TEST(RunFollower, ARecordWhoseKWasCutAtTheLoadIsListedWithItsWholeK) {
+    std::string text = "run\n3 12 2 10 1 1\n0 -1.5 1\n3 1 2 3\n10 -2.5 10\n3 1 2 3\n";
+    for (int empty = 0; empty < 9; ++empty) text += "0\n";
+    const std::size_t cut = text.find("0\n3 1 2 3", text.find("-2.5"));
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    testutil::write_text(path, text.substr(0, cut));
+    RunLoader loader(path);
+    ASSERT_TRUE(loader.read_header());
+    std::ostringstream side;
+    loader.read_rest(&side);
+    const LoadReport& r = loader.report();
+    const std::int32_t loaded = loader.take_store().get_n_samples();
+    RunFollower follower(path,
+                         FollowStart{loader.header(), r.records_end, r.records_end_line, loaded, r.last_listed_unused});
+    append(path, text.substr(cut));
+    const FollowUpdate u = follower.poll();
+    EXPECT_EQ(side.str() + u.side_lines, read_whole(text, dir.path().string()).side);
+}
