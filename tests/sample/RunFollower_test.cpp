@@ -255,3 +255,36 @@ TEST(RunFollower, ARecordWhoseKWasCutAtTheLoadIsListedWithItsWholeK) {
     const FollowUpdate u = follower.poll();
     EXPECT_EQ(side.str() + u.side_lines, read_whole(text, dir.path().string()).side);
 }
+
+// The load ended inside a record's last line, after its last number but before the line's end: the rest
+// of the line (trailing text the reader skips) belongs to that record, and following goes on after it.
+TEST(RunFollower, ALoadThatEndedInsideARecordsLastLineGoesOnAfterThatLine) {
+    for (const char* eol : {"\n", "\r\n", "\r"}) {
+        std::string text = "run\n3 4 3 10 1 1\n0 -1.5 1\n3 1 2 3\n10 -2.5 2\n1 1\n2 2 3 7 7\n20 -3.5 1\n3 1 2 3\n";
+        std::string with;
+        for (const char c : text) with += c == '\n' ? std::string(eol) : std::string(1, c);
+        SCOPED_TRACE(with.size());
+        for (const std::size_t cut : {with.find("7 7") + 2, with.find("7 7") + 3}) {
+            testutil::TempDir dir;
+            const std::string path = dir.file("run.txt");
+            testutil::write_text(path, with.substr(0, cut));
+            RunLoader loader(path);
+            ASSERT_TRUE(loader.read_header());
+            std::ostringstream side;
+            loader.read_rest(&side);
+            const LoadReport& r = loader.report();
+            MC_Sample store = loader.take_store();
+            // Cut after "7 " the record is whole; cut inside the last 7 it may not be, and is left to follow.
+            ASSERT_GE(store.get_n_samples(), 1);
+            RunFollower follower(path, FollowStart{loader.header(), r.records_end, r.records_end_line,
+                                                   store.get_n_samples(), r.last_listed_unused});
+            append(path, with.substr(cut));
+            FollowUpdate u = follower.poll();
+            EXPECT_EQ(u.kind, FollowUpdate::Kind::complete) << u.note;
+            ASSERT_TRUE(store.extend(std::move(u.records)));
+            const Whole whole = read_whole(with, dir.path().string());
+            expect_same_store(store, whole.store, "after the load");
+            EXPECT_EQ(side.str() + u.side_lines, whole.side);
+        }
+    }
+}
