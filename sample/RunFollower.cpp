@@ -65,13 +65,13 @@ RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions
         base_ = 0;
         return;
     }
-    // The reader goes on at a record boundary, with the records still due. A load that stopped inside a
-    // line (the end of the file cut the last line of a record or of the header after its last number) has
-    // the rest of that line still to skip: it belongs to what was read.
+    // The reader goes on at a record boundary, with the records still due. A record ends at the end of its
+    // last line: a load that stopped inside that line (the end of the file cut it after the record's last
+    // number) has the rest of the line still to skip. After the header, a record may start on its line.
     resume_header_ = start.header;
     resume_header_.n_obs = std::max(0, start.header.n_obs - start.records);
     resume_line_ = start.line;
-    if (last == '\n' || last == '\r') skip_rest_of_line(-1);
+    if (start.records == 0 || last == '\n' || last == '\r') skip_rest_of_line(-1);
     skip_side_line_ = start.listed;
     complete_ = start.records >= start.header.n_obs;
     struct stat st {};
