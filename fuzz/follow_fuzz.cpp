@@ -134,7 +134,19 @@ bool poll_and_check(RunFollower& follower, Gathered& got, const std::string& con
             check(u.note == full.report.message);
         return done;
     }
-    check(n <= full.store.get_n_samples() && same_rows(got.store, full.store, n));
+    // A full read leaves out a last record when the file ends inside a number, even one of the text after
+    // the record's data; a load that ended on the white space before took that record whole, and so does
+    // a follower that went on from it. Then the full read of the text up to that white space is the bound.
+    const MC_Sample* bound = &full.store;
+    Full before_number;
+    if (n > full.store.get_n_samples() && fault == LoadFault::incomplete && !must_equal) {
+        const std::size_t space = content.find_last_of(" \t\r\n\v\f");
+        if (space != std::string::npos) {
+            before_number = full_read(content.substr(0, space + 1), follower.path(), strict);
+            bound = &before_number.store;
+        }
+    }
+    check(n <= bound->get_n_samples() && same_rows(got.store, *bound, n));
     check(full.side.compare(0, got.side.size(), got.side) == 0);
     if (done || must_equal) {
         check(n == full.store.get_n_samples());

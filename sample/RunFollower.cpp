@@ -46,6 +46,22 @@ char byte_before(const std::string& path, std::int64_t offset) {
     return c;
 }
 
+/// True when something other than blanks lies between the last line end before `offset` and `offset`: the
+/// offset is inside a line that holds text before it. Looks back 4 KiB at most (blanks alone: not inside).
+bool inside_line(const std::string& path, std::int64_t offset) {
+    const Fd file(path);
+    if (file.fd < 0 || offset <= 0) return false;
+    std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(offset, 4096)), '\0');
+    const std::int64_t n =
+        read_at(file.fd, bytes.data(), bytes.size(), offset - static_cast<std::int64_t>(bytes.size()));
+    if (n != static_cast<std::int64_t>(bytes.size())) return false;
+    for (std::size_t i = bytes.size(); i-- > 0;) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') return false;
+        if (!is_space(bytes[i])) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 struct RunFollower::Identity {
@@ -71,7 +87,7 @@ RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions
     resume_header_ = start.header;
     resume_header_.n_obs = std::max(0, start.header.n_obs - start.records);
     resume_line_ = start.line;
-    if (start.records == 0 || last == '\n' || last == '\r') skip_rest_of_line(-1);
+    if (start.records == 0 || !inside_line(path_, base_)) skip_rest_of_line(-1);
     skip_side_line_ = start.listed;
     complete_ = start.records >= start.header.n_obs;
     struct stat st {};
