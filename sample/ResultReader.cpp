@@ -26,8 +26,13 @@ std::int64_t record_byte_limit(std::int32_t n_indivs) { return 64 * (std::int64_
 ResultReader::ResultReader(std::string name, ReadOptions options) : name_(std::move(name)), options_(options) {}
 
 ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options,
-                           std::int32_t records_before)
-    : name_(std::move(name)), options_(options), header_(header), records_before_(records_before), line_(line) {
+                           std::int32_t records_before, bool inside_line)
+    : name_(std::move(name)),
+      options_(options),
+      header_(header),
+      records_before_(records_before),
+      inside_line_(inside_line),
+      line_(line) {
     header_ok_ = true;
     begin_records();
 }
@@ -134,6 +139,17 @@ std::size_t ResultReader::parse(const char* begin, const char* end, bool final) 
     };
     if (phase_ == Phase::header) {
         if (!parse_header(c, begin)) return 0;
+        commit();
+    }
+    if (phase_ == Phase::records && inside_line_) {
+        const TextCursor::Read r = c.skip_line();
+        if (r == TextCursor::Read::end && !final) return 0;
+        inside_line_ = false;
+        if (r == TextCursor::Read::not_text) {
+            fatal(LoadStop::not_text,
+                  "line " + std::to_string(c.line()) + ": the file is not text (it holds a NUL byte)");
+            return 0;
+        }
         commit();
     }
     while (phase_ == Phase::records) {

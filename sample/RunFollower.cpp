@@ -84,10 +84,12 @@ RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions
     // The reader goes on at a record boundary, with the records still due. A record ends at the end of its
     // last line: a load that stopped inside that line (the end of the file cut it after the record's last
     // number) has the rest of the line still to skip. After the header, a record may start on its line.
-    resume_header_ = start.header;
-    resume_header_.n_obs = std::max(0, start.header.n_obs - start.records);
-    resume_line_ = start.line;
-    if (start.records == 0 || !inside_line(path_, base_)) skip_rest_of_line(-1);
+    RunHeader rest = start.header;
+    rest.n_obs = std::max(0, start.header.n_obs - start.records);
+    reader_ = std::make_unique<ResultReader>(input_name(path_), rest, start.line, options_, start.records,
+                                             start.records > 0 && inside_line(path_, base_));
+    side_ = std::make_unique<std::ostringstream>();
+    reader_->set_side_output(side_.get());
     skip_side_line_ = start.listed;
     complete_ = start.records >= start.header.n_obs;
     struct stat st {};
@@ -164,36 +166,7 @@ void RunFollower::take(FollowUpdate& update) {
     }
 }
 
-bool RunFollower::skip_rest_of_line(std::int64_t size) {
-    std::int64_t skip = 0;
-    if (size >= 0) {
-        const Fd file(path_);
-        if (file.fd < 0) return false;
-        std::string bytes;
-        for (std::int64_t at = base_; at < size && skip == 0;) {
-            bytes.resize(static_cast<std::size_t>(std::min<std::int64_t>(size - at, 1 << 16)));
-            const std::int64_t n = read_at(file.fd, bytes.data(), bytes.size(), at);
-            if (n <= 0) return false;
-            const std::size_t end = bytes.find_first_of("\r\n");
-            if (end < static_cast<std::size_t>(n)) skip = at + static_cast<std::int64_t>(end) + 1 - base_;
-            at += n;
-        }
-        if (skip == 0) return false;
-        base_ += skip;
-        // A CR LF split between polls leaves its LF as the next line's white space.
-        char next = '\0';
-        if (read_at(file.fd, &next, 1, base_) == 1 && next == '\n' && byte_before(path_, base_) == '\r') ++base_;
-    }
-    reader_ = std::make_unique<ResultReader>(input_name(path_), resume_header_, resume_line_ + (skip > 0 ? 1 : 0),
-                                             options_, before_);
-    side_ = std::make_unique<std::ostringstream>();
-    reader_->set_side_output(side_.get());
-    resume_line_ = 0;
-    return true;
-}
-
 FollowUpdate RunFollower::restart(const std::string& why) {
-    resume_line_ = 0;
     reader_ = std::make_unique<ResultReader>(input_name(path_), options_);
     side_ = std::make_unique<std::ostringstream>();
     reader_->set_side_output(side_.get());
@@ -228,18 +201,18 @@ FollowUpdate RunFollower::poll() {
     }
     if (identity_ && (identity_->device != st.st_dev || identity_->inode != st.st_ino))
         return restart("another file is there now");
-    if (!reader_ && resume_line_ == 0) {
+    if (!reader_) {
         reader_ = std::make_unique<ResultReader>(input_name(path_), options_);
         side_ = std::make_unique<std::ostringstream>();
         reader_->set_side_output(side_.get());
     }
     identity_ = std::make_unique<Identity>(Identity{st.st_dev, st.st_ino});
     const std::int64_t size = st.st_size;
-    if (size < base_ + (reader_ ? reader_->bytes() : 0)) return restart("it shrank");
+    const std::int64_t read = base_ + reader_->bytes();
+    if (size < read) return restart("it shrank");
     std::string why;
     if (!same_start(why)) return restart(why);
-    if (resume_line_ > 0 && !skip_rest_of_line(size)) return update;
-    if (size == base_ + reader_->bytes()) return update;
+    if (size == read) return update;
     if (!read_to(size, why)) {
         update.kind = FollowUpdate::Kind::stopped;
         update.note = "Cannot read the result file " + input_name(path_) + ": " + why + ".";

@@ -75,9 +75,6 @@ class RunFollower {
     bool read_to(std::int64_t size, std::string& why);
     void take(FollowUpdate& update);
     bool same_start(std::string& why) const;
-    /// Moves base_ past the line end that ends the line the load stopped inside, then makes the reader;
-    /// false while that line goes on.
-    bool skip_rest_of_line(std::int64_t size);
 
     std::string path_;
     ReadOptions options_;
@@ -88,10 +85,6 @@ class RunFollower {
     std::int64_t base_ = 0;    ///< the file offset of the reader's first byte
     std::int32_t before_ = 0;  ///< records read before the reader started
     bool skip_side_line_ = false;
-    /// The load stopped inside a line: the reader is made on line resume_line_ + 1 once that line ends; 0
-    /// otherwise.
-    int resume_line_ = 0;
-    RunHeader resume_header_;
     bool complete_ = false;
     /// The first bytes of the file as first read, to tell a rewritten file by.
     std::string start_bytes_;

@@ -289,3 +289,26 @@ TEST(RunFollower, ALoadThatEndedInsideARecordsLastLineGoesOnAfterThatLine) {
         }
     }
 }
+
+// The rest of a line the load stopped inside is read as the record's own: a NUL byte there stops
+// following as it stops a full read.
+TEST(RunFollower, ANulByteInTheRestOfALineTheLoadStoppedInsideStopsFollowing) {
+    const std::string text = std::string("run\n3 4 3 10 1 1\n0 -1.5 1\n3 1 2 3 7 ") + '\0' + "7\n10 -2.5 1\n3 1 2 3\n";
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    const std::size_t cut = text.find("7 ") + 2;
+    testutil::write_text(path, text.substr(0, cut));
+    RunLoader loader(path);
+    ASSERT_TRUE(loader.read_header());
+    loader.read_rest(nullptr);
+    const LoadReport& r = loader.report();
+    ASSERT_EQ(loader.take_store().get_n_samples(), 1);
+    RunFollower follower(path, FollowStart{loader.header(), r.records_end, r.records_end_line, 1, false});
+    append(path, text.substr(cut));
+    const FollowUpdate u = follower.poll();
+    EXPECT_EQ(u.kind, FollowUpdate::Kind::stopped);
+    ResultReader whole(path);
+    whole.feed(text);
+    whole.finish();
+    EXPECT_EQ(u.note, whole.report().message);
+}
