@@ -130,7 +130,9 @@ bool poll_and_check(RunFollower& follower, Gathered& got, const std::string& con
     if (fault == LoadFault::fatal) {
         // Nothing of the file is used; what the follower read before the fault is its own business, but
         // it must have stopped once it met the fault, and say why.
-        if (u.kind == FollowUpdate::Kind::stopped && full.report.stop != LoadStop::bad_header) return done;
+        if (u.kind == FollowUpdate::Kind::stopped && full.report.stop != LoadStop::bad_header)
+            check(u.note == full.report.message);
+        return done;
     }
     // A full read leaves out a last record when the file ends inside a number, even one of the text after
     // the record's data; a load that ended on the white space before took that record whole, and so does
