@@ -8,10 +8,13 @@
 
 #include "cli/command_arguments.h"
 #include "cli/plot_arguments.h"
+#include "outputs/OutputPlan.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -185,6 +188,26 @@ void analyze(const std::vector<std::string>& items) {
                         a.strict, a.keep_going);
     };
     check(fields(o) == fields(p));
+
+    // The outputs of arguments that read are files of their own inside the output folder.
+    AnalysisFiles files;
+    files.set = o.format;
+    files.runs = o.result_paths.size();
+    files.tree = o.tree;
+    files.estimate = o.estimate;
+    files.cut = o.cut_level.has_value();
+    files.posterior = o.posterior_name;
+    files.trajectory = o.trajectory_name;
+    files.pairwise = o.params.pairwise_path;
+    files.tree_name = o.params.tree_path;
+    files.clusters = o.params.clusters_path;
+    files.heights = o.params.heights_path;
+    std::set<std::string> seen;
+    for (const PlannedOutput& out : planned_outputs(files)) {
+        const std::filesystem::path normal = std::filesystem::path(out.name).lexically_normal();
+        check(!out.name.empty() && normal.is_relative() && *normal.begin() != "..");
+        check(seen.insert(normal.generic_string()).second);
+    }
 }
 
 void plot(const std::vector<std::string>& items) {
