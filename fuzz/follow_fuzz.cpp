@@ -1,19 +1,23 @@
 // Follows a result file that grows by arbitrary pieces, as `velmora-cli watch` and File > Follow do, and
 // holds what the polls gather against one full read of the file as it stands (MC_Sample::fill_from_text,
-// or the reader itself where a fatal fault makes fill_from_text keep nothing).
+// or the reader itself where a fatal fault makes fill_from_text keep nothing); and pools runs.
 //
 // Input: a control byte (bit 0: strict reading; bit 1: follow on from a load of the file's first bytes, as
 // the window does after an open; bit 2: rewrite the file shorter, or with bit 3 replace it, and follow the
 // new content; bits 4-7 and the next byte: the seed of the piece sizes), two bytes that split the rest into
-// the first content and the one it is rewritten to, then the text.
+// the first content and the one it is rewritten to (without a rewrite: into three runs pooled), then the
+// text.
 //
 // Properties: after every poll the records gathered (a restart replacing those before) are a prefix of the
 // full read's and the side lines a prefix of its side file, and the follower counts them; once the file
-// ends with a line end, or the run is complete or stopped, they are equal, and a stop carries the full
-// read's message. A rewritten or replaced file is read again from its start and then gives what a fresh
-// read of the new content gives.
+// ends with a line end, or the run is complete or stopped, they are equal (but for the side line of a last
+// record still cut short), and a stop carries the full read's message. A rewritten or replaced file is
+// read again from its start and then gives what a fresh read of the new content gives. Runs opened
+// together (open_runs) pool what each gives read alone, run after run, unless one has a fatal fault or
+// they hold different individuals.
 
 #include "sample/Exceptions.h"
+#include "sample/OpenRuns.h"
 #include "sample/RunFollower.h"
 #include "sample/RunLoader.h"
 
@@ -28,6 +32,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -63,6 +68,7 @@ struct Full {
     MC_Sample store;
     std::string side;
     LoadReport report;
+    std::int32_t n_indivs = -1;  ///< the header's; -1 when it was not read
 };
 
 /// One read of the whole text, as an open reads it.
@@ -76,6 +82,7 @@ Full full_read(const std::string& text, const std::string& name, bool strict) {
     f.store = reader.take_records();
     f.side = side.str();
     f.report = reader.report();
+    if (reader.header_read()) f.n_indivs = reader.header().n_indivs;
     if (strict || fault_of(f.report.stop) == LoadFault::fatal) return f;
     // The load the window and the batch tool make must agree with the reader's.
     MC_Sample loaded;
@@ -197,6 +204,47 @@ bool grow(RunFollower& follower, Gathered& got, const std::string& path, std::st
     return poll_and_check(follower, got, content, strict, true);
 }
 
+/// Opens `texts` as the runs of one analysis (open_runs) and holds the pool against each run read alone:
+/// runs of different individuals are refused, a fatal fault in any run fails the pool, and otherwise run r
+/// of the pooled store holds run r's records read alone, in order.
+void check_pool(const std::vector<std::string>& texts, bool strict) {
+    std::vector<std::string> paths;
+    std::vector<Full> alone;
+    bool fatal = false;
+    bool differ = false;
+    for (std::size_t r = 0; r < texts.size(); ++r) {
+        paths.push_back(work_dir() + "/pool_" + std::to_string(r) + ".txt");
+        write_file(paths.back(), texts[r], false);
+        alone.push_back(full_read(texts[r], paths.back(), strict));
+        fatal = fatal || fault_of(alone.back().report.stop) == LoadFault::fatal;
+        differ = differ ||
+                 (alone.back().n_indivs >= 0 && alone[0].n_indivs >= 0 && alone.back().n_indivs != alone[0].n_indivs);
+    }
+    Notices notes;
+    LoadOptions options;
+    options.strict = strict;
+    const OpenedRuns pool = open_runs(paths, work_dir() + "/pool_side.txt", notes, 1, nullptr, options);
+    for (std::size_t r = 0; r < texts.size(); ++r)
+        std::filesystem::remove(numbered_name(work_dir() + "/pool_side.txt", r, texts.size()));
+    if (differ)
+        return check(pool.status == OpenedRuns::Status::mismatch ||
+                     (fatal && pool.status == OpenedRuns::Status::unreadable));
+    if (fatal) return check(pool.status == OpenedRuns::Status::unreadable);
+    check(pool.status == OpenedRuns::Status::ok && pool.store->n_runs() == static_cast<std::int32_t>(texts.size()));
+    for (std::size_t r = 0; r < texts.size(); ++r) {
+        const MC_Sample::Range range = pool.store->run(static_cast<std::int32_t>(r));
+        const MC_Sample& one = alone[r].store;
+        const std::int32_t n = one.get_n_samples();
+        check(range.last - range.first == n && pool.runs[r].stored == n);
+        if (n == 0) continue;
+        check(one.stride() == pool.store->stride());
+        check(std::memcmp(pool.store->data() + static_cast<std::size_t>(range.first) * one.stride(), one.data(),
+                          static_cast<std::size_t>(n) * one.stride()) == 0);
+        for (std::int32_t i = 0; i < n; ++i)
+            check(pool.store->log_likelihood(range.first + i) == one.log_likelihood(i));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -211,6 +259,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = rewrite ? std::min<std::size_t>(text.size(), data[2] | (data[3] << 8)) : text.size();
     const std::string first = text.substr(0, split);
     const std::string second = text.substr(split);
+    if (!rewrite) {
+        // The two bytes that split a rewrite split the text into three runs pooled instead.
+        const std::size_t a = std::min<std::size_t>(text.size(), data[2] * 4u);
+        const std::size_t b = std::min<std::size_t>(text.size(), a + data[3] * 4u);
+        check_pool({text.substr(0, a), text.substr(a, b - a), text.substr(b)}, strict);
+    }
 
     const std::string path = work_dir() + "/run.txt";
     std::filesystem::remove(path);

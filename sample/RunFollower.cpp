@@ -74,11 +74,11 @@ RunFollower::RunFollower(std::string path, ReadOptions options) : path_(std::mov
 RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions options)
     : path_(std::move(path)), options_(options), header_(start.header), base_(start.offset), before_(start.records) {
     // A load that ended just after the header's last number, with no white space after it, may have taken
-    // a number that the end of the file cut short (the sampler was writing it): the file is read from its
-    // start instead, as a run followed from the beginning.
-    const char last = base_ > 0 ? byte_before(path_, base_) : '\n';
-    if (start.records == 0 && !is_space(last)) {
+    // a number that the end of the file cut short (the sampler was writing it), and listed a record read
+    // with it: the first poll reads the file again from its start, in place of what the load read.
+    if (start.records == 0 && base_ > 0 && !is_space(byte_before(path_, base_))) {
         base_ = 0;
+        reread_ = true;
         return;
     }
     // The reader goes on at a record boundary, with the records still due. A record ends at the end of its
@@ -189,6 +189,10 @@ FollowUpdate RunFollower::poll() {
     if (complete_) {
         update.kind = FollowUpdate::Kind::complete;
         return update;
+    }
+    if (reread_) {
+        reread_ = false;
+        return restart("its load may have ended inside the header's last number");
     }
     struct stat st {};
     if (stat(path_.c_str(), &st) != 0) {

@@ -210,10 +210,12 @@ TEST(RunFollower, AHeaderCutInsideItsLastNumberAtTheLoadIsReadAgain) {
     const struct {
         const char* what;
         std::size_t loaded;  // bytes the file held at the load
+        bool again;          // read again from the start
     } cases[] = {
-        {"cut inside Theta", text.find("25.5")},
-        {"Theta whole, no line end yet", text.find("\n0 -1.5")},
-        {"after the header's line end", text.find("0 -1.5")},
+        {"cut inside Theta", text.find("25.5"), true},
+        {"Theta whole, no line end yet", text.find("\n0 -1.5"), true},
+        {"after the header's line end", text.find("0 -1.5"), false},
+        {"inside the first record, listed", text.find("\n3 1 2 3"), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -222,15 +224,20 @@ TEST(RunFollower, AHeaderCutInsideItsLastNumberAtTheLoadIsReadAgain) {
         testutil::write_text(path, text.substr(0, c.loaded));
         RunLoader loader(path);
         ASSERT_TRUE(loader.read_header());
-        loader.read_rest(nullptr);
+        std::ostringstream side;
+        loader.read_rest(&side);
         const LoadReport& r = loader.report();
         ASSERT_EQ(loader.take_store().get_n_samples(), 0);
-        RunFollower follower(path, FollowStart{loader.header(), r.records_end, r.records_end_line, 0, false});
+        RunFollower follower(path,
+                             FollowStart{loader.header(), r.records_end, r.records_end_line, 0, r.last_listed_unused});
         append(path, text.substr(c.loaded));
         FollowUpdate u = follower.poll();
         EXPECT_EQ(u.kind, FollowUpdate::Kind::complete) << u.note;
+        EXPECT_EQ(u.from_start, c.again);
         EXPECT_EQ(follower.header().Theta, 125.5);
-        expect_same_store(u.records, read_whole(text, dir.path().string()).store, c.what);
+        const Whole whole = read_whole(text, dir.path().string());
+        expect_same_store(u.records, whole.store, c.what);
+        EXPECT_EQ((c.again ? std::string() : side.str()) + u.side_lines, whole.side);
     }
 }
 
