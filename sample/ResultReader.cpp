@@ -26,13 +26,14 @@ std::int64_t record_byte_limit(std::int32_t n_indivs) { return 64 * (std::int64_
 ResultReader::ResultReader(std::string name, ReadOptions options) : name_(std::move(name)), options_(options) {}
 
 ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options,
-                           std::int32_t records_before, bool inside_line)
+                           std::int32_t records_before, bool inside_line, bool after_cr)
     : name_(std::move(name)),
       options_(options),
       header_(header),
       records_before_(records_before),
       inside_line_(inside_line),
-      line_(line) {
+      line_(line),
+      after_cr_(after_cr) {
     header_ok_ = true;
     begin_records();
 }

@@ -49,9 +49,10 @@ class ResultReader {
     /// For a file read from a record boundary, after `records_before` records read before: a stop's message
     /// counts those as well. With `inside_line`, the first byte fed is inside the last line of the record
     /// read before (the end of the file cut that line after the record's numbers): the rest of the line is
-    /// skipped first, as that record's reading skips it.
+    /// skipped first, as that record's reading skips it. `after_cr`: the byte before the first is a carriage
+    /// return, so that a line feed first ends no further line (line counts that line end already).
     ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options = {},
-                 std::int32_t records_before = 0, bool inside_line = false);
+                 std::int32_t records_before = 0, bool inside_line = false, bool after_cr = false);
 
     ResultReader(const ResultReader&) = delete;
     ResultReader& operator=(const ResultReader&) = delete;

@@ -87,7 +87,8 @@ RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions
     RunHeader rest = start.header;
     rest.n_obs = std::max(0, start.header.n_obs - start.records);
     reader_ = std::make_unique<ResultReader>(input_name(path_), rest, start.line, options_, start.records,
-                                             start.records > 0 && inside_line(path_, base_));
+                                             start.records > 0 && inside_line(path_, base_),
+                                             base_ > 0 && byte_before(path_, base_) == '\r');
     side_ = std::make_unique<std::ostringstream>();
     reader_->set_side_output(side_.get());
     skip_side_line_ = start.listed;

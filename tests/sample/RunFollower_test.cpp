@@ -319,3 +319,27 @@ TEST(RunFollower, ANulByteInTheRestOfALineTheLoadStoppedInsideStopsFollowing) {
     whole.finish();
     EXPECT_EQ(u.note, whole.report().message);
 }
+
+// The load ended between the CR and the LF of a line end: following counts that line end once, so a bad
+// record met later is told on the line a full read tells.
+TEST(RunFollower, ALoadThatEndedInsideACrLfCountsTheLinesOfAFullRead) {
+    const std::string text = "run\r\n3 4 3 10 1 1\r\n0 -1.5 1\r\n3 1 2 3\r\n10 -2.5 x\r\n";
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    const std::size_t cut = text.find("3\r\n10") + 2;
+    testutil::write_text(path, text.substr(0, cut));
+    RunLoader loader(path);
+    ASSERT_TRUE(loader.read_header());
+    loader.read_rest(nullptr);
+    const LoadReport& r = loader.report();
+    ASSERT_EQ(loader.take_store().get_n_samples(), 1);
+    RunFollower follower(path, FollowStart{loader.header(), r.records_end, r.records_end_line, 1, false});
+    append(path, text.substr(cut));
+    const FollowUpdate u = follower.poll();
+    EXPECT_EQ(u.kind, FollowUpdate::Kind::stopped);
+    ResultReader whole(path);
+    whole.feed(text);
+    whole.finish();
+    EXPECT_EQ(u.note, whole.report().message);
+    EXPECT_NE(u.note.find("line 5:"), std::string::npos) << u.note;
+}
