@@ -203,8 +203,8 @@ bool ResultReader::parse_header(TextCursor& c, const char* begin) {
 
 void ResultReader::scan_trailing(const char* begin, const char* end) {
     if (std::memchr(begin, '\0', static_cast<std::size_t>(end - begin)) != nullptr) {
-        fatal(LoadStop::not_text,
-              "after its " + grouped_digits(header_.n_obs) + " records the file is not text (it holds a NUL byte)");
+        fatal(LoadStop::not_text, "after its " + grouped_digits(records_before_ + header_.n_obs) +
+                                      " records the file is not text (it holds a NUL byte)");
         return;
     }
     if (!report_.goes_on) report_.goes_on = std::any_of(begin, end, [](char ch) { return !is_space(ch); });

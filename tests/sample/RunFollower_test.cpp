@@ -343,3 +343,26 @@ TEST(RunFollower, ALoadThatEndedInsideACrLfCountsTheLinesOfAFullRead) {
     EXPECT_EQ(u.note, whole.report().message);
     EXPECT_NE(u.note.find("line 5:"), std::string::npos) << u.note;
 }
+
+// A NUL byte after the declared records, met while following on from a load, counts every declared
+// record in its message, as a full read does.
+TEST(RunFollower, ANulAfterTheRecordsCountsEveryRecordAfterALoad) {
+    const std::string text = std::string("run\n3 4 2 10 1 1\n0 -1.5 1\n3 1 2 3\n10 -2.5 1\n3 1 2 3\n") + '\0' + "\n";
+    testutil::TempDir dir;
+    const std::string path = dir.file("run.txt");
+    const std::size_t cut = text.find("10 -2.5");
+    testutil::write_text(path, text.substr(0, cut));
+    RunLoader loader(path);
+    ASSERT_TRUE(loader.read_header());
+    loader.read_rest(nullptr);
+    const LoadReport& r = loader.report();
+    ASSERT_EQ(loader.take_store().get_n_samples(), 1);
+    RunFollower follower(path, FollowStart{loader.header(), r.records_end, r.records_end_line, 1, false});
+    append(path, text.substr(cut));
+    const FollowUpdate u = follower.poll();
+    ResultReader whole(path);
+    whole.feed(text);
+    whole.finish();
+    ASSERT_NE(whole.report().message.find("after its 2 records"), std::string::npos) << whole.report().message;
+    EXPECT_EQ(u.note, whole.report().message);
+}
