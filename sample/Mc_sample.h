@@ -72,8 +72,9 @@ class MC_Sample {
     std::int32_t n_runs() const { return static_cast<std::int32_t>(run_starts_.size()); }
     Range run(std::int32_t r) const;
     /// Appends the observations of `other`, a filled store of the same n_indivs, as one more run (each of
-    /// its runs stays a run); Kmax becomes the larger of the two. `other` is left empty. Returns false and
-    /// changes nothing when n_indivs differ.
+    /// its runs stays a run); Kmax becomes the larger of the two. `other` is left empty. A store never filled
+    /// takes the other's runs; a run without observations keeps its place like any other. Returns false and
+    /// changes nothing when n_indivs differ and either store holds observations.
     bool append_run(MC_Sample&& other);
     /// The same runs with only k and the log likelihood of each observation: a store of 0 individuals whose
     /// rows hold k alone, for what needs no clustering (the posterior of k, the trace, the diagnostics) at a
