@@ -36,15 +36,15 @@ std::optional<std::uint64_t> parse_seed(Args& args) {
     return std::stoull(v);
 }
 
-std::optional<std::int32_t> parse_field(Args& args, const std::string& option) {
+std::optional<std::int32_t> parse_field(Args& args, const std::string& option, std::string& why) {
     std::string v;
     double number = 0;
     if (!args.next(v)) {
-        usage_error("option " + option + " needs a number");
+        why = "option " + option + " needs a number";
         return std::nullopt;
     }
     if (!parse_real(v, number)) {
-        usage_error("option " + option + " needs a number, not '" + v + "'");
+        why = "option " + option + " needs a number, not '" + v + "'";
         return std::nullopt;
     }
     return truncate_field(number);

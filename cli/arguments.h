@@ -37,5 +37,5 @@ std::optional<std::uint64_t> parse_seed(Args& args);
 inline constexpr const char* seed_error = "option --seed needs a whole number from 0 to 10^19 - 1";
 
 /// The value of a number option (--burn-in, --kmin, ...) read as a real and truncated toward zero, as the
-/// window reads its fields; nothing, with the usage error written, when it is missing or not a number.
-std::optional<std::int32_t> parse_field(Args& args, const std::string& option);
+/// window reads its fields; nothing, with the usage error in `why`, when it is missing or not a number.
+std::optional<std::int32_t> parse_field(Args& args, const std::string& option, std::string& why);

@@ -1,23 +1,17 @@
 #include "cli/analyze.h"
 #include "cli/arguments.h"
+#include "cli/command_arguments.h"
 #include "cli/commands.h"
 #ifdef VELMORA_HAVE_PLOT
-#include "charts/FigureSize.h"
 #include "cli/plot.h"
+#include "cli/plot_arguments.h"
 #endif
-#include "outputs/OutputPlan.h"
 #include "sample/Exceptions.h"
-#include "sample/OpenRun.h"
 #include "sample/Simulator.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -126,88 +120,7 @@ std::string usage() {
 
 int run_analyze_command(Args& args) {
     AnalyzeOptions options;
-    std::string arg;
-    bool have_file = false;
-    while (args.next(arg)) {
-        const auto value = [&](std::string& out) { return args.next(out); };
-        std::string v;
-        if (arg == "--no-tree") {
-            options.tree = false;
-        } else if (arg == "--strict") {
-            options.strict = true;
-        } else if (arg == "--keep-going") {
-            options.keep_going = true;
-        } else if (arg == "--no-estimate") {
-            options.estimate = false;
-        } else if (arg == "--loss") {
-            std::string why;
-            const std::optional<Loss> loss = parse_loss(args, why);
-            if (!loss) return usage_error(why);
-            options.loss = *loss;
-        } else if (arg == "--seed") {
-            const std::optional<std::uint64_t> seed = parse_seed(args);
-            if (!seed) return usage_error(seed_error);
-            options.seed = *seed;
-        } else if (arg == "--cut") {
-            double level = 0;
-            if (!value(v) || !parse_real(v, level) || level < 0 || level > 1)
-                return usage_error("option --cut needs a level between 0 and 1");
-            options.cut_level = level;
-        } else if (arg == "--burn-in" || arg == "--kmin" || arg == "--kmax") {
-            double number = 0;
-            if (!value(v)) return usage_error("option " + arg + " needs a number");
-            if (!parse_real(v, number)) return usage_error("option " + arg + " needs a number, not '" + v + "'");
-            const std::int32_t t = truncate_field(number);
-            if (arg == "--burn-in") options.params.burn_in = t < 0 ? 0 : t;
-            if (arg == "--kmin") options.params.k_from = t;
-            if (arg == "--kmax") options.params.k_to = t;
-        } else if (arg == "--format") {
-            if (!value(v)) return usage_error("option --format needs legacy, tidy or both");
-            if (v == "legacy") {
-                options.format = OutputSet::legacy;
-            } else if (v == "tidy") {
-                options.format = OutputSet::tidy;
-            } else if (v == "both") {
-                options.format = OutputSet::both;
-            } else {
-                return usage_error("option --format needs legacy, tidy or both, not '" + v + "'");
-            }
-        } else if (arg == "--out-dir" || arg == "--names" || arg == "--posterior" || arg == "--trajectory" ||
-                   arg == "--pairwise" || arg == "--tree" || arg == "--clusters" || arg == "--heights") {
-            if (!value(v) || v.empty()) return usage_error("option " + arg + " needs a name");
-            if (arg == "--out-dir") options.out_dir = v;
-            if (arg == "--names") options.names_path = v;
-            if (arg == "--posterior") options.posterior_name = v;
-            if (arg == "--trajectory") options.trajectory_name = v;
-            if (arg == "--pairwise") options.params.pairwise_path = v;
-            if (arg == "--tree") options.params.tree_path = v;
-            if (arg == "--clusters") options.params.clusters_path = v;
-            if (arg == "--heights") options.params.heights_path = v;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            return usage_error("unknown option '" + arg + "' for analyze");
-        } else {
-            options.result_paths.push_back(arg);
-            have_file = true;
-        }
-    }
-    if (!have_file) return usage_error("analyze needs a result file");
-    const auto stdin_uses =
-        std::count(options.result_paths.begin(), options.result_paths.end(), "-") + (options.names_path == "-" ? 1 : 0);
-    if (stdin_uses > 1) return usage_error("standard input ('-') can be read once: give it to one input only");
-    AnalysisFiles files;
-    files.set = options.format;
-    files.runs = options.result_paths.size();
-    files.tree = options.tree;
-    files.estimate = options.estimate;
-    files.cut = options.cut_level.has_value();
-    files.posterior = options.posterior_name;
-    files.trajectory = options.trajectory_name;
-    files.pairwise = options.params.pairwise_path;
-    files.tree_name = options.params.tree_path;
-    files.clusters = options.params.clusters_path;
-    files.heights = options.params.heights_path;
-    const std::string problem = output_names_problem(planned_outputs(files));
-    if (!problem.empty()) return usage_error("the outputs cannot be written as named: " + problem);
+    if (const std::string why = read_analyze_arguments(args, options); !why.empty()) return usage_error(why);
     try {
         return run_analyze(options, std::cerr);
     } catch (const std::bad_alloc& e) {
@@ -219,131 +132,12 @@ int run_analyze_command(Args& args) {
     }
 }
 
-#ifdef VELMORA_HAVE_PLOT
-/// "trace, posterior, ... or tree": the charts plot draws.
-std::string chart_names() {
-    std::string text;
-    const auto charts = plot_charts();
-    for (std::size_t i = 0; i < charts.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == charts.size() ? " or " : ", ") + charts[i].first;
-    return text;
-}
-#endif
-
 int run_plot_command(Args& args) {
 #ifdef VELMORA_HAVE_PLOT
+    std::vector<std::string> charts;
+    for (const auto& chart : plot_charts()) charts.push_back(chart.first);
     PlotOptions options;
-    bool have_chart = false;
-    FigureSize size;
-    std::optional<int> dpi;
-    std::optional<double> font_pt;
-    std::optional<std::pair<int, int>> size_pixels;
-    std::string width_text;
-    std::string height_text;
-    bool have_order = false;
-    std::string arg;
-    while (args.next(arg)) {
-        std::string v;
-        if (arg == "--order") {
-            if (!args.next(v) || (v != "tree" && v != "average" && v != "estimate"))
-                return usage_error("option --order needs tree, average or estimate" +
-                                   (v.empty() ? std::string() : ", not '" + v + "'"));
-            options.order = v == "tree" ? PlotOrder::tree : v == "average" ? PlotOrder::average : PlotOrder::estimate;
-            have_order = true;
-        } else if (arg == "--loss") {
-            std::string why;
-            const std::optional<Loss> loss = parse_loss(args, why);
-            if (!loss) return usage_error(why);
-            options.loss = *loss;
-        } else if (arg == "--seed") {
-            const std::optional<std::uint64_t> seed = parse_seed(args);
-            if (!seed) return usage_error(seed_error);
-            options.seed = *seed;
-        } else if (arg == "--chart") {
-            if (!args.next(v)) return usage_error("option --chart needs " + chart_names());
-            if (!plot_chart_exists(v)) return usage_error("unknown chart '" + v + "': " + chart_names());
-            options.chart = v;
-            have_chart = true;
-        } else if (arg == "--out" || arg == "--names") {
-            if (!args.next(v) || v.empty()) return usage_error("option " + arg + " needs a file name");
-            (arg == "--out" ? options.out_path : options.names_path) = v;
-        } else if (arg == "--size") {
-            const std::size_t x = args.next(v) ? v.find('x') : std::string::npos;
-            double w = 0;
-            double h = 0;
-            if (x == std::string::npos || !parse_real(v.substr(0, x), w) || !parse_real(v.substr(x + 1), h) || w < 16 ||
-                h < 16 || w > 20000 || h > 20000)
-                return usage_error("option --size needs WIDTHxHEIGHT, each from 16 to 20000, like 1200x800");
-            size_pixels = {static_cast<int>(w), static_cast<int>(h)};
-        } else if (arg == "--width" || arg == "--height") {
-            if (!args.next(v) || v.empty())
-                return usage_error("option " + arg + " needs a length, like 85mm, 3.5in or 1200px");
-            (arg == "--width" ? width_text : height_text) = v;
-        } else if (arg == "--preset") {
-            if (!args.next(v) || !figure_preset(v))
-                return usage_error("option --preset needs single-column, double-column or slide" +
-                                   (v.empty() ? std::string() : ", not '" + v + "'"));
-            size = *figure_preset(v);
-        } else if (arg == "--dpi") {
-            double number = 0;
-            if (!args.next(v) || !parse_real(v, number) || number < 24 || number > 2400)
-                return usage_error("option --dpi needs a resolution from 24 to 2400 pixels an inch");
-            dpi = static_cast<int>(number);
-        } else if (arg == "--font-size") {
-            double number = 0;
-            if (!args.next(v) || !parse_real(v, number) || number < 6 || number > 72)
-                return usage_error("option --font-size needs a size in points from 6 to 72" +
-                                   (v.empty() ? std::string() : ", not '" + v + "'"));
-            font_pt = number;
-        } else if (arg == "--title") {
-            if (!args.next(v)) return usage_error("option --title needs a text");
-            options.title_text = v;
-            options.title = true;
-        } else if (arg == "--no-title") {
-            options.title = false;
-        } else if (arg == "--burn-in" || arg == "--kmin" || arg == "--kmax" || arg == "--indiv") {
-            double number = 0;
-            if (!args.next(v)) return usage_error("option " + arg + " needs a number");
-            if (!parse_real(v, number)) return usage_error("option " + arg + " needs a number, not '" + v + "'");
-            const std::int32_t t = truncate_field(number);
-            if (arg == "--burn-in") options.burn_in = t < 0 ? 0 : t;
-            if (arg == "--kmin") options.k_from = t;
-            if (arg == "--kmax") options.k_to = t;
-            if (arg == "--indiv") options.individual = t;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            return usage_error("unknown option '" + arg + "' for plot");
-        } else {
-            options.result_paths.push_back(arg);
-        }
-    }
-    if (options.result_paths.empty()) return usage_error("plot needs a result file");
-    if (!have_chart) return usage_error("plot needs --chart");
-    if (options.out_path.empty()) return usage_error("plot needs --out FILE");
-    if (!plot_format_of(options.out_path))
-        return usage_error("the extension must be .png, .svg or .pdf (a picture) or .tsv or .csv (its numbers): " +
-                           options.out_path);
-    if (options.individual < 1) return usage_error("--indiv must be an individual's number, from 1");
-    // The size: a preset, then the resolution, then the lengths, each given one over what came before.
-    if (dpi) size.dpi = *dpi;
-    if (size_pixels) std::tie(size.width, size.height) = *size_pixels;
-    for (const auto& [text, side, name] :
-         {std::tuple{width_text, &size.width, "--width"}, std::tuple{height_text, &size.height, "--height"}}) {
-        if (text.empty()) continue;
-        const std::optional<int> pixels = length_in_pixels(text, size.dpi);
-        if (!pixels || *pixels < 16 || *pixels > 20000)
-            return usage_error(std::string("option ") + name +
-                               " needs a length, like 85mm, 3.5in or 1200px, of 16 "
-                               "to 20000 pixels at the resolution, not '" +
-                               text + "'");
-        *side = *pixels;
-    }
-    if (font_pt) size.font_pt = *font_pt;
-    options.width = size.width;
-    options.height = size.height;
-    options.dpi = size.dpi;
-    options.font_pt = size.font_pt;
-    if (have_order && options.chart != "heatmap")
-        return usage_error("--order orders the rows and columns of --chart heatmap only, not of " + options.chart);
+    if (const std::string why = read_plot_arguments(args, charts, options); !why.empty()) return usage_error(why);
     return run_plot(options, std::cerr);
 #else
     (void)args;
@@ -354,43 +148,10 @@ int run_plot_command(Args& args) {
 }
 
 int run_simulate_command(Args& args) {
-    SimulationSettings s;
-    bool have_n = false;
-    bool have_obs = false;
-    std::string out_path;
-    std::string arg;
-    while (args.next(arg)) {
-        std::string v;
-        if (arg == "--out") {
-            if (!args.next(v) || v.empty()) return usage_error("option --out needs a file name");
-            out_path = v;
-            continue;
-        }
-        if (arg != "--n-indivs" && arg != "--n-obs" && arg != "--kmax" && arg != "--groups" && arg != "--seed")
-            return usage_error("unknown option '" + arg + "' for simulate");
-        double number = 0;
-        if (!args.next(v) || !parse_real(v, number)) return usage_error("option " + arg + " needs a number");
-        const std::int32_t t = truncate_field(number);
-        if (arg == "--n-indivs") {
-            if (t < 1 || t > 16384) return usage_error("--n-indivs must be between 1 and 16384");
-            s.n_indivs = t;
-            have_n = true;
-        } else if (arg == "--n-obs") {
-            if (t < 0) return usage_error("--n-obs must not be negative");
-            s.n_obs = t;
-            have_obs = true;
-        } else if (arg == "--kmax") {
-            if (t < 1 || t > 254) return usage_error("--kmax must be between 1 and 254");
-            s.Kmax = t;
-        } else if (arg == "--groups") {
-            if (t < 1) return usage_error("--groups must be at least 1");
-            s.groups = t;
-        } else {
-            if (number < 0) return usage_error("--seed must not be negative");
-            s.seed = static_cast<std::uint64_t>(number);
-        }
-    }
-    if (!have_n || !have_obs) return usage_error("simulate needs --n-indivs and --n-obs");
+    SimulateOptions options;
+    if (const std::string why = read_simulate_arguments(args, options); !why.empty()) return usage_error(why);
+    const SimulationSettings& s = options.settings;
+    const std::string& out_path = options.out_path;
     if (out_path.empty()) {
         simulate_run(std::cout, s);
         std::cout.flush();

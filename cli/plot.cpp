@@ -222,20 +222,6 @@ std::vector<std::pair<std::string, std::string>> plot_charts() {
 
 bool plot_chart_exists(std::string_view name) { return chart_named(name) != nullptr; }
 
-std::optional<PlotFormat> plot_format_of(std::string_view path) {
-    const std::size_t dot = path.rfind('.');
-    const std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
-    std::string ext(path.substr(dot + 1));
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == "png") return PlotFormat::png;
-    if (ext == "svg") return PlotFormat::svg;
-    if (ext == "pdf") return PlotFormat::pdf;
-    if (ext == "tsv") return PlotFormat::tsv;
-    if (ext == "csv") return PlotFormat::csv;
-    return std::nullopt;
-}
-
 int run_plot(const PlotOptions& options, std::ostream& err) {
     const std::unique_ptr<QApplication> own = offscreen_application();
     const ChartEntry* chart = chart_named(options.chart);

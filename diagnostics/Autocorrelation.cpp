@@ -66,11 +66,17 @@ std::vector<double> autocorrelation(std::span<const double> x, int max_lag) {
     const bool finite = std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); });
     const auto [lo, hi] = std::minmax_element(x.begin(), x.end());
     if (!finite || *lo == *hi) return std::vector<double>(lags, std::numeric_limits<double>::quiet_NaN());
+    // The correlations do not change with the series' scale: brought to a largest magnitude in [0.5, 1) by
+    // a power of two (exact), squares of huge or tiny draws neither overflow nor vanish.
+    int exponent = 0;
+    std::frexp(std::max(std::fabs(*lo), std::fabs(*hi)), &exponent);
+    std::vector<double> scaled(x.size());
+    std::transform(x.begin(), x.end(), scaled.begin(), [&](double v) { return std::ldexp(v, -exponent); });
     const FftPlan plan(next_power_of_two(2 * x.size() - 1));
     Scratch<Complex> spectra(plan.length());
     Scratch<Complex> work(plan.length());
     std::fill(spectra.data(), spectra.data() + spectra.size(), Complex{});
-    add_power_spectra(plan, ColumnsView{x.data(), x.size(), 1}, spectra.span(), false, work.span());
+    add_power_spectra(plan, ColumnsView{scaled.data(), scaled.size(), 1}, spectra.span(), false, work.span());
     spectra_to_autocovariances(plan, spectra.span(), lags, 1.0);
     std::vector<double> rho(lags);
     for (std::size_t t = 0; t < lags; ++t) rho[t] = spectra[t].re / spectra[0].re;

@@ -53,6 +53,12 @@ bool MC_Sample::extend(MC_Sample&& more) {
         more = MC_Sample();
         return true;
     }
+    // A poll that found nothing new hands over a store that never read a header (0 individuals): nothing
+    // to add, whatever its n_indivs.
+    if (more.n_samples_ == 0) {
+        more = MC_Sample();
+        return true;
+    }
     if (more.n_indivs_ != n_indivs_) return false;
     samples_.insert(samples_.end(), more.samples_.begin(), more.samples_.end());
     log_likelihoods_.insert(log_likelihoods_.end(), more.log_likelihoods_.begin(), more.log_likelihoods_.end());
@@ -68,13 +74,14 @@ MC_Sample::Range MC_Sample::run(std::int32_t r) const {
 }
 
 bool MC_Sample::append_run(MC_Sample&& other) {
-    if (other.n_indivs_ != n_indivs_ && n_samples_ > 0) return false;
-    if (n_samples_ == 0 && run_starts_.size() == 1) {
-        // An empty store takes the other's runs as they are.
+    // A store never filled (no header: no individuals, no Kmax) takes the other's runs as they are; a run
+    // that holds no observation is a run all the same, and keeps its place.
+    if (n_samples_ == 0 && run_starts_.size() == 1 && n_indivs_ == 0 && Kmax_ == 0) {
         *this = std::move(other);
         other = MC_Sample();
         return true;
     }
+    if (other.n_indivs_ != n_indivs_ && (n_samples_ > 0 || other.n_samples_ > 0)) return false;
     for (const std::int32_t start : other.run_starts_) run_starts_.push_back(n_samples_ + start);
     samples_.insert(samples_.end(), other.samples_.begin(), other.samples_.end());
     log_likelihoods_.insert(log_likelihoods_.end(), other.log_likelihoods_.begin(), other.log_likelihoods_.end());

@@ -40,7 +40,8 @@ class MC_Sample {
     /// Appends the observations of `more`, a store of the same n_indivs holding one run, to the last run of
     /// this one: the records a growing file added since it was last read, or the next piece of a file read
     /// in pieces. Kmax becomes the larger of the two; `more` is left empty. An empty store takes `more` as
-    /// it is. Returns false and changes nothing when n_indivs differ.
+    /// it is; a `more` without observations adds nothing. Returns false and changes nothing when `more` holds
+    /// observations of another n_indivs.
     bool extend(MC_Sample&& more);
 
   public:
@@ -72,8 +73,9 @@ class MC_Sample {
     std::int32_t n_runs() const { return static_cast<std::int32_t>(run_starts_.size()); }
     Range run(std::int32_t r) const;
     /// Appends the observations of `other`, a filled store of the same n_indivs, as one more run (each of
-    /// its runs stays a run); Kmax becomes the larger of the two. `other` is left empty. Returns false and
-    /// changes nothing when n_indivs differ.
+    /// its runs stays a run); Kmax becomes the larger of the two. `other` is left empty. A store never filled
+    /// takes the other's runs; a run without observations keeps its place like any other. Returns false and
+    /// changes nothing when n_indivs differ and either store holds observations.
     bool append_run(MC_Sample&& other);
     /// The same runs with only k and the log likelihood of each observation: a store of 0 individuals whose
     /// rows hold k alone, for what needs no clustering (the posterior of k, the trace, the diagnostics) at a

@@ -25,8 +25,16 @@ std::int64_t record_byte_limit(std::int32_t n_indivs) { return 64 * (std::int64_
 
 ResultReader::ResultReader(std::string name, ReadOptions options) : name_(std::move(name)), options_(options) {}
 
-ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options)
-    : name_(std::move(name)), options_(options), header_(header), line_(line), first_line_(line) {
+ResultReader::ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options,
+                           std::int32_t records_before, bool inside_line, bool after_cr)
+    : name_(std::move(name)),
+      options_(options),
+      header_(header),
+      records_before_(records_before),
+      inside_line_(inside_line),
+      line_(line),
+      first_line_(line),
+      after_cr_(after_cr) {
     header_ok_ = true;
     begin_records();
 }
@@ -167,6 +175,17 @@ std::size_t ResultReader::parse(const char* begin, const char* end, bool final) 
         if (!parse_header(c, begin)) return 0;
         commit();
     }
+    if (phase_ == Phase::records && inside_line_) {
+        const TextCursor::Read r = c.skip_line();
+        if (r == TextCursor::Read::end && !final) return 0;
+        inside_line_ = false;
+        if (r == TextCursor::Read::not_text) {
+            fatal(LoadStop::not_text,
+                  "line " + std::to_string(c.line()) + ": the file is not text (it holds a NUL byte)");
+            return 0;
+        }
+        commit();
+    }
     while (phase_ == Phase::records) {
         if (records_ >= header_.n_obs) {
             phase_ = Phase::trailing;
@@ -217,8 +236,8 @@ bool ResultReader::parse_header(TextCursor& c, const char* begin) {
 
 void ResultReader::scan_trailing(const char* begin, const char* end) {
     if (std::memchr(begin, '\0', static_cast<std::size_t>(end - begin)) != nullptr) {
-        fatal(LoadStop::not_text,
-              "after its " + grouped_digits(header_.n_obs) + " records the file is not text (it holds a NUL byte)");
+        fatal(LoadStop::not_text, "after its " + grouped_digits(records_before_ + header_.n_obs) +
+                                      " records the file is not text (it holds a NUL byte)");
         return;
     }
     if (!report_.goes_on) report_.goes_on = std::any_of(begin, end, [](char ch) { return !is_space(ch); });
@@ -270,7 +289,8 @@ void ResultReader::stop(LoadStop why, int line, const std::string& text, bool af
     report_.stop = why;
     report_.line = line;
     report_.message = name_ + " line " + std::to_string(line) + ": " + text;
-    if (after_records) report_.message += "; loading stopped after " + std::to_string(records_) + " observations";
+    if (after_records)
+        report_.message += "; loading stopped after " + std::to_string(records_before_ + records_) + " observations";
     report_.message += '.';
     phase_ = Phase::ended;
 }

@@ -46,8 +46,13 @@ class ResultReader {
     /// `name` names the input in messages.
     explicit ResultReader(std::string name, ReadOptions options = {});
     /// Starts after the header, which is known: the first byte fed starts a record, on line `line` (from 1).
-    /// For a file read from a record boundary.
-    ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options = {});
+    /// For a file read from a record boundary, after `records_before` records read before: a stop's message
+    /// counts those as well. With `inside_line`, the first byte fed is inside the last line of the record
+    /// read before (the end of the file cut that line after the record's numbers): the rest of the line is
+    /// skipped first, as that record's reading skips it. `after_cr`: the byte before the first is a carriage
+    /// return, so that a line feed first ends no further line (line counts that line end already).
+    ResultReader(std::string name, const RunHeader& header, int line, ReadOptions options = {},
+                 std::int32_t records_before = 0, bool inside_line = false, bool after_cr = false);
 
     ResultReader(const ResultReader&) = delete;
     ResultReader& operator=(const ResultReader&) = delete;
@@ -139,6 +144,8 @@ class ResultReader {
     MC_Sample store_;
     LoadReport report_;
     std::int32_t records_ = 0;
+    std::int32_t records_before_ = 0;  // read by another reader before this one started
+    bool inside_line_ = false;         // the rest of a record's last line comes first
 
     std::string pending_;      // the unfinished record (or header), from offset_
     std::int64_t offset_ = 0;  // of pending_[0]

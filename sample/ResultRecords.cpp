@@ -40,6 +40,12 @@ ResultReader::Outcome ResultReader::read_record(TextCursor& c, const char* end, 
              "a record has k = " + std::to_string(k) + "; a record needs at least 1 cluster");
         return Outcome::stopped;
     }
+    // A k that runs to the end of the file may have been cut there while the sampler wrote it (a
+    // follower reads the whole number later): the record is not listed, as its k is not known.
+    if (final && c.position() == end) {
+        listed_ = false;
+        return number_problem(Read::end, c, c.line(), "", final);
+    }
     r = c.skip_line();
     if (r != Read::ok) return number_problem(r, c, c.line(), "", final);
 

@@ -36,6 +36,32 @@ struct Fd {
     }
 };
 
+bool is_space(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\v' || c == '\f'; }
+
+/// The byte before `offset` of the file; a line end when it cannot be read (the first poll tells).
+char byte_before(const std::string& path, std::int64_t offset) {
+    const Fd file(path);
+    char c = '\n';
+    if (file.fd < 0 || read_at(file.fd, &c, 1, offset - 1) != 1) return '\n';
+    return c;
+}
+
+/// True when something other than blanks lies between the last line end before `offset` and `offset`: the
+/// offset is inside a line that holds text before it. Looks back 4 KiB at most (blanks alone: not inside).
+bool inside_line(const std::string& path, std::int64_t offset) {
+    const Fd file(path);
+    if (file.fd < 0 || offset <= 0) return false;
+    std::string bytes(static_cast<std::size_t>(std::min<std::int64_t>(offset, 4096)), '\0');
+    const std::int64_t n =
+        read_at(file.fd, bytes.data(), bytes.size(), offset - static_cast<std::int64_t>(bytes.size()));
+    if (n != static_cast<std::int64_t>(bytes.size())) return false;
+    for (std::size_t i = bytes.size(); i-- > 0;) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') return false;
+        if (!is_space(bytes[i])) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 struct RunFollower::Identity {
@@ -47,10 +73,22 @@ RunFollower::RunFollower(std::string path, ReadOptions options) : path_(std::mov
 
 RunFollower::RunFollower(std::string path, const FollowStart& start, ReadOptions options)
     : path_(std::move(path)), options_(options), header_(start.header), base_(start.offset), before_(start.records) {
-    // The reader goes on at a record boundary, with the records still due.
+    // A load that ended just after the header's last number, with no white space after it, may have taken
+    // a number that the end of the file cut short (the sampler was writing it), and listed a record read
+    // with it: the first poll reads the file again from its start, in place of what the load read.
+    if (start.records == 0 && base_ > 0 && !is_space(byte_before(path_, base_))) {
+        base_ = 0;
+        reread_ = true;
+        return;
+    }
+    // The reader goes on at a record boundary, with the records still due. A record ends at the end of its
+    // last line: a load that stopped inside that line (the end of the file cut it after the record's last
+    // number) has the rest of the line still to skip. After the header, a record may start on its line.
     RunHeader rest = start.header;
     rest.n_obs = std::max(0, start.header.n_obs - start.records);
-    reader_ = std::make_unique<ResultReader>(input_name(path_), rest, start.line, options_);
+    reader_ = std::make_unique<ResultReader>(input_name(path_), rest, start.line, options_, start.records,
+                                             start.records > 0 && inside_line(path_, base_),
+                                             base_ > 0 && byte_before(path_, base_) == '\r');
     side_ = std::make_unique<std::ostringstream>();
     reader_->set_side_output(side_.get());
     skip_side_line_ = start.listed;
@@ -152,6 +190,10 @@ FollowUpdate RunFollower::poll() {
     if (complete_) {
         update.kind = FollowUpdate::Kind::complete;
         return update;
+    }
+    if (reread_) {
+        reread_ = false;
+        return restart("its load may have ended inside the header's last number");
     }
     struct stat st {};
     if (stat(path_.c_str(), &st) != 0) {

@@ -53,7 +53,9 @@ class RunFollower {
   public:
     /// Follows `path` from its start; the file need not be there yet.
     explicit RunFollower(std::string path, ReadOptions options = {});
-    /// Follows `path`, of which `start.records` records were read before.
+    /// Follows `path`, of which `start.records` records were read before. When no record was and the load
+    /// ended right after the header's last number (no white space after it), the first poll reads the file
+    /// again from its start (from_start), as that number may have been cut.
     RunFollower(std::string path, const FollowStart& start, ReadOptions options = {});
     ~RunFollower();
     RunFollower(const RunFollower&) = delete;
@@ -85,6 +87,7 @@ class RunFollower {
     std::int64_t base_ = 0;    ///< the file offset of the reader's first byte
     std::int32_t before_ = 0;  ///< records read before the reader started
     bool skip_side_line_ = false;
+    bool reread_ = false;  ///< the first poll reads the file again from its start (restart)
     bool complete_ = false;
     /// The first bytes of the file as first read, to tell a rewritten file by.
     std::string start_bytes_;

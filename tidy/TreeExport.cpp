@@ -205,9 +205,10 @@ void print_nodes_tsv(std::ostream& out, const TreeShape& shape, const std::vecto
         append_int(text, static_cast<std::int64_t>(members[id].size()));
         text += '\t';
         list.clear();
-        for (const std::int32_t x : members[id]) {
-            if (!list.empty()) list += ',';
-            list += items[static_cast<std::size_t>(x - 1)];
+        // A comma before every member but the first, also after a member whose name is empty.
+        for (std::size_t j = 0; j < members[id].size(); ++j) {
+            if (j > 0) list += ',';
+            list += items[static_cast<std::size_t>(members[id][j] - 1)];
         }
         append_tsv_field(text, list);
         text += '\n';

@@ -49,3 +49,19 @@ TEST(Autocorrelation, EdgesAndOneCurvePerChain) {
     EXPECT_EQ(curves[0], autocorrelation(chains[0], 100));
     EXPECT_EQ(curves[1].size(), 2u);
 }
+
+// Correlations do not depend on the scale of the draws: draws near the largest or the smallest doubles
+// give the curve of the same draws near 1, not infinities or NaN from squares that overflow or vanish.
+TEST(Autocorrelation, HugeAndTinyDrawsGiveTheCurveOfTheirShape) {
+    const std::vector<double> shape = {1, 3, 2, 5, 4, 4, 6};
+    const std::vector<double> reference = autocorrelation(shape, 10);
+    for (const double scale : {1e300, 1e-300, -1e250, 0x1p-1000}) {
+        std::vector<double> x;
+        for (const double v : shape) x.push_back(v * scale);
+        const std::vector<double> acf = autocorrelation(x, 10);
+        ASSERT_EQ(acf.size(), reference.size()) << scale;
+        for (std::size_t t = 0; t < acf.size(); ++t) EXPECT_NEAR(acf[t], reference[t], 1e-12) << scale << " lag " << t;
+    }
+    const std::vector<double> one_huge = {1e300, -8, -8, -8, -8};
+    for (const double v : autocorrelation(one_huge, 4)) EXPECT_TRUE(std::isfinite(v) && std::fabs(v) <= 1) << v;
+}

@@ -335,3 +335,55 @@ TEST(McSample, RunsGrownOrReadAgainGiveThePoolOfTheirWholeFiles) {
     EXPECT_EQ(thin.log_likelihoods(), after->log_likelihoods());
     EXPECT_FALSE(before.with_runs_grown(grown, {false}));  // one entry per run
 }
+
+// A follower's poll that found nothing new hands over an empty store of no header (0 individuals); the
+// store being extended takes it as nothing added rather than as a store of other individuals.
+TEST(McSample, ExtendAddsNothingForAStoreWithoutObservations) {
+    const std::string run = header(3, 4, 2) + "0 -1.5 2\n2 1 2\n1 3\n10 -2.5 1\n3 1 2 3\n";
+    const std::string other = header(4, 4, 1) + "0 -1 1\n4 1 2 3 4\n";
+    const struct {
+        const char* what;
+        std::string more;  // "": a store never filled
+        bool taken;
+        std::int32_t n_samples;
+    } cases[] = {
+        {"a store never filled", "", true, 2},
+        {"a store of no record, of other individuals", header(5, 4, 1), true, 2},
+        {"records of other individuals", other, false, 2},
+        {"records of the same individuals", run, true, 4},
+    };
+    for (const auto& c : cases) {
+        Loaded base;
+        load(base, run);
+        Loaded more;
+        if (!c.more.empty()) load(more, c.more);
+        EXPECT_EQ(base.store.extend(std::move(more.store)), c.taken) << c.what;
+        EXPECT_EQ(base.store.get_n_samples(), c.n_samples) << c.what;
+        EXPECT_EQ(base.store.n_indivs(), 3) << c.what;
+        EXPECT_EQ(row(base.store, 1), (std::vector<int>{1, 1, 1, 1})) << c.what;
+    }
+}
+
+// The side file lists a last record cut short once its k is known: white space after k, not the end of
+// the file, which may have cut k inside (a k of 1 that the sampler was writing as 12).
+TEST(McSample, ARecordCutShortIsListedOnlyWhenItsKEndsBeforeTheEndOfTheFile) {
+    const struct {
+        const char* tail;
+        const char* side;
+    } cases[] = {
+        {"1 -2 2\n", "-1\t1\r\n-2\t2\r\n"},
+        {"1 -2 2 ", "-1\t1\r\n-2\t2\r\n"},
+        {"1 -2 2\n2 1", "-1\t1\r\n-2\t2\r\n"},
+        {"1 -2 2", "-1\t1\r\n"},
+        {"1 -2 1", "-1\t1\r\n"},
+        {"1 -2", "-1\t1\r\n"},
+    };
+    for (const auto& c : cases) {
+        Loaded l;
+        load(l, header(3, 3, 5) + "0 -1 1\n3 1 2 3\n" + c.tail);
+        EXPECT_EQ(l.store.get_n_samples(), 1) << c.tail;
+        EXPECT_EQ(l.side, c.side) << c.tail;
+        EXPECT_EQ(l.report.stop, LoadStop::cut_short) << c.tail;
+        EXPECT_EQ(l.report.last_listed_unused, std::string(c.side).size() > 7) << c.tail;
+    }
+}

@@ -136,3 +136,31 @@ TEST(OpenRuns, DeclaredObservationsArePooledIn64Bits) {
     EXPECT_EQ(h.n_obs, 2147483647);
     EXPECT_EQ(runs[0].header.declared_observations(), 2000000000);
 }
+
+// A run that holds no record (its header alone, or a bad first record while loading keeps going) is a run
+// of the pool all the same: run r of the store is the r-th file wherever the empty one stands.
+TEST(OpenRuns, ARunWithoutRecordsKeepsItsPlaceInThePool) {
+    const std::string full = run_text(2, 2, 1, two_records, 2);
+    const std::string header_only = run_text(2, 2, 1, "", 2);
+    const std::string bad_first = run_text(2, 2, 1, "0 -1 300\n", 2);
+    for (const std::string& empty : {header_only, bad_first}) {
+        for (std::size_t at = 0; at < 3; ++at) {
+            SCOPED_TRACE(testing::Message() << "empty run " << at << (empty == bad_first ? ", bad record" : ""));
+            testutil::TempDir dir;
+            std::vector<std::string> paths;
+            for (std::size_t r = 0; r < 3; ++r) {
+                paths.push_back(dir.file("run" + std::to_string(r) + ".txt"));
+                testutil::write_text(paths.back(), r == at ? empty : full);
+            }
+            Notices notes;
+            const OpenedRuns o = open_runs(paths, dir.file("side.txt"), notes, 1);
+            ASSERT_EQ(o.status, OpenedRuns::Status::ok);
+            ASSERT_EQ(o.store->n_runs(), 3);
+            for (std::size_t r = 0; r < 3; ++r) {
+                const MC_Sample::Range range = o.store->run(static_cast<std::int32_t>(r));
+                EXPECT_EQ(range.last - range.first, r == at ? 0 : 2) << r;
+                EXPECT_EQ(o.runs[r].stored, r == at ? 0 : 2) << r;
+            }
+        }
+    }
+}

@@ -157,3 +157,23 @@ TEST(TreeExport, AverageTreeWholeText) {
     print_average_tree_newick(out, tree, {"a", "b c", "d", "e_f", "g"});
     EXPECT_EQ(testutil::read_text(dir.file("tree_average.nwk")), out.str());
 }
+
+// Empty names keep their places in a node's member list: one comma between every two members.
+TEST(TreeExport, EmptyNamesKeepTheirPlaceAmongANodesMembers) {
+    const TreeShape shape{3, {{1, 2, 0.75f}, {4, 3, 0.25f}}};
+    const struct {
+        Names names;
+        const char* first;
+        const char* root;
+    } cases[] = {
+        {{"", "", ""}, ",", ",,"},
+        {{"", "B", ""}, ",B", ",B,"},
+        {{"A", "", "C"}, "A,", "A,,C"},
+    };
+    for (const auto& c : cases) {
+        const auto rows = tidytest::read_tsv(printed(print_nodes_tsv, shape, c.names));
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[1][5], c.first);
+        EXPECT_EQ(rows[2][5], c.root);
+    }
+}
