@@ -29,9 +29,16 @@ SecondThread::SecondThread(bool wanted) {
 SecondThread::~SecondThread() {
     if (!running()) return;
     quit_.store(true, std::memory_order_release);
-    posted_.fetch_add(1, std::memory_order_release);
-    posted_.notify_one();
+    post(posted_.load(std::memory_order_relaxed) + 1);
     thread_.join();
+}
+
+void SecondThread::post(std::uint32_t ticket) {
+    {
+        const std::lock_guard<std::mutex> hold(sleep_);
+        posted_.store(ticket, std::memory_order_release);
+    }
+    posted_cv_.notify_one();
 }
 
 void SecondThread::wait_done(std::uint32_t ticket) {
@@ -39,9 +46,8 @@ void SecondThread::wait_done(std::uint32_t ticket) {
         if (done_.load(std::memory_order_acquire) == ticket) return;
         VELMORA_PAUSE();
     }
-    for (std::uint32_t seen = done_.load(std::memory_order_acquire); seen != ticket;
-         seen = done_.load(std::memory_order_acquire))
-        done_.wait(seen, std::memory_order_acquire);
+    std::unique_lock<std::mutex> hold(sleep_);
+    done_cv_.wait(hold, [&] { return done_.load(std::memory_order_acquire) == ticket; });
 }
 
 void SecondThread::loop() {
@@ -52,8 +58,9 @@ void SecondThread::loop() {
             VELMORA_PAUSE();
             now = posted_.load(std::memory_order_acquire);
         }
-        while (now == seen) {
-            posted_.wait(seen, std::memory_order_acquire);
+        if (now == seen) {
+            std::unique_lock<std::mutex> hold(sleep_);
+            posted_cv_.wait(hold, [&] { return posted_.load(std::memory_order_acquire) != seen; });
             now = posted_.load(std::memory_order_acquire);
         }
         if (quit_.load(std::memory_order_acquire)) return;
@@ -63,7 +70,10 @@ void SecondThread::loop() {
         } catch (...) {
             failure_ = std::current_exception();
         }
-        done_.store(seen, std::memory_order_release);
-        done_.notify_one();
+        {
+            const std::lock_guard<std::mutex> hold(sleep_);
+            done_.store(seen, std::memory_order_release);
+        }
+        done_cv_.notify_one();
     }
 }

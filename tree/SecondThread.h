@@ -1,15 +1,18 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <utility>
 
 /// A second thread for short pieces of work that split in two, many times a second (the merge loop's row
 /// updates, scans and levels): split(part) runs part(1) on the second thread while the caller runs part(0).
-/// Between pieces the thread waits spinning for a few tens of microseconds, then sleeping, so that a piece
-/// starts within a microsecond while they come often and costs no processor while they do not.
+/// Between pieces the thread waits spinning for a few tens of microseconds, then sleeping on a condition
+/// variable, so that a piece starts within a microsecond while they come often and costs no processor while
+/// they do not.
 ///
 /// Without a second thread (asked for none, or none could be started) split runs both parts on the caller,
 /// part(0) first. Either way each part runs exactly once, so results never depend on it.
@@ -41,8 +44,7 @@ class SecondThread {
     template <class Own>
     void post_and_wait(const Own& own) {
         const std::uint32_t ticket = posted_.load(std::memory_order_relaxed) + 1;
-        posted_.store(ticket, std::memory_order_release);
-        posted_.notify_one();
+        post(ticket);
         std::exception_ptr mine;
         try {
             own();
@@ -53,6 +55,7 @@ class SecondThread {
         if (mine) std::rethrow_exception(mine);
         if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
     }
+    void post(std::uint32_t ticket);
     void wait_done(std::uint32_t ticket);
     void loop();
 
@@ -62,5 +65,10 @@ class SecondThread {
     std::atomic<std::uint32_t> posted_{0};
     std::atomic<std::uint32_t> done_{0};
     std::atomic<bool> quit_{false};
+    // The sleeping side of the waits: a store made under the mutex and then notified cannot be missed by a
+    // thread that checked the value under the same mutex before it slept.
+    std::mutex sleep_;
+    std::condition_variable posted_cv_;
+    std::condition_variable done_cv_;
     std::thread thread_;
 };

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -87,15 +88,7 @@ EstimatePage::EstimatePage(Session& session, QWidget* parent) : Page(parent) {
     cut_button_ = add_button("cut_apply", tr("Cut"), {298, 110, 60, 25});
     cut_summary_ = add_wrapped_label("cut_summary", QString(), {368, 112, 530, 30}, wide);
 
-    model_ = new QStandardItemModel(0, columns, this);
-    model_->setHorizontalHeaderLabels({tr("Individual"), tr("Name"), tr("Cluster"), tr("Within"), tr("Nearest cluster"),
-                                       tr("Nearest"), tr("Doubt"), tr("Cut cluster")});
-    model_->horizontalHeaderItem(within)->setToolTip(tr("Mean co-assignment probability with its cluster mates"));
-    model_->horizontalHeaderItem(nearest)->setToolTip(
-        tr("Mean co-assignment probability with the members of the nearest other cluster"));
-    model_->horizontalHeaderItem(doubt)->setToolTip(
-        tr("Within minus nearest (a missing value as 0): the lower, the more doubtful the individual's place"));
-    model_->setSortRole(Qt::UserRole);
+    model_ = make_model();
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("estimate_table"));
     table_->setModel(model_);
@@ -210,13 +203,39 @@ void EstimatePage::set_names(const QStringList& names) {
     fill_table();
 }
 
+QStandardItemModel* EstimatePage::make_model() {
+    auto* model = new QStandardItemModel(0, columns, this);
+    model->setHorizontalHeaderLabels({tr("Individual"), tr("Name"), tr("Cluster"), tr("Within"), tr("Nearest cluster"),
+                                      tr("Nearest"), tr("Doubt"), tr("Cut cluster")});
+    model->horizontalHeaderItem(within)->setToolTip(tr("Mean co-assignment probability with its cluster mates"));
+    model->horizontalHeaderItem(nearest)->setToolTip(
+        tr("Mean co-assignment probability with the members of the nearest other cluster"));
+    model->horizontalHeaderItem(doubt)->setToolTip(
+        tr("Within minus nearest (a missing value as 0): the lower, the more doubtful the individual's place"));
+    model->setSortRole(Qt::UserRole);
+    return model;
+}
+
 void EstimatePage::fill_table() {
     const int sort_column = table_->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = table_->horizontalHeader()->sortIndicatorOrder();
-    model_->setRowCount(0);
+    // The rows go into a new model before the view sees it: a view hears of every row put in or taken out,
+    // which takes seconds for thousands of individuals; the old model goes whole.
+    QStandardItemModel* const shown = model_;
+    model_ = make_model();
+    const auto show = [&] {
+        QItemSelectionModel* const old_selection = table_->selectionModel();
+        table_->setModel(model_);
+        delete old_selection;
+        delete shown;
+        table_->horizontalHeader()->setSortIndicator(sort_column, order);
+    };
     const bool with_estimate = estimate_ && static_cast<std::int32_t>(estimate_->cluster.size()) == n_;
     const bool with_cut = static_cast<std::int32_t>(cut_.size()) == n_;
-    if (!with_estimate && !with_cut) return;
+    if (!with_estimate && !with_cut) {
+        show();
+        return;
+    }
     model_->setRowCount(n_);
     for (std::int32_t i = 1; i <= n_; ++i) {
         const int row = i - 1;
@@ -239,6 +258,7 @@ void EstimatePage::fill_table() {
         model_->setItem(row, cut_cluster, with_cut ? whole_item(cut_[at]) : blank_item());
     }
     model_->sort(sort_column, order);
+    show();
     emit exports_changed();
 }
 

@@ -62,6 +62,8 @@ class EstimatePage : public Page {
 
   private:
     void fill_table();
+    /// An empty table model with the columns' titles and tooltips, sorted by each item's Qt::UserRole.
+    QStandardItemModel* make_model();
     void write_table(TableWriter& out) const;
 
     QLabel* source_;

@@ -6,7 +6,9 @@
 #include "sample/CpuFeatures.h"
 #include "tests/support/ResultText.h"
 
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -107,4 +109,20 @@ TEST(SecondThread, EachPartRunsOnceAndFailuresReachTheCaller) {
         second.split(counting);
         EXPECT_EQ(after, 2);
     }
+}
+
+TEST(SecondThread, PiecesAfterTheThreadWentToSleepAreNeverMissed) {
+    // Gaps longer than the spinning send either side to sleep between pieces; a post or an end of piece lost
+    // there would leave split waiting for ever.
+    SecondThread second(true);
+    int total = 0;
+    for (int round = 0; round < 300; ++round) {
+        auto part = [&](int which) {
+            if ((round + which) % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+            if (which == 1) ++total;
+        };
+        second.split(part);
+        if (round % 2 == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    EXPECT_EQ(total, 300);
 }
