@@ -1,5 +1,6 @@
 #include "pages/EstimatePage.h"
 
+#include "pages/KeyedTableModel.h"
 #include "pages/NumericField.h"
 #include "session/Session.h"
 
@@ -9,37 +10,26 @@
 
 #include <QComboBox>
 #include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTableView>
 
 namespace {
 
 const AnchorLayout::Share wide{0, 0, 1, 0};
 
-QStandardItem* number_item(double value, double sort_key) {
-    auto* item = new QStandardItem(std::isnan(value) ? QStringLiteral("NA") : QString::number(value, 'g', 4));
-    item->setData(sort_key, Qt::UserRole);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
+TableCell number_cell(double value, double sort_key) {
+    return {std::isnan(value) ? QStringLiteral("NA") : QString::number(value, 'g', 4), sort_key, true};
 }
 
-QStandardItem* whole_item(std::int32_t value, bool missing = false) {
-    auto* item = new QStandardItem(missing ? QStringLiteral("NA") : QString::number(value));
-    item->setData(missing ? std::numeric_limits<double>::infinity() : static_cast<double>(value), Qt::UserRole);
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
+TableCell whole_cell(std::int32_t value, bool missing = false) {
+    return {missing ? QStringLiteral("NA") : QString::number(value),
+            missing ? std::numeric_limits<double>::infinity() : static_cast<double>(value), true};
 }
 
-QStandardItem* blank_item() {
-    auto* item = new QStandardItem;
-    item->setData(std::numeric_limits<double>::infinity(), Qt::UserRole);
-    return item;
-}
+TableCell blank_cell() { return {QString(), std::numeric_limits<double>::infinity(), false}; }
 
 /// NaN sorts after every number, whichever way the column is sorted first.
 double key(double v) { return std::isnan(v) ? std::numeric_limits<double>::infinity() : v; }
@@ -203,62 +193,48 @@ void EstimatePage::set_names(const QStringList& names) {
     fill_table();
 }
 
-QStandardItemModel* EstimatePage::make_model() {
-    auto* model = new QStandardItemModel(0, columns, this);
-    model->setHorizontalHeaderLabels({tr("Individual"), tr("Name"), tr("Cluster"), tr("Within"), tr("Nearest cluster"),
-                                      tr("Nearest"), tr("Doubt"), tr("Cut cluster")});
-    model->horizontalHeaderItem(within)->setToolTip(tr("Mean co-assignment probability with its cluster mates"));
-    model->horizontalHeaderItem(nearest)->setToolTip(
-        tr("Mean co-assignment probability with the members of the nearest other cluster"));
-    model->horizontalHeaderItem(doubt)->setToolTip(
-        tr("Within minus nearest (a missing value as 0): the lower, the more doubtful the individual's place"));
-    model->setSortRole(Qt::UserRole);
-    return model;
+KeyedTableModel* EstimatePage::make_model() {
+    QStringList tips;
+    for (int c = 0; c < columns; ++c) tips.append(QString());
+    tips[within] = tr("Mean co-assignment probability with its cluster mates");
+    tips[nearest] = tr("Mean co-assignment probability with the members of the nearest other cluster");
+    tips[doubt] =
+        tr("Within minus nearest (a missing value as 0): the lower, the more doubtful the individual's place");
+    return new KeyedTableModel({tr("Individual"), tr("Name"), tr("Cluster"), tr("Within"), tr("Nearest cluster"),
+                                tr("Nearest"), tr("Doubt"), tr("Cut cluster")},
+                               tips, this);
 }
 
 void EstimatePage::fill_table() {
     const int sort_column = table_->horizontalHeader()->sortIndicatorSection();
     const Qt::SortOrder order = table_->horizontalHeader()->sortIndicatorOrder();
-    // The rows go into a new model before the view sees it: a view hears of every row put in or taken out,
-    // which takes seconds for thousands of individuals; the old model goes whole.
-    QStandardItemModel* const shown = model_;
-    model_ = make_model();
-    const auto show = [&] {
-        QItemSelectionModel* const old_selection = table_->selectionModel();
-        table_->setModel(model_);
-        delete old_selection;
-        delete shown;
-        table_->horizontalHeader()->setSortIndicator(sort_column, order);
-    };
     const bool with_estimate = estimate_ && static_cast<std::int32_t>(estimate_->cluster.size()) == n_;
     const bool with_cut = static_cast<std::int32_t>(cut_.size()) == n_;
-    if (!with_estimate && !with_cut) {
-        show();
-        return;
-    }
-    model_->setRowCount(n_);
-    for (std::int32_t i = 1; i <= n_; ++i) {
-        const int row = i - 1;
-        const auto at = static_cast<std::size_t>(row);
-        model_->setItem(row, individual, whole_item(i));
-        auto* name_item = new QStandardItem(row < names_.size() ? names_.at(row) : QString::number(i));
-        name_item->setData(name_item->text(), Qt::UserRole);
-        model_->setItem(row, name, name_item);
+    std::vector<std::vector<TableCell>> rows;
+    if (with_estimate || with_cut) rows.reserve(static_cast<std::size_t>(n_));
+    for (std::int32_t i = 1; (with_estimate || with_cut) && i <= n_; ++i) {
+        const auto at = static_cast<std::size_t>(i - 1);
+        std::vector<TableCell> row(columns);
+        row[individual] = whole_cell(i);
+        const QString shown_name = i - 1 < names_.size() ? names_.at(i - 1) : QString::number(i);
+        row[name] = TableCell{shown_name, shown_name, false};
         if (with_estimate) {
             const IndividualDoubt& d = estimate_->doubt[at];
-            model_->setItem(row, cluster, whole_item(estimate_->cluster[at]));
-            model_->setItem(row, within, number_item(d.within, key(d.within)));
-            model_->setItem(row, nearest_cluster, whole_item(d.nearest_cluster, d.nearest_cluster == 0));
-            model_->setItem(row, nearest, number_item(d.nearest, key(d.nearest)));
-            model_->setItem(row, doubt, number_item(doubt_margin(d), doubt_margin(d)));
+            row[cluster] = whole_cell(estimate_->cluster[at]);
+            row[within] = number_cell(d.within, key(d.within));
+            row[nearest_cluster] = whole_cell(d.nearest_cluster, d.nearest_cluster == 0);
+            row[nearest] = number_cell(d.nearest, key(d.nearest));
+            row[doubt] = number_cell(doubt_margin(d), doubt_margin(d));
         } else {
             for (int c : {int(cluster), int(within), int(nearest_cluster), int(nearest), int(doubt)})
-                model_->setItem(row, c, blank_item());
+                row[static_cast<std::size_t>(c)] = blank_cell();
         }
-        model_->setItem(row, cut_cluster, with_cut ? whole_item(cut_[at]) : blank_item());
+        row[cut_cluster] = with_cut ? whole_cell(cut_[at]) : blank_cell();
+        rows.push_back(std::move(row));
     }
+    model_->set_rows(std::move(rows));
+    if (!with_estimate && !with_cut) return;
     model_->sort(sort_column, order);
-    show();
     emit exports_changed();
 }
 
@@ -279,15 +255,15 @@ void EstimatePage::write_table(TableWriter& out) const {
     out.header(header);
     for (int r = 0; r < model_->rowCount(); ++r) {
         for (const int c : shown) {
-            const QStandardItem* item = model_->item(r, c);
+            const TableCell& item = model_->cell(r, c);
             if (c == name) {
-                out.cell(item->text());
-            } else if (item->text() == QStringLiteral("NA")) {
+                out.cell(item.text);
+            } else if (item.text == QStringLiteral("NA")) {
                 out.cell(std::nan(""));
             } else if (c == within || c == nearest || c == doubt) {
-                out.cell(item->data(Qt::UserRole).toDouble());
+                out.cell(item.key.toDouble());
             } else {
-                out.cell(item->text().toLongLong());
+                out.cell(item.text.toLongLong());
             }
         }
         out.end_row();
@@ -297,6 +273,6 @@ void EstimatePage::write_table(TableWriter& out) const {
 std::vector<std::int32_t> EstimatePage::shown_order() const {
     std::vector<std::int32_t> order;
     order.reserve(static_cast<std::size_t>(model_->rowCount()));
-    for (int r = 0; r < model_->rowCount(); ++r) order.push_back(model_->item(r, individual)->text().toInt());
+    for (int r = 0; r < model_->rowCount(); ++r) order.push_back(model_->cell(r, individual).text.toInt());
     return order;
 }

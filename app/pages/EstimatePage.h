@@ -14,7 +14,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QStandardItemModel;
+class KeyedTableModel;
 class QTableView;
 class Session;
 
@@ -62,8 +62,8 @@ class EstimatePage : public Page {
 
   private:
     void fill_table();
-    /// An empty table model with the columns' titles and tooltips, sorted by each item's Qt::UserRole.
-    QStandardItemModel* make_model();
+    /// An empty table model with the columns' titles and tooltips.
+    KeyedTableModel* make_model();
     void write_table(TableWriter& out) const;
 
     QLabel* source_;
@@ -79,7 +79,7 @@ class EstimatePage : public Page {
     QPushButton* cut_button_;
     QLabel* cut_summary_;
     QTableView* table_;
-    QStandardItemModel* model_;
+    KeyedTableModel* model_;
     bool ready_ = false;
     bool running_ = false;
     std::int32_t n_ = 0;
